@@ -1,0 +1,22 @@
+# Sourced by run.sh and test.sh: installs the Debian packages the project needs, once.
+# Works as root; otherwise uses sudo.
+
+toplusms_install() {
+    local missing=()
+    local p
+    for p in "$@"; do
+        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    local sudo=()
+    [ "$(id -u)" -ne 0 ] && sudo=(sudo)
+    echo "Installing: ${missing[*]}"
+    "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update -qq
+    "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
+}
+
+# What the program itself needs to build and run.
+TOPLUSMS_BUILD_PACKAGES=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-qpa-plugins libgl-dev
+    libfreexl-dev libgtest-dev libgmock-dev googletest libbenchmark-dev fonts-dejavu-core)
+# What the tests need beyond that (clang for the libFuzzer builds, its sanitizer runtime).
+TOPLUSMS_TEST_PACKAGES=(clang libclang-rt-14-dev hyperfine)
