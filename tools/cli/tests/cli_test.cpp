@@ -1,0 +1,113 @@
+// Runs the built toplusms-cli and checks what it prints and how it exits.
+#include <poll.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+struct CliRun {
+    int exitCode = -1;
+    std::string out;
+    std::string err;
+};
+
+CliRun runCli(std::vector<std::string> args) {
+    args.insert(args.begin(), TOPLUSMS_CLI);
+    int outPipe[2], errPipe[2];
+    if (pipe(outPipe) != 0 || pipe(errPipe) != 0) {
+        ADD_FAILURE() << "pipe";
+        return {};
+    }
+    const pid_t pid = fork();
+    if (pid == 0) {
+        dup2(outPipe[1], 1);
+        dup2(errPipe[1], 2);
+        close(outPipe[0]), close(outPipe[1]), close(errPipe[0]), close(errPipe[1]);
+        std::vector<char*> argv;
+        for (auto& a : args)
+            argv.push_back(a.data());
+        argv.push_back(nullptr);
+        execv(argv[0], argv.data());
+        _exit(127);
+    }
+    close(outPipe[1]);
+    close(errPipe[1]);
+    CliRun r;
+    pollfd fds[2] = {{outPipe[0], POLLIN, 0}, {errPipe[0], POLLIN, 0}};
+    std::string* sinks[2] = {&r.out, &r.err};
+    int open = 2;
+    while (open > 0 && poll(fds, 2, -1) > 0) {
+        for (int i = 0; i < 2; ++i) {
+            if (fds[i].fd < 0 || fds[i].revents == 0)
+                continue;
+            char buf[4096];
+            const ssize_t n = read(fds[i].fd, buf, sizeof buf);
+            if (n > 0) {
+                sinks[i]->append(buf, static_cast<size_t>(n));
+            } else {
+                close(fds[i].fd);
+                fds[i].fd = -1;
+                --open;
+            }
+        }
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return r;
+}
+
+TEST(CliPdu, PrintsThePduAndItsLength) {
+    struct Case {
+        const char* number;
+        const char* text;
+        const char* out;
+    };
+    const Case cases[] = {
+        {"+123456789", "abc", "001100099121436587F90000FF0361F118\n16\n"},
+        {"0123456789", "Şeker", "0011000A8110325476980008FF0A015E0065006B00650072\n23\n"},
+        {"0532 123-45-67", "", "0011000B815023214365F70000FF00\n14\n"},
+    };
+    for (const auto& c : cases) {
+        const CliRun r = runCli({"pdu", c.number, c.text});
+        EXPECT_EQ(r.exitCode, 0) << r.err;
+        EXPECT_EQ(r.out, c.out);
+        EXPECT_EQ(r.err, "");
+    }
+}
+
+TEST(CliPdu, RefusedNumbersAndBadArguments) {
+    struct Case {
+        std::vector<std::string> args;
+        int exitCode;
+        const char* err;  // expected start of stderr
+    };
+    const Case cases[] = {
+        {{"pdu", "", "merhaba"}, 1, "Error encoding PDU\n"},
+        {{"pdu", "0532\rATD112;", "x"}, 1, "Error encoding PDU\n"},
+        {{"pdu", "12", std::string(161 * 2, '[')}, 1, "Error encoding PDU\n"},
+        {{"pdu", "12", "\xC3("}, 2, "toplusms-cli pdu: arguments must be UTF-8"},
+        {{"pdu", "12"}, 2, "usage: toplusms-cli pdu NUMBER TEXT"},
+        {{}, 2, "usage: toplusms-cli COMMAND"},
+        {{"nosuch"}, 2, "toplusms-cli: unknown command 'nosuch'"},
+    };
+    for (const auto& c : cases) {
+        const CliRun r = runCli(c.args);
+        EXPECT_EQ(r.exitCode, c.exitCode) << r.err;
+        EXPECT_EQ(r.out, "");
+        EXPECT_EQ(r.err.rfind(c.err, 0), 0u) << r.err;
+    }
+}
+
+TEST(CliPdu, HelpListsThePduCommand) {
+    const CliRun r = runCli({"--help"});
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_NE(r.out.find("pdu NUMBER TEXT"), std::string::npos) << r.out;
+}
+
+}  // namespace
