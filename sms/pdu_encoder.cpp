@@ -136,9 +136,6 @@ UserData encodeUserData(SmsCoding coding, std::u16string_view text,
     const std::vector<unsigned char> septets = gsm7Septets(bytes);
     const std::size_t headerSeptets = (header.size() * 8 + 6) / 7;
     ud.length = headerSeptets + septets.size();
-    if (ud.length > kMaxUserDataLength) {
-        throw EPduError();
-    }
     ud.octets.assign((ud.length * 7 + 7) / 8, 0);
     std::copy(header.begin(), header.end(), ud.octets.begin());
     packSeptets(septets, headerSeptets * 7, ud.octets);
