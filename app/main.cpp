@@ -1,0 +1,75 @@
+// toplusms: sends SMS messages one by one and in bulk through a phone on a serial line.
+//
+//   toplusms                 the program
+//   toplusms --demo          the program against the phone simulator (when present)
+//   toplusms --screenshot D  writes a picture of every tab to folder D and ends
+
+#include <QApplication>
+#include <QCommandLineParser>
+
+#include <cstdio>
+
+#include "app/error_handler.h"
+#include "app/main_window.h"
+#include "app/qt_message_queue.h"
+#include "app/screenshot.h"
+
+namespace {
+
+// Screenshots run unattended: no box may wait for an answer.
+class ConsoleAsker : public app::Asker {
+public:
+    bool askYesNo(QWidget*, const QString&, const QString& text, Icon) override {
+        std::fprintf(stderr, "%s -> No\n", qPrintable(text));
+        return false;
+    }
+    void tell(QWidget*, const QString&, const QString& text, Icon) override {
+        std::fprintf(stderr, "%s\n", qPrintable(text));
+    }
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QApplication application(argc, argv);
+    QCoreApplication::setApplicationName(app::kApplicationTitle);
+    QCoreApplication::setApplicationVersion(QStringLiteral("1.0.1"));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("Toplu SMS gönderme programı"));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    QCommandLineOption screenshot(QStringLiteral("screenshot"),
+                                  QStringLiteral("Write a PNG picture of every tab to <dir>."),
+                                  QStringLiteral("dir"));
+    QCommandLineOption demo(QStringLiteral("demo"),
+                            QStringLiteral("Use the phone simulator behind Com5."));
+    parser.addOption(screenshot);
+    parser.addOption(demo);
+    parser.process(application);
+
+    // The user-interface thread's message queue: the serial layer's events reach the
+    // window through it.
+    app::QtMessageQueue queue;
+
+    if (parser.isSet(screenshot)) {
+        ConsoleAsker asker;
+        app::MainFormOptions options;
+        options.asker = &asker;
+        app::TMainForm form(options);
+        QString error;
+        const QStringList files = app::saveTabScreenshots(form, parser.value(screenshot), &error);
+        for (const QString& f : files) {
+            std::printf("%s\n", qPrintable(f));
+        }
+        if (!error.isEmpty()) {
+            std::fprintf(stderr, "%s\n", qPrintable(error));
+            return 1;
+        }
+        return 0;
+    }
+
+    app::TMainForm form;
+    form.show();
+    return QApplication::exec();
+}

@@ -1,0 +1,37 @@
+#pragma once
+// Answers the window's questions without a dialog and records what was asked and told.
+
+#include <deque>
+#include <vector>
+
+#include "app/asker.h"
+
+namespace app {
+
+class FakeAsker : public Asker {
+public:
+    struct Box {
+        QString title;
+        QString text;
+        Icon icon;
+    };
+
+    bool askYesNo(QWidget*, const QString& title, const QString& text, Icon icon) override {
+        asked.push_back({title, text, icon});
+        if (answers.empty()) {
+            return false;
+        }
+        const bool yes = answers.front();
+        answers.pop_front();
+        return yes;
+    }
+    void tell(QWidget*, const QString& title, const QString& text, Icon icon) override {
+        told.push_back({title, text, icon});
+    }
+
+    std::deque<bool> answers;  // next answers, true for Yes; No when none are left
+    std::vector<Box> asked;
+    std::vector<Box> told;
+};
+
+}  // namespace app

@@ -1,0 +1,168 @@
+#include "recipients/recipient_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <string>
+#include <system_error>
+
+namespace recipients {
+namespace {
+
+std::string reason(int err) {
+    return std::generic_category().message(err);
+}
+
+std::string fullPath(const std::filesystem::path& file) {
+    std::error_code ec;
+    std::filesystem::path abs = std::filesystem::absolute(file, ec);
+    return (ec ? file : abs.lexically_normal()).string();
+}
+
+[[noreturn]] void failOpen(const std::filesystem::path& file, int err) {
+    throw FileError("Cannot open file \"" + fullPath(file) + "\". " + reason(err));
+}
+
+[[noreturn]] void failCreate(const std::filesystem::path& file, int err) {
+    throw FileError("Cannot create file \"" + fullPath(file) + "\". " + reason(err));
+}
+
+// Closes the descriptor on every way out.
+class Fd {
+public:
+    explicit Fd(int fd) : m_fd(fd) {}
+    ~Fd() {
+        if (m_fd >= 0) {
+            ::close(m_fd);
+        }
+    }
+    Fd(const Fd&) = delete;
+    Fd& operator=(const Fd&) = delete;
+    int get() const { return m_fd; }
+    // Closes now and reports the error close() gave (0 when none).
+    int release() {
+        int err = 0;
+        if (m_fd >= 0 && ::close(m_fd) != 0) {
+            err = errno;
+        }
+        m_fd = -1;
+        return err;
+    }
+
+private:
+    int m_fd;
+};
+
+bool writeAll(int fd, const std::string& data) {
+    size_t done = 0;
+    while (done < data.size()) {
+        ssize_t n = ::write(fd, data.data() + done, data.size() - done);
+        if (n < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return false;
+        }
+        done += static_cast<size_t>(n);
+    }
+    return true;
+}
+
+}  // namespace
+
+std::vector<std::string> splitLines(std::string_view text) {
+    if (size_t zero = text.find('\0'); zero != std::string_view::npos) {
+        text = text.substr(0, zero);
+    }
+    std::vector<std::string> lines;
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find_first_of("\r\n", start);
+        if (end == std::string_view::npos) {
+            lines.emplace_back(text.substr(start));
+            break;
+        }
+        lines.emplace_back(text.substr(start, end - start));
+        start = end + 1;
+        if (text[end] == '\r' && start < text.size() && text[start] == '\n') {
+            ++start;
+        }
+    }
+    return lines;
+}
+
+std::vector<std::string> loadLines(const std::filesystem::path& file) {
+    Fd fd(::open(file.c_str(), O_RDONLY | O_CLOEXEC));
+    if (fd.get() < 0) {
+        failOpen(file, errno);
+    }
+    struct stat st {};
+    if (::fstat(fd.get(), &st) != 0) {
+        failOpen(file, errno);
+    }
+    if (S_ISDIR(st.st_mode)) {
+        failOpen(file, EISDIR);
+    }
+    std::string text;
+    char buffer[65536];
+    for (;;) {
+        ssize_t n = ::read(fd.get(), buffer, sizeof buffer);
+        if (n < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            failOpen(file, errno);
+        }
+        if (n == 0) {
+            break;
+        }
+        text.append(buffer, static_cast<size_t>(n));
+    }
+    return splitLines(text);
+}
+
+void saveLines(const std::filesystem::path& file, const std::vector<std::string>& entries) {
+    std::string text;
+    for (const auto& e : entries) {
+        text += e;
+        text += "\r\n";
+    }
+
+    // The temporary file sits beside the target so that the rename stays on one file
+    // system and replaces the old file in one step.
+    static std::atomic<unsigned> counter{0};
+    std::filesystem::path temp = file;
+    temp += ".tmp-" + std::to_string(::getpid()) + "-" + std::to_string(counter++);
+
+    Fd fd(::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+    if (fd.get() < 0) {
+        failCreate(file, errno);
+    }
+    auto fail = [&](int err) {
+        fd.release();
+        ::unlink(temp.c_str());
+        failCreate(file, err);
+    };
+    // Keep the permissions of the list being replaced.
+    struct stat old {};
+    if (::stat(file.c_str(), &old) == 0 && S_ISREG(old.st_mode)) {
+        ::fchmod(fd.get(), old.st_mode & 07777);
+    }
+    if (!writeAll(fd.get(), text)) {
+        fail(errno);
+    }
+    if (::fsync(fd.get()) != 0) {
+        fail(errno);
+    }
+    if (int err = fd.release(); err != 0) {
+        fail(err);
+    }
+    if (::rename(temp.c_str(), file.c_str()) != 0) {
+        fail(errno);
+    }
+}
+
+}  // namespace recipients
