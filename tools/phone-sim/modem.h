@@ -1,0 +1,70 @@
+#pragma once
+// The phone's side of the AT dialogue, without any I/O: bytes from the line go in, the
+// bytes to send back come out, each with the pause that comes before it. Not thread-safe;
+// Simulator serialises the calls.
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "tools/phone-sim/config.h"
+
+namespace phonesim {
+
+struct Chunk {
+    int delayMs = 0;  // pause before these bytes, after the chunk before them
+    std::string bytes;
+};
+
+struct Response {
+    std::vector<Chunk> chunks;
+    bool hangUp = false;  // close the line once the chunks are out
+};
+
+class Modem {
+public:
+    explicit Modem(Config config);
+
+    Response receive(std::string_view bytes);
+    // "RING" and, once AT+CLIP=1 has switched it on, the caller's number.
+    Response ring(const std::string& number, int type);
+
+    void setSignal(int rssi, int ber);
+    void setBattery(int state, int charge);
+    void setFaults(const Faults& faults);
+
+    const std::vector<std::string>& commands() const { return m_commands; }
+    const std::vector<AcceptedMessage>& messages() const { return m_messages; }
+    const std::vector<std::string>& refusals() const { return m_refusals; }
+
+private:
+    struct Answer {
+        std::string info;   // information text, framed
+        std::string final;  // final result code or prompt, framed
+    };
+
+    void endOfLine(Response& out);
+    void endOfPdu(Response& out);
+    Answer execute(const std::string& body);
+    Answer phonebookCommand(const std::string& upper, const std::string& body);
+    void deliver(Response& out, std::string bytes, bool delayed);
+    bool matches(const std::set<std::string>& chosen, const std::string& line) const;
+    void refuse(const std::string& why);
+
+    Config m_config;
+    bool m_echo = true;
+    bool m_clip = false;
+    bool m_pduMode = false;    // collecting a PDU after the "> " prompt
+    int m_declaredLength = 0;  // from AT+CMGS
+    bool m_overflow = false;   // the current line or PDU grew past its limit
+    std::string m_line;        // command line or PDU being received
+    std::string m_echoOut;     // echo not yet handed out
+    int m_nextReference = 1;
+    int m_answered = 0;  // commands counted for hangUpAfter
+    bool m_hungUp = false;
+    std::vector<std::string> m_commands;
+    std::vector<AcceptedMessage> m_messages;
+    std::vector<std::string> m_refusals;
+};
+
+}  // namespace phonesim

@@ -1,0 +1,53 @@
+// The answer's timing and cutting, which a reader on the pty cannot see reliably on a
+// busy machine, checked on the engine itself.
+#include "tools/phone-sim/modem.h"
+
+#include <gtest/gtest.h>
+
+namespace phonesim {
+namespace {
+
+std::string joined(const Response& r) {
+    std::string all;
+    for (const Chunk& c : r.chunks) {
+        all += c.bytes;
+    }
+    return all;
+}
+
+TEST(Modem, DelaysAndCutsTheAnswerButNotTheEcho) {
+    Config config;
+    config.faults.delayMs = 300;
+    config.faults.pieceSize = 5;
+    config.faults.pieceGapMs = 40;
+    Modem modem(config);
+    const Response r = modem.receive("AT+CSQ\r");
+    ASSERT_GE(r.chunks.size(), 2u);
+    EXPECT_EQ(r.chunks[0].bytes, "AT+CSQ\r");
+    EXPECT_EQ(r.chunks[0].delayMs, 0);
+    EXPECT_EQ(r.chunks[1].delayMs, 300);
+    EXPECT_EQ(r.chunks[1].bytes, "\r\n+CS");
+    for (std::size_t i = 2; i < r.chunks.size(); ++i) {
+        EXPECT_EQ(r.chunks[i].delayMs, 40);
+        EXPECT_LE(r.chunks[i].bytes.size(), 5u);
+    }
+    EXPECT_EQ(joined(r), "AT+CSQ\r\r\n+CSQ: 20,99\r\n\r\nOK\r\n");
+}
+
+TEST(Modem, CommandSplitOverDeliveriesAndLineEditing) {
+    Modem modem(Config{});
+    EXPECT_EQ(joined(modem.receive("AT+C")), "AT+C");
+    // A backspace takes back a typing error; the echo shows what was typed.
+    EXPECT_EQ(joined(modem.receive("BX\bC\r")), "BX\bC\r\r\n+CBC: 0,80\r\n\r\nOK\r\n");
+    EXPECT_EQ(modem.commands().back(), "AT+CBC");
+    // Noise before AT is ignored; a line without AT gets no answer.
+    EXPECT_EQ(joined(modem.receive("xxAT\r")), "xxAT\r\r\nOK\r\n");
+    EXPECT_EQ(joined(modem.receive("hello\r")), "hello\r");
+    // A runaway line is refused once it ends, and the next command works.
+    EXPECT_EQ(joined(modem.receive("AT" + std::string(2000, 'X') + "\r")).substr(2002),
+              "\r\r\nERROR\r\n");
+    EXPECT_EQ(joined(modem.receive("AT\r")), "AT\r\r\nOK\r\n");
+}
+
+}  // namespace
+}  // namespace phonesim
