@@ -163,13 +163,17 @@ TMainForm::TMainForm(MainFormOptions options, QWidget* parent)
     StatusBar1 = new QStatusBar(this);
     StatusBar1->setSizeGripEnabled(false);
     StatusBar1->setGeometry(0, kClientHeight - kStatusBarHeight, kClientWidth, kStatusBarHeight);
+    // Panels of 200, 400 and 200 pixels; the last one ends at the window's edge.
     const int widths[3] = {200, 400, 200};
+    int x = 0;
     for (int i = 0; i < 3; ++i) {
         m_panels[i] = new QLabel(StatusBar1);
-        m_panels[i]->setFixedWidth(widths[i]);
         m_panels[i]->setFrameShape(QFrame::Panel);
         m_panels[i]->setFrameShadow(QFrame::Sunken);
-        StatusBar1->addWidget(m_panels[i]);
+        m_panels[i]->setIndent(3);
+        m_panels[i]->setGeometry(x, 2, std::min(widths[i], kClientWidth - x) - 2,
+                                 kStatusBarHeight - 3);
+        x += widths[i];
     }
 
     ComboBox1->setFocus();
