@@ -10,6 +10,7 @@ set -euo pipefail
 cd "$(dirname "$0")"
 source scripts/deps.sh
 toplusms_install "${TOPLUSMS_BUILD_PACKAGES[@]}" "${TOPLUSMS_TEST_PACKAGES[@]}"
+toplusms_turkish_locale
 
 plain=1 sanitize=0 fuzz=0
 ctest_args=()

@@ -19,4 +19,12 @@ toplusms_install() {
 TOPLUSMS_BUILD_PACKAGES=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-qpa-plugins libgl-dev
     libfreexl-dev libgtest-dev libgmock-dev googletest libbenchmark-dev fonts-dejavu-core)
 # What the tests need beyond that (clang for the libFuzzer builds, its sanitizer runtime).
-TOPLUSMS_TEST_PACKAGES=(clang libclang-rt-14-dev hyperfine)
+TOPLUSMS_TEST_PACKAGES=(clang libclang-rt-14-dev hyperfine locales)
+
+# The reply classifier is tested under a Turkish locale, where i and I are no case pair.
+toplusms_turkish_locale() {
+    locale -a 2>/dev/null | grep -qi '^tr_TR' && return 0
+    local sudo=()
+    [ "$(id -u)" -ne 0 ] && sudo=(sudo)
+    "${sudo[@]}" localedef -i tr_TR -f UTF-8 tr_TR.UTF-8 || echo "warning: no Turkish locale; its test is skipped"
+}
