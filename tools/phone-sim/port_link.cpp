@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <vector>
 
@@ -41,6 +42,12 @@ bool writePortMap(const std::string& file, const std::string& port, const std::s
         }
     }
     lines.push_back(port + "=" + path);
+    // The usual place, ~/.config/toplusms/, may not exist yet on a fresh machine.
+    std::error_code ec;
+    const std::filesystem::path parent = std::filesystem::path(file).parent_path();
+    if (!parent.empty()) {
+        std::filesystem::create_directories(parent, ec);
+    }
     const std::string tmp = file + ".tmp";
     {
         std::ofstream out(tmp, std::ios::trunc);

@@ -37,9 +37,18 @@ Simulator::Simulator(Config config) : m_config(config), m_modem(std::move(config
 
 Simulator::~Simulator() {
     stop();
+    // Closed only here, so that an event racing with stop() never writes to a stale fd.
+    closeFd(m_wakeRead);
+    closeFd(m_wakeWrite);
 }
 
 bool Simulator::start(std::string* error) {
+    if (m_wakeWrite >= 0) {
+        if (error) {
+            *error = "already started";
+        }
+        return false;
+    }
     struct termios raw {};
     cfmakeraw(&raw);
     cfsetispeed(&raw, B115200);
@@ -89,9 +98,9 @@ void Simulator::stop() {
     if (m_thread.joinable()) {
         m_thread.join();
     }
-    closeLine();
-    closeFd(m_wakeRead);
-    closeFd(m_wakeWrite);
+    if (m_master >= 0) {
+        closeLine();
+    }
 }
 
 std::string Simulator::slavePath() const {

@@ -292,6 +292,10 @@ TEST_F(SimulatorTest, HangUpLooksLikeAnUnpluggedPhone) {
 TEST(PortMap, SetsItsLineAndKeepsTheOthers) {
     char dir[] = "/tmp/phonesim-test-XXXXXX";
     ASSERT_TRUE(::mkdtemp(dir));
+    // A fresh configuration folder is made on the way.
+    ASSERT_TRUE(writePortMap(std::string(dir) + "/new/ports.conf", "Com5", "/dev/pts/9"));
+    std::remove((std::string(dir) + "/new/ports.conf").c_str());
+    ::rmdir((std::string(dir) + "/new").c_str());
     const std::string file = std::string(dir) + "/ports.conf";
     std::ofstream(file) << "Com1=/dev/ttyUSB3\ncom5 = /dev/old\n# note\n";
     ASSERT_TRUE(writePortMap(file, "Com5", "/dev/pts/9"));
