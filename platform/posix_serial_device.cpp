@@ -15,6 +15,7 @@
 #include <atomic>
 #include <cstring>
 #include <mutex>
+#include <shared_mutex>
 
 #include "platform/serial_device.h"
 
@@ -76,7 +77,18 @@ public:
     ~PosixSerialDevice() override { close(); }
 
     int close() override {
-        std::lock_guard lock(m_closeMutex);
+        // Wake whatever waits on the descriptors, then wait for every operation in
+        // progress to finish before the descriptors go (their numbers could otherwise be
+        // reused under a worker's feet).
+        m_closing.store(true);
+        {
+            std::shared_lock using_(m_fdLock);
+            if (m_fd >= 0) {
+                wake(m_eventFd);
+                wake(m_writeFd);
+            }
+        }
+        std::unique_lock lock(m_fdLock);
         if (m_fd < 0) {
             return 0;
         }
@@ -89,6 +101,10 @@ public:
     }
 
     int getState(DeviceState& state) override {
+        std::shared_lock using_(m_fdLock);
+        if (m_fd < 0) {
+            return -EBADF;
+        }
         termios2 t{};
         if (ioctl(m_fd, TCGETS2, &t) != 0) {
             return -errno;
@@ -131,6 +147,10 @@ public:
     }
 
     int setState(const DeviceState& s) override {
+        std::shared_lock using_(m_fdLock);
+        if (m_fd < 0) {
+            return -EBADF;
+        }
         // CSTOPB means 1.5 stop bits with 5 data bits and 2 with more: other pairs
         // cannot be set.
         bool stopOk =
@@ -192,6 +212,10 @@ public:
     }
 
     int status(DeviceQueueStatus& st) override {
+        std::shared_lock using_(m_fdLock);
+        if (m_fd < 0) {
+            return -EBADF;
+        }
         st = DeviceQueueStatus{};
         int n = 0;
         if (ioctl(m_fd, TIOCINQ, &n) == 0 && n > 0) {
@@ -217,6 +241,10 @@ public:
     }
 
     int read(uint8_t* buffer, size_t n) override {
+        std::shared_lock using_(m_fdLock);
+        if (m_fd < 0) {
+            return -EBADF;
+        }
         ssize_t r = ::read(m_fd, buffer, n);
         if (r > 0) {
             m_readSinceReport.store(true);
@@ -244,6 +272,10 @@ public:
     }
 
     int write(const uint8_t* buffer, size_t n) override {
+        std::shared_lock using_(m_fdLock);
+        if (m_fd < 0) {
+            return -EBADF;
+        }
         ssize_t r = ::write(m_fd, buffer, n);
         if (r >= 0) {
             return int(r);
@@ -255,6 +287,10 @@ public:
     }
 
     int waitWritable(int timeoutMs) override {
+        std::shared_lock using_(m_fdLock);
+        if (m_fd < 0) {
+            return -EBADF;
+        }
         pollfd fds[2] = {{m_fd, POLLOUT, 0}, {m_writeFd, POLLIN, 0}};
         int r = ::poll(fds, 2, timeoutMs);
         if (r < 0) {
@@ -270,14 +306,27 @@ public:
         return (fds[0].revents & POLLOUT) ? 1 : 0;
     }
 
-    void cancelWriteWait() override { wake(m_writeFd); }
+    void cancelWriteWait() override {
+        std::shared_lock using_(m_fdLock);
+        if (m_fd >= 0) {
+            wake(m_writeFd);
+        }
+    }
 
     int purge(bool input, bool output) override {
+        std::shared_lock using_(m_fdLock);
+        if (m_fd < 0) {
+            return -EBADF;
+        }
         int what = input && output ? TCIOFLUSH : input ? TCIFLUSH : TCOFLUSH;
         return ioctl(m_fd, TCFLSH, what) == 0 ? 0 : -errno;
     }
 
     int escape(int function) override {
+        std::shared_lock using_(m_fdLock);
+        if (m_fd < 0) {
+            return -EBADF;
+        }
         int bits = 0;
         unsigned long request = 0;
         switch (function) {
@@ -303,6 +352,11 @@ public:
 
     int modemStatus(uint32_t& lines) override {
         lines = 0;
+        std::shared_lock using_(m_fdLock);
+        if (m_fd < 0) {
+            return -EBADF;
+        }
+        lines = 0;
         int bits = 0;
         if (!m_modemLines.load() || ioctl(m_fd, TIOCMGET, &bits) != 0) {
             if (isUnsupported(errno)) {
@@ -316,16 +370,21 @@ public:
 
     void setEventMask(uint32_t mask) override {
         m_mask.store(mask);
-        if (mask == 0) {
+        std::shared_lock using_(m_fdLock);
+        if (mask == 0 && m_fd >= 0) {
             wake(m_eventFd);
         }
     }
 
     int waitEvent(uint32_t& events) override {
+        std::shared_lock using_(m_fdLock);
+        if (m_fd < 0) {
+            return -EBADF;
+        }
         events = 0;
         for (;;) {
             uint32_t mask = m_mask.load();
-            if (mask == 0) {
+            if (mask == 0 || m_closing.load()) {
                 return -ECANCELED;
             }
             int q = 0;
@@ -469,8 +528,10 @@ private:
         return ev;
     }
 
-    std::mutex m_closeMutex;
-    int m_fd;       // m_closeMutex for close; fixed while open
+    // Shared by every operation, exclusive for close.
+    std::shared_mutex m_fdLock;
+    std::atomic<bool> m_closing{false};
+    int m_fd;       // m_fdLock
     int m_eventFd;  // wakes waitEvent(): mask set to 0, or the reader took bytes
     int m_writeFd;  // wakes waitWritable()
 

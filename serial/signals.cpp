@@ -1,0 +1,80 @@
+#include "serial/signals.h"
+
+#include <chrono>
+
+namespace serial {
+
+namespace {
+constexpr uint32_t kManual = 1u << static_cast<unsigned>(Signal::WriteDoneSignal);
+}
+
+void SignalSet::create() {
+    std::lock_guard lock(m_mutex);
+    m_set = 0;
+    m_valid = true;
+}
+
+void SignalSet::close() {
+    std::lock_guard lock(m_mutex);
+    m_valid = false;
+    m_set = 0;
+    m_changed.notify_all();
+}
+
+bool SignalSet::valid() const {
+    std::lock_guard lock(m_mutex);
+    return m_valid;
+}
+
+void SignalSet::set(Signal s) {
+    std::lock_guard lock(m_mutex);
+    if (m_valid) {
+        m_set |= bit(s);
+        m_changed.notify_all();
+    }
+}
+
+void SignalSet::reset(Signal s) {
+    std::lock_guard lock(m_mutex);
+    m_set &= ~bit(s);
+}
+
+int SignalSet::wait(Signal s, int timeoutMs) {
+    return waitMask(bit(s), timeoutMs);
+}
+
+int SignalSet::waitAny(Signal a, Signal b, int timeoutMs) {
+    return waitMask(bit(a) | bit(b), timeoutMs);
+}
+
+bool SignalSet::take(Signal s) {
+    std::lock_guard lock(m_mutex);
+    if (!(m_set & bit(s))) {
+        return false;
+    }
+    m_set &= ~(bit(s) & ~kManual);
+    return true;
+}
+
+int SignalSet::waitMask(uint32_t mask, int timeoutMs) {
+    std::unique_lock lock(m_mutex);
+    auto ready = [&] { return !m_valid || (m_set & mask) != 0; };
+    if (timeoutMs < 0) {
+        m_changed.wait(lock, ready);
+    } else if (!m_changed.wait_for(lock, std::chrono::milliseconds(timeoutMs), ready)) {
+        return kNone;
+    }
+    if (!m_valid) {
+        return kNone;
+    }
+    for (int i = 0; i < kCount; ++i) {
+        uint32_t b = 1u << i;
+        if (m_set & mask & b) {
+            m_set &= ~(b & ~kManual);
+            return i;
+        }
+    }
+    return kNone;
+}
+
+}  // namespace serial

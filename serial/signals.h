@@ -1,0 +1,53 @@
+#pragma once
+// The dispatcher's six signals: events that are set by one thread and waited for by
+// another, with automatic or manual reset. All of one dispatcher share one mutex and
+// condition variable, so a thread can wait for either of two signals.
+
+#include <condition_variable>
+#include <cstdint>
+#include <mutex>
+
+namespace serial {
+
+enum class Signal : uint8_t {
+    CommEventSignal,
+    DispatchDoneSignal,
+    ThreadAckSignal,
+    OutputReadySignal,
+    WriteDoneSignal,
+    OutputFlushSignal,
+};
+
+class SignalSet {
+public:
+    static constexpr int kCount = 6;
+    static constexpr int kNone = -1;
+
+    // Creates (valid, not signalled) all six; WriteDoneSignal resets by hand.
+    void create();
+    // Closes all: they are invalid until created again, and a waiter is released.
+    void close();
+    bool valid() const;
+
+    void set(Signal s);
+    void reset(Signal s);
+
+    // Waits up to timeoutMs (-1: no limit) for one of the given signals. Returns the
+    // signal that ended the wait (an automatic one is reset by the wait), or kNone when
+    // the time ran out or the signals were closed.
+    int wait(Signal s, int timeoutMs);
+    int waitAny(Signal a, Signal b, int timeoutMs);
+    // Whether the signal is set now; an automatic one is reset by taking it.
+    bool take(Signal s);
+
+private:
+    int waitMask(uint32_t mask, int timeoutMs);
+    static uint32_t bit(Signal s) { return 1u << static_cast<unsigned>(s); }
+
+    mutable std::mutex m_mutex;
+    std::condition_variable m_changed;  // waits on m_mutex
+    uint32_t m_set = 0;                 // m_mutex: bits of the signalled ones
+    bool m_valid = false;               // m_mutex
+};
+
+}  // namespace serial
