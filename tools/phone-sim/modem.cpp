@@ -95,7 +95,7 @@ Response Modem::receive(std::string_view bytes) {
                 m_line.clear();
                 m_overflow = false;
                 deliver(out, std::exchange(m_echoOut, {}), false);
-                deliver(out, kOk, true);
+                deliver(out, okText(), true);
             } else if (c != '\r' && c != '\n') {
                 if (echo) {
                     m_echoOut += c;
@@ -143,12 +143,20 @@ Response Modem::ring(const std::string& number, int type) {
     if (m_hungUp) {
         return out;
     }
+    deliver(out, ringText(number, type), false);
+    return out;
+}
+
+std::string Modem::ringText(const std::string& number, int type) const {
     std::string text = "\r\nRING\r\n";
     if (m_clip) {
         text += framed({"+CLIP: " + quoted(number) + "," + std::to_string(type)});
     }
-    deliver(out, text, false);
-    return out;
+    return text;
+}
+
+std::string Modem::okText() const {
+    return m_config.faults.lowerCaseOk ? "\r\nok\r\n" : kOk;
 }
 
 bool Modem::matches(const std::set<std::string>& chosen, const std::string& line) const {
@@ -209,13 +217,10 @@ void Modem::endOfLine(Response& out) {
     }
     std::string text = answer.info;
     if (!answer.final.empty() && matches(f.ringDuring, command)) {
-        text += "\r\nRING\r\n";
-        if (m_clip) {
-            text += framed({"+CLIP: " + quoted(m_config.callerNumber) + "," +
-                            (m_config.callerNumber.starts_with('+') ? "145" : "129")});
-        }
+        const std::string& number = m_config.callerNumber;
+        text += ringText(number, number.starts_with('+') ? 145 : 129);
     }
-    text += f.lowerCaseOk && answer.final == kOk ? std::string("\r\nok\r\n") : answer.final;
+    text += answer.final == kOk ? okText() : answer.final;
     deliver(out, text, true);
     if (f.hangUpAfter > 0 && m_answered >= f.hangUpAfter) {
         out.hangUp = true;
@@ -255,10 +260,7 @@ void Modem::endOfPdu(Response& out) {
         const int reference = m_nextReference;
         m_nextReference = (m_nextReference + 1) % 256;
         m_messages.push_back({reference, m_declaredLength, hex, *pdu});
-        deliver(
-            out,
-            framed({"+CMGS: " + std::to_string(reference)}) + (f.lowerCaseOk ? "\r\nok\r\n" : kOk),
-            true);
+        deliver(out, framed({"+CMGS: " + std::to_string(reference)}) + okText(), true);
     }
     if (f.hangUpAfter > 0 && m_answered >= f.hangUpAfter) {
         out.hangUp = true;

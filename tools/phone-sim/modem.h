@@ -50,6 +50,8 @@ private:
     void deliver(Response& out, std::string bytes, bool delayed);
     bool matches(const std::set<std::string>& chosen, const std::string& line) const;
     void refuse(const std::string& why);
+    std::string ringText(const std::string& number, int type) const;
+    std::string okText() const;  // the final "OK", or "ok" under that fault
 
     Config m_config;
     bool m_echo = true;

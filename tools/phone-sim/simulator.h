@@ -13,7 +13,10 @@
 // The far end stays usable across any number of opens and closes by the program under
 // test until stop() or hangUp(). hangUp() closes the pty as an unplugged USB phone does:
 // the far end then reads end-of-file or EIO, and its path disappears.
-// All members may be called from any thread.
+// After start(), every member may be called from any thread. The observers of Config
+// (onCommand, onMessage, onRefusal) run on the simulator's own thread, after the record
+// has grown; they may call the accessors. A phone-sim process does the same from the
+// command line (phone-sim --help).
 
 #include <condition_variable>
 #include <deque>
