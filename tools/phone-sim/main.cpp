@@ -311,7 +311,11 @@ int main(int argc, char** argv) {
     bool readStdin = true;
     std::string pending;
     while (!g_interrupted && !sim.hungUp()) {
-        struct pollfd fds[2] = {{readStdin ? 0 : -1, POLLIN, 0}, {g_signalPipe[0], POLLIN, 0}};
+        // A terminal is read only while we are in its foreground: a read from the
+        // background would stop the process (SIGTTIN).
+        const bool foreground = !::isatty(0) || ::tcgetpgrp(0) == ::getpgrp();
+        struct pollfd fds[2] = {{readStdin && foreground ? 0 : -1, POLLIN, 0},
+                                {g_signalPipe[0], POLLIN, 0}};
         if (::poll(fds, 2, 200) <= 0) {
             continue;
         }
