@@ -216,6 +216,7 @@ void TMainForm::buildStatusStrip() {
     Button7->setGeometry(kClientWidth - 150 - 6, 3, 150, 38);
     Button7->setFont(arialFont(15, true));
     Button7->setCursor(Qt::PointingHandCursor);
+    fitCaption(Button7);
     connect(Button7, &QPushButton::clicked, this, [this] { guarded([this] { Button7Click(); }); });
 }
 

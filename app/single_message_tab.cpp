@@ -104,6 +104,7 @@ void TMainForm::buildSingleMessageTab() {
     btnSMS = makeTagButton(g, QStringLiteral("Sms Gönder"), 16);
     btnSMS->setFont(tahomaFont(15, true));
     btnSMS->setGeometry(right + 396 - 139, 296, 139, 50);
+    fitCaption(btnSMS);
 }
 
 void TMainForm::ButtonClick(QAbstractButton* sender) {

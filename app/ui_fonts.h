@@ -3,7 +3,9 @@
 // (most Linux desktops) narrow faces of similar size keep the texts inside their
 // controls.
 
+#include <QAbstractButton>
 #include <QFont>
+#include <QFontMetrics>
 #include <QStringList>
 
 namespace app {
@@ -24,6 +26,17 @@ inline QFont arialFont(int pixelSize, bool bold = false) {
     f.setPixelSize(pixelSize);
     f.setBold(bold);
     return f;
+}
+
+// A caption wider than its button (a wide fallback face) gets a smaller size rather
+// than being cut.
+inline void fitCaption(QAbstractButton* button, int padding = 12) {
+    QFont f = button->font();
+    while (f.pixelSize() > 8 &&
+           QFontMetrics(f).horizontalAdvance(button->text()) > button->width() - padding) {
+        f.setPixelSize(f.pixelSize() - 1);
+    }
+    button->setFont(f);
 }
 
 }  // namespace app

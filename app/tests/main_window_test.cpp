@@ -101,6 +101,8 @@ TEST_F(MainWindow, StartsWithPresetsEmptyListAndFirstTab) {
     EXPECT_EQ(form.ComboBox1->currentText(), QStringLiteral("Com5"));
     EXPECT_EQ(form.ComboBox2->currentText(), QStringLiteral("115200"));
     EXPECT_EQ(form.btnOpen->text(), QStringLiteral("Bağlan"));
+    EXPECT_TRUE(form.focusWidget() == form.ComboBox1 ||
+                form.focusWidget() == form.ComboBox1->lineEdit());
 
     EXPECT_EQ(form.ListBox1->count(), 0);
     EXPECT_EQ(form.Label18->text(), QStringLiteral("Toplam Telefon No :"));
