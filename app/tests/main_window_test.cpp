@@ -326,6 +326,26 @@ TEST_F(MainWindow, AddAndDeleteEntriesWithTheirQuestions) {
     EXPECT_EQ(form.Label18->text(), QStringLiteral("Toplam Telefon No: 0"));
 }
 
+TEST_F(MainWindow, RecipientListGivesCodePageBytesAndChecksItsIndex) {
+    TMainForm& form = makeForm();
+    recipients::RecipientList& list = form.recipientList();
+    list.append("\xDEule");
+    list.append("0532");
+    EXPECT_EQ(entries(form), (QStringList{"Şule", "0532"}));
+    EXPECT_EQ(list.count(), 2);
+    EXPECT_EQ(list.entry(0), "\xDEule");
+    try {
+        list.entry(2);
+        FAIL() << "no error";
+    } catch (const std::out_of_range& e) {
+        EXPECT_STREQ(e.what(), "List index out of bounds (2)");
+    }
+    list.updateNumberCount();
+    EXPECT_EQ(form.Label18->text(), QStringLiteral("Toplam Telefon No: 2"));
+    list.clear();
+    EXPECT_EQ(list.count(), 0);
+}
+
 TEST_F(MainWindow, LoadsTheListFileAndSavesItBackWithCrLf) {
     // LF-only lines, blanks kept, an empty line, a 1254 letter, a lone CR, a last line
     // without a break and, after a zero byte, text that is ignored.
