@@ -11,6 +11,7 @@
 
 #include "app/error_handler.h"
 #include "app/main_window.h"
+#include "app/phone_controller.h"
 #include "app/qt_message_queue.h"
 #include "app/screenshot.h"
 
@@ -70,6 +71,7 @@ int main(int argc, char** argv) {
     }
 
     app::TMainForm form;
+    app::PhoneController phone(form, queue);
     form.show();
     return QApplication::exec();
 }

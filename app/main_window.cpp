@@ -24,6 +24,7 @@
 #include "app/ui_fonts.h"
 #include "platform/codepage_1254.h"
 #include "recipients/recipient_file.h"
+#include "serial/com_port.h"
 
 // The logo lives in a static library's resources, which the linker would drop unasked.
 static void initResources() {
@@ -110,6 +111,13 @@ TMainForm::TMainForm(MainFormOptions options, QWidget* parent)
     setFixedSize(kClientWidth, kClientHeight);
     move(244, 155);
     setFont(tahomaFont(11));
+
+    m_phoneComPort = std::make_unique<serial::TComPort>();
+    PhoneComPort = m_phoneComPort.get();
+    PhoneComPort->Name = "PhoneComPort";
+    PhoneComPort->SetComNumber(5);
+    PhoneComPort->SetBaud(115200);
+    PhoneComPort->SetAutoOpen(false);
 
     tiRefresh = new QTimer(this);
     tiRefresh->setInterval(5000);
@@ -445,8 +453,8 @@ void TMainForm::FormCreate() {
             m_recipients->append(e);
         }
     }
-    ComboBox1->setCurrentIndex(m_options.portPreset.comNumber - 1);
-    ComboBox2->setCurrentText(QString::number(m_options.portPreset.baud));
+    ComboBox1->setCurrentIndex(PhoneComPort->ComNumber() - 1);
+    ComboBox2->setCurrentText(QString::number(PhoneComPort->Baud()));
 }
 
 void TMainForm::FormShow() {

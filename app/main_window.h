@@ -15,7 +15,6 @@
 #include <memory>
 
 #include "app/asker.h"
-#include "app/port_presets.h"
 #include "recipients/recipient_list.h"
 
 class QAbstractButton;
@@ -34,12 +33,15 @@ class QTabWidget;
 class QTableWidget;
 class QTimer;
 
+namespace serial {
+class TComPort;
+}
+
 namespace app {
 
 struct MainFormOptions {
     // The recipient list file; relative paths are taken from the working directory.
     std::filesystem::path listFile = "rehber.txt";
-    PortPreset portPreset = kPhoneComPortPreset;
     // Null: real message boxes.
     Asker* asker = nullptr;
     // Null: the desktop's browser and mail client (QDesktopServices).
@@ -124,6 +126,8 @@ public:
     QStatusBar* StatusBar1 = nullptr;
     QTimer* tiRefresh = nullptr;
     QTimer* tiClear = nullptr;
+    // The phone's serial port; its stored settings give the first port and speed choice.
+    serial::TComPort* PhoneComPort = nullptr;
 
     // "Cihaz İletişim"
     QGroupBox* cxGroupBox1 = nullptr;
@@ -231,6 +235,7 @@ private:
     std::unique_ptr<Asker> m_ownAsker;
     Asker* m_asker = nullptr;
     std::unique_ptr<recipients::RecipientList> m_recipients;  // over ListBox1
+    std::unique_ptr<serial::TComPort> m_phoneComPort;
     std::array<QLabel*, 3> m_panels{};
     bool m_shown = false;
 };

@@ -1,0 +1,108 @@
+#include "app/phone_controller.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QTimer>
+
+#include "app/error_handler.h"
+#include "app/main_window.h"
+#include "platform/codepage_1254.h"
+#include "serial/com_port.h"
+#include "serial/pump.h"
+
+namespace app {
+
+namespace {
+
+QString fromCodePage(const std::string& text) {
+    return QString::fromStdU16String(platform::cp1254::toUtf16(text));
+}
+
+std::string toCodePage(const QString& text) {
+    return platform::cp1254::fromUtf16(text.toStdU16String());
+}
+
+}  // namespace
+
+PhoneController::PhoneController(TMainForm& form, platform::MessageQueue& queue)
+    : m_form(form), m_link(*form.PhoneComPort), m_dialogue(*this, m_link, queue) {
+    serial::setMessageQueue(&queue);
+    serial::setExceptionDisplay(
+        [&form](const std::exception& e) { showError(form.asker(), &form, exceptionText(e)); });
+    phone::routePortEvents(*form.PhoneComPort, m_dialogue);
+    MainFormHooks& hooks = form.hooks();
+    hooks.connectClicked = [this] { m_dialogue.btnOpenClick(); };
+    hooks.closing = [this] {
+        m_dialogue.waitForPendingCommand();
+        m_form.PhoneComPort->SetOpen(false);
+    };
+}
+
+PhoneController::~PhoneController() {
+    // The port may outlive us inside the window; its events must not reach a dead dialogue.
+    serial::TComPort& port = *m_form.PhoneComPort;
+    port.OnPortOpen = nullptr;
+    port.OnPortClose = nullptr;
+    port.SetOnTriggerAvail(nullptr);
+    m_form.hooks().connectClicked = nullptr;
+    m_form.hooks().closing = nullptr;
+    serial::setExceptionDisplay(nullptr);
+}
+
+void PhoneController::setLamp(phone::LampColor color) {
+    m_form.setLamp(color == phone::LampColor::Green ? QColor(0, 255, 0) : QColor(255, 0, 0));
+}
+
+void PhoneController::setStatusPanel(int index, const std::string& text) {
+    m_form.setStatusPanel(index, fromCodePage(text));
+}
+
+void PhoneController::addInfoRow(const std::string& caption, const std::string& value) {
+    m_form.addInfoRow(fromCodePage(caption), fromCodePage(value));
+}
+
+void PhoneController::clearInfoRows() {
+    m_form.clearInfoRows();
+}
+
+void PhoneController::setSignalGauge(int percent) {
+    m_form.setSignalGauge(percent);
+}
+
+void PhoneController::setBatteryGauge(int percent) {
+    m_form.setBatteryGauge(percent);
+}
+
+void PhoneController::setLabel(int number, const std::string& text) {
+    QLabel* const labels[] = {m_form.Label1, m_form.Label2, m_form.Label3, m_form.Label4,
+                              m_form.Label5, m_form.Label6, m_form.Label7, m_form.Label8};
+    if (number >= 1 && number <= 8) {
+        labels[number - 1]->setText(fromCodePage(text));
+    }
+}
+
+void PhoneController::setConnectCaption(const std::string& caption) {
+    m_form.setConnectCaption(fromCodePage(caption));
+}
+
+void PhoneController::setRefreshEnabled(bool enabled) {
+    if (enabled) {
+        m_form.tiRefresh->start();
+    } else {
+        m_form.tiRefresh->stop();
+    }
+}
+
+int PhoneController::portIndex() const {
+    return m_form.ComboBox1->currentIndex();
+}
+
+std::string PhoneController::portText() const {
+    return toCodePage(m_form.ComboBox1->currentText());
+}
+
+std::string PhoneController::speedText() const {
+    return toCodePage(m_form.ComboBox2->currentText());
+}
+
+}  // namespace app

@@ -1,0 +1,48 @@
+#pragma once
+// The main window's side of the phone dialogue: PhoneComPort's events go to the
+// dialogue, the connect button and the window's close reach it through the window's
+// hooks, and the dialogue shows what it has to say through this view of the window.
+
+#include "phone/phone_dialogue.h"
+#include "phone/phone_port.h"
+#include "phone/phone_view.h"
+
+namespace platform {
+class MessageQueue;
+}
+
+namespace app {
+
+class TMainForm;
+
+class PhoneController : public phone::PhoneView {
+public:
+    // `queue` is the user-interface thread's queue; the serial layer delivers its events
+    // through it and shows its errors in the window's error box from now on.
+    PhoneController(TMainForm& form, platform::MessageQueue& queue);
+    ~PhoneController() override;
+    PhoneController(const PhoneController&) = delete;
+    PhoneController& operator=(const PhoneController&) = delete;
+
+    phone::PhoneDialogue& dialogue() { return m_dialogue; }
+
+    void setLamp(phone::LampColor color) override;
+    void setStatusPanel(int index, const std::string& text) override;
+    void addInfoRow(const std::string& caption, const std::string& value) override;
+    void clearInfoRows() override;
+    void setSignalGauge(int percent) override;
+    void setBatteryGauge(int percent) override;
+    void setLabel(int number, const std::string& text) override;
+    void setConnectCaption(const std::string& caption) override;
+    void setRefreshEnabled(bool enabled) override;
+    int portIndex() const override;
+    std::string portText() const override;
+    std::string speedText() const override;
+
+private:
+    TMainForm& m_form;
+    phone::ComPortLink m_link;
+    phone::PhoneDialogue m_dialogue;
+};
+
+}  // namespace app
