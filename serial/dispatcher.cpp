@@ -323,6 +323,7 @@ bool TBaseDispatcher::FillInRing() {
         return false;
     }
     if (m_inFull) {
+        m_refillWanted = true;
         return true;
     }
     uint32_t n;
@@ -357,7 +358,17 @@ bool TBaseDispatcher::FillInRing() {
         m_inHead += got > 0 ? uint32_t(got) : 0;
         m_inFull = m_inHead == m_inTail;
     }
+    if (m_inFull) {
+        m_refillWanted = true;
+    }
     return true;
+}
+
+void TBaseDispatcher::wakeForRefillLocked() {
+    if (m_refillWanted && usedLocked() <= kInRingSize / 2) {
+        m_refillWanted = false;
+        m_signals.set(Signal::CommEventSignal);
+    }
 }
 
 bool TBaseDispatcher::CharAvailable() {
@@ -395,6 +406,7 @@ int TBaseDispatcher::ReadChar(uint8_t& c) {
     if (r == 0) {
         m_inTail = (m_inTail + 1) % kInRingSize;
         m_inFull = false;
+        wakeForRefillLocked();
     }
     return r;
 }
@@ -415,6 +427,7 @@ int TBaseDispatcher::FlushInput() {
         m_takenCount = 0;
     }
     m_inFull = false;
+    wakeForRefillLocked();
     std::lock_guard state(m_stateLock);
     for (auto& t : m_dataTriggers) {
         std::fill(std::begin(t.counters), std::end(t.counters), 0u);

@@ -147,6 +147,7 @@ protected:
     void ServiceTimersAndStatus();
 
     uint32_t usedLocked() const;           // InputLock held
+    void wakeForRefillLocked();            // InputLock held
     uint32_t transmitCountLocked() const;  // OutputLock held
     bool outputPendingLocked() const;      // OutputLock held
     void advanceOutputLocked(uint32_t k);  // OutputLock held
@@ -213,6 +214,10 @@ protected:
     uint32_t m_maxTakenCount = 0;
     uint32_t m_scanPos = 0;
     uint32_t m_notifyPos = 0;
+    // The ring was found full with bytes left in the driver: once the reader has taken
+    // half of it, the dispatcher thread is woken to fetch the rest at once rather than
+    // at its next 50 ms round (no new arrival may come to wake it).
+    bool m_refillWanted = false;
 
     // OutputLock.
     std::unique_ptr<uint8_t[]> m_outRing;

@@ -6,6 +6,17 @@ namespace serial {
 
 namespace {
 constexpr uint32_t kManual = 1u << static_cast<unsigned>(Signal::WriteDoneSignal);
+// Which waiter's condition variable each signal wakes (by Signal order).
+constexpr int kWaiter[SignalSet::kCount] = {0, 1, 2, 3, 3, 3};
+}  // namespace
+
+int SignalSet::waiterOf(uint32_t mask) {
+    for (int i = 0; i < kCount; ++i) {
+        if (mask & (1u << i)) {
+            return kWaiter[i];
+        }
+    }
+    return 0;
 }
 
 void SignalSet::create() {
@@ -18,7 +29,9 @@ void SignalSet::close() {
     std::lock_guard lock(m_mutex);
     m_valid = false;
     m_set = 0;
-    m_changed.notify_all();
+    for (auto& cv : m_changed) {
+        cv.notify_all();
+    }
 }
 
 bool SignalSet::valid() const {
@@ -30,7 +43,7 @@ void SignalSet::set(Signal s) {
     std::lock_guard lock(m_mutex);
     if (m_valid) {
         m_set |= bit(s);
-        m_changed.notify_all();
+        m_changed[kWaiter[static_cast<int>(s)]].notify_all();
     }
 }
 
@@ -59,9 +72,10 @@ bool SignalSet::take(Signal s) {
 int SignalSet::waitMask(uint32_t mask, int timeoutMs) {
     std::unique_lock lock(m_mutex);
     auto ready = [&] { return !m_valid || (m_set & mask) != 0; };
+    std::condition_variable& cv = m_changed[waiterOf(mask)];
     if (timeoutMs < 0) {
-        m_changed.wait(lock, ready);
-    } else if (!m_changed.wait_for(lock, std::chrono::milliseconds(timeoutMs), ready)) {
+        cv.wait(lock, ready);
+    } else if (!cv.wait_for(lock, std::chrono::milliseconds(timeoutMs), ready)) {
         return kNone;
     }
     if (!m_valid) {

@@ -1,7 +1,8 @@
 #pragma once
 // The dispatcher's six signals: events that are set by one thread and waited for by
-// another, with automatic or manual reset. All of one dispatcher share one mutex and
-// condition variable, so a thread can wait for either of two signals.
+// another, with automatic or manual reset. All of one dispatcher share one mutex; each
+// waiting thread has its own condition variable, so that setting a signal wakes only the
+// thread that waits for it (the output thread waits for either of two signals).
 
 #include <condition_variable>
 #include <cstdint>
@@ -44,10 +45,13 @@ private:
     int waitMask(uint32_t mask, int timeoutMs);
     static uint32_t bit(Signal s) { return 1u << static_cast<unsigned>(s); }
 
+    static int waiterOf(uint32_t mask);
+
     mutable std::mutex m_mutex;
-    std::condition_variable m_changed;  // waits on m_mutex
-    uint32_t m_set = 0;                 // m_mutex: bits of the signalled ones
-    bool m_valid = false;               // m_mutex
+    // Waits on m_mutex: dispatcher thread, event thread, starter and flusher, output thread.
+    std::condition_variable m_changed[4];
+    uint32_t m_set = 0;    // m_mutex: bits of the signalled ones
+    bool m_valid = false;  // m_mutex
 };
 
 }  // namespace serial

@@ -1,0 +1,222 @@
+// Figures of the serial layer on pseudo-terminals, each beside a baseline measured in the
+// same run on an identical pseudo-terminal with plain poll() and read(). Prints one
+// "name: value" line per figure.
+//
+//   bench-serial [--quick]     --quick: smaller samples, for a smoke run
+
+#include <poll.h>
+#include <sched.h>
+#include <sys/prctl.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/plain_message_queue.h"
+#include "platform/tests/pty_pair.h"
+#include "serial/com_port.h"
+#include "serial/dispatcher.h"
+#include "serial/pump.h"
+
+using platform::testing::PtyPair;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+double percentile(std::vector<double> v, double p) {
+    std::sort(v.begin(), v.end());
+    size_t i = std::min(v.size() - 1, size_t(p * double(v.size() - 1) + 0.5));
+    return v[i];
+}
+
+double us(Clock::duration d) {
+    return std::chrono::duration<double, std::micro>(d).count();
+}
+
+double cpuSeconds() {
+    rusage ru{};
+    getrusage(RUSAGE_SELF, &ru);
+    return double(ru.ru_utime.tv_sec + ru.ru_stime.tv_sec) +
+           double(ru.ru_utime.tv_usec + ru.ru_stime.tv_usec) / 1e6;
+}
+
+// Opens the slave of a pty the way a plain program would.
+int openPlain(const PtyPair& pty) {
+    int fd = ::open(pty.path().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    termios t{};
+    tcgetattr(fd, &t);
+    cfmakeraw(&t);
+    t.c_cc[VMIN] = 0;
+    t.c_cc[VTIME] = 0;
+    tcsetattr(fd, TCSANOW, &t);
+    return fd;
+}
+
+class MapFile {
+public:
+    explicit MapFile(const std::string& path) {
+        m_file = "/tmp/bench-serial-" + std::to_string(::getpid()) + ".conf";
+        std::ofstream(m_file) << "Com5=" << path << "\n";
+        setenv("TOPLUSMS_PORTS", m_file.c_str(), 1);
+    }
+    ~MapFile() { ::unlink(m_file.c_str()); }
+
+private:
+    std::string m_file;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    bool quick = argc > 1 && std::strcmp(argv[1], "--quick") == 0;
+    const int samples = quick ? 200 : 2000;
+    const size_t streamBytes = quick ? (4u << 20) : (64u << 20);
+    const int idleSeconds = quick ? 2 : 10;
+
+    // Short sleeps of the polling loops below should be short: no timer slack.
+    prctl(PR_SET_TIMERSLACK, 1UL, 0, 0, 0);
+    platform::PlainMessageQueue queue;
+    serial::setMessageQueue(&queue);
+
+    PtyPair pty;
+    PtyPair basePty;
+    if (!pty.ok() || !basePty.ok()) {
+        std::fprintf(stderr, "no pseudo-terminal\n");
+        return 1;
+    }
+    MapFile map(pty.path());
+    serial::TComPort port;
+    port.SetComNumber(5);
+    port.SetBaud(115200);
+    port.SetAutoOpen(false);
+    port.SetOpen(true);
+
+    // Receive latency: one byte written on the far side until CharAvailable is true.
+    std::vector<double> lat;
+    for (int i = 0; i < samples; ++i) {
+        auto t0 = Clock::now();
+        pty.send("x", 1);
+        // Poll the way a waiting user-interface thread would, leaving the processor
+        // to the workers between looks.
+        while (!port.CharAvailable()) {
+            std::this_thread::sleep_for(std::chrono::microseconds(5));
+        }
+        lat.push_back(us(Clock::now() - t0));
+        port.ReadChar();
+        std::this_thread::sleep_for(std::chrono::microseconds(300));
+    }
+    int base = openPlain(basePty);
+    std::vector<double> baseLat;
+    for (int i = 0; i < samples; ++i) {
+        char c;
+        auto t0 = Clock::now();
+        basePty.send("x", 1);
+        pollfd pfd{base, POLLIN, 0};
+        ::poll(&pfd, 1, -1);
+        baseLat.push_back(us(Clock::now() - t0));
+        [[maybe_unused]] ssize_t r = ::read(base, &c, 1);
+        std::this_thread::sleep_for(std::chrono::microseconds(300));
+    }
+    std::printf("rx_latency_p50_us: %.1f\n", percentile(lat, 0.50));
+    std::printf("rx_latency_p99_us: %.1f\n", percentile(lat, 0.99));
+    std::printf("baseline_latency_p50_us: %.1f\n", percentile(baseLat, 0.50));
+    std::printf("baseline_latency_p99_us: %.1f\n", percentile(baseLat, 0.99));
+
+    std::string block(64 * 1024, 'd');
+
+    // Receive throughput: the far side writes as fast as it can; the port is read with
+    // CharAvailable and ReadChar.
+    {
+        std::thread writer([&] {
+            for (size_t sent = 0; sent < streamBytes; sent += block.size()) {
+                pty.send(block.data(), std::min(block.size(), streamBytes - sent));
+            }
+        });
+        auto t0 = Clock::now();
+        size_t got = 0;
+        while (got < streamBytes) {
+            if (port.CharAvailable()) {
+                port.ReadChar();
+                ++got;
+            } else {
+                sched_yield();
+            }
+        }
+        double s = std::chrono::duration<double>(Clock::now() - t0).count();
+        writer.join();
+        std::printf("rx_throughput_mb_s: %.2f\n", double(streamBytes) / 1e6 / s);
+    }
+    // Transmit throughput: WriteText into the output ring, the far side reads.
+    {
+        std::thread reader([&] {
+            std::vector<char> buf(64 * 1024);
+            size_t got = 0;
+            while (got < streamBytes) {
+                ssize_t r = ::read(pty.master(), buf.data(), buf.size());
+                if (r > 0) {
+                    got += size_t(r);
+                } else {
+                    pollfd pfd{pty.master(), POLLIN, 0};
+                    ::poll(&pfd, 1, 100);
+                }
+            }
+        });
+        const std::string chunk(4000, 't');
+        auto t0 = Clock::now();
+        for (size_t sent = 0; sent < streamBytes;) {
+            size_t n = std::min(chunk.size(), streamBytes - sent);
+            if (port.Dispatcher()->OutputFree() >= n) {
+                port.WriteText(chunk.substr(0, n));
+                sent += n;
+            } else {
+                std::this_thread::sleep_for(std::chrono::microseconds(50));
+            }
+        }
+        reader.join();
+        double s = std::chrono::duration<double>(Clock::now() - t0).count();
+        std::printf("tx_throughput_mb_s: %.2f\n", double(streamBytes) / 1e6 / s);
+    }
+    // Baseline: plain poll() and read() of the same stream.
+    {
+        std::thread writer([&] {
+            for (size_t sent = 0; sent < streamBytes; sent += block.size()) {
+                basePty.send(block.data(), std::min(block.size(), streamBytes - sent));
+            }
+        });
+        std::vector<char> buf(64 * 1024);
+        auto t0 = Clock::now();
+        size_t got = 0;
+        while (got < streamBytes) {
+            pollfd pfd{base, POLLIN, 0};
+            ::poll(&pfd, 1, -1);
+            ssize_t r = ::read(base, buf.data(), buf.size());
+            if (r > 0) {
+                got += size_t(r);
+            }
+        }
+        double s = std::chrono::duration<double>(Clock::now() - t0).count();
+        writer.join();
+        std::printf("baseline_throughput_mb_s: %.2f\n", double(streamBytes) / 1e6 / s);
+    }
+    ::close(base);
+
+    // Processor use of an open port with nothing to do.
+    double c0 = cpuSeconds();
+    auto t0 = Clock::now();
+    while (Clock::now() - t0 < std::chrono::seconds(idleSeconds)) {
+        queue.waitAndPumpOne(100);
+    }
+    double wall = std::chrono::duration<double>(Clock::now() - t0).count();
+    std::printf("idle_cpu_percent: %.3f\n", (cpuSeconds() - c0) / wall * 100.0);
+
+    port.SetOpen(false);
+    serial::setMessageQueue(nullptr);
+    return 0;
+}
