@@ -1,0 +1,71 @@
+// toplusms-cli at COM COMMAND...: connects, sends each command as the program does and
+// prints each reply.
+#include <cstdio>
+#include <string>
+
+#include "tools/cli/command.h"
+#include "tools/cli/phone_session.h"
+
+namespace cli {
+namespace {
+
+constexpr std::string_view kUsage = "COM|--device PATH [--baud N] COMMAND...";
+
+bool startsWithIgnoringCase(std::string_view s, std::string_view prefix) {
+    if (s.size() < prefix.size()) {
+        return false;
+    }
+    for (size_t i = 0; i < prefix.size(); ++i) {
+        char c = s[i];
+        if (c >= 'a' && c <= 'z') {
+            c = char(c - 'a' + 'A');
+        }
+        if (c != prefix[i]) {
+            return false;
+        }
+    }
+    return true;
+}
+
+int runAt(std::span<const std::string_view> args) {
+    std::vector<std::string_view> commands;
+    const std::optional<PortChoice> choice = parsePortChoice(args, &commands, "at", kUsage);
+    if (!choice) {
+        return kExitUsage;
+    }
+    if (commands.empty()) {
+        std::fprintf(stderr, "usage: toplusms-cli at %.*s\n", int(kUsage.size()), kUsage.data());
+        return kExitUsage;
+    }
+    PhoneSession session(*choice);
+    if (!session.connect()) {
+        return kExitFailed;
+    }
+    bool allCompleted = true;
+    for (std::string_view command : commands) {
+        // The message submission waits for the prompt, every other command for OK.
+        const std::string completion = startsWithIgnoringCase(command, "AT+CMGS=") ? ">" : "\r\nOK";
+        std::string reply;
+        try {
+            reply = session.dialogue().SendCommand(std::string(command) + "\r", completion);
+        } catch (const std::exception& e) {
+            std::fprintf(stderr, "%s\n", visible(e.what()).c_str());
+            return kExitFailed;
+        }
+        std::printf("%s\n", visible(reply).c_str());
+        std::fflush(stdout);
+        if (session.dialogue().lastOutcome() != phone::CommandOutcome::Completed) {
+            allCompleted = false;
+        }
+    }
+    return allCompleted ? kExitOk : kExitFailed;
+}
+
+const CommandRegistration kRegistration(
+    {"at", kUsage,
+     "connect, send each COMMAND (CR added) and print its reply with control characters "
+     "made visible; exit 0 when every command completed",
+     runAt});
+
+}  // namespace
+}  // namespace cli

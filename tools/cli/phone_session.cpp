@@ -1,0 +1,177 @@
+#include "tools/cli/phone_session.h"
+
+#include <unistd.h>
+
+#include <cstdlib>
+#include <exception>
+#include <fstream>
+
+#include "platform/codepage_1254.h"
+#include "serial/pump.h"
+#include "tools/cli/command.h"
+
+namespace cli {
+
+namespace {
+
+// Ports named through --device use the last number, which only a map file reaches.
+constexpr int kDevicePortNumber = 50;
+
+std::optional<int> parseComName(std::string_view s) {
+    if (s.size() < 4 || (s[0] != 'C' && s[0] != 'c') || (s[1] != 'O' && s[1] != 'o') ||
+        (s[2] != 'M' && s[2] != 'm')) {
+        return std::nullopt;
+    }
+    int n = 0;
+    for (char c : s.substr(3)) {
+        if (c < '0' || c > '9' || n > 1000) {
+            return std::nullopt;
+        }
+        n = n * 10 + (c - '0');
+    }
+    if (n < 1 || n > 50) {
+        return std::nullopt;
+    }
+    return n;
+}
+
+}  // namespace
+
+std::optional<PortChoice> parsePortChoice(std::span<const std::string_view> args,
+                                          std::vector<std::string_view>* rest,
+                                          std::string_view command, std::string_view usage) {
+    PortChoice choice;
+    bool havePort = false;
+    bool bad = false;
+    for (size_t i = 0; i < args.size() && !bad; ++i) {
+        const std::string_view a = args[i];
+        if ((a == "--baud" || a == "--device") && i + 1 < args.size()) {
+            if (a == "--baud") {
+                choice.speed = std::string(args[++i]);
+            } else if (havePort) {
+                bad = true;
+            } else {
+                choice.devicePath = std::string(args[++i]);
+                choice.number = kDevicePortNumber;
+                choice.name = choice.devicePath;
+                havePort = true;
+            }
+        } else if (a == "--baud" || a == "--device") {
+            bad = true;
+        } else if (!havePort) {
+            const std::optional<int> n = parseComName(a);
+            if (!n) {
+                std::fprintf(stderr, "toplusms-cli %.*s: '%.*s' is no port name (Com1 ... Com50)\n",
+                             int(command.size()), command.data(), int(a.size()), a.data());
+                return std::nullopt;
+            }
+            choice.number = *n;
+            choice.name = "Com" + std::to_string(*n);
+            havePort = true;
+        } else if (rest != nullptr) {
+            rest->push_back(a);
+        } else {
+            bad = true;
+        }
+    }
+    if (bad || !havePort) {
+        std::fprintf(stderr, "usage: toplusms-cli %.*s %.*s\n", int(command.size()), command.data(),
+                     int(usage.size()), usage.data());
+        return std::nullopt;
+    }
+    return choice;
+}
+
+void ConsoleView::setStatusPanel(int index, const std::string& text) {
+    if (index < 0 || index > 2 || m_panels[index] == text) {
+        return;
+    }
+    m_panels[index] = text;
+    std::printf("panel %d: %s\n", index, visible(text).c_str());
+    std::fflush(stdout);
+}
+
+void ConsoleView::addInfoRow(const std::string& caption, const std::string& value) {
+    std::printf("info: %s: %s\n", visible(caption).c_str(), visible(value).c_str());
+}
+
+std::string ConsoleView::portText() const {
+    return platform::cp1254::fromUtf8(m_choice.name);
+}
+
+PhoneSession::PhoneSession(PortChoice choice) : m_choice(std::move(choice)) {
+    if (!m_choice.devicePath.empty()) {
+        m_mapFile = std::filesystem::temp_directory_path() /
+                    ("toplusms-cli-" + std::to_string(::getpid()) + ".ports");
+        std::ofstream(m_mapFile) << "Com" << m_choice.number << "=" << m_choice.devicePath << "\n";
+        ::setenv("TOPLUSMS_PORTS", m_mapFile.c_str(), 1);
+    }
+    serial::setMessageQueue(&m_queue);
+    serial::setExceptionDisplay([](const std::exception& e) {
+        std::fprintf(stderr, "%s\n", platform::cp1254::toUtf8(e.what()).c_str());
+    });
+    m_port.SetAutoOpen(false);
+    phone::routePortEvents(m_port, m_dialogue);
+}
+
+PhoneSession::~PhoneSession() {
+    try {
+        disconnect();
+    } catch (const std::exception&) {
+        // The port is going away with the program.
+    }
+    serial::setExceptionDisplay(nullptr);
+    serial::setMessageQueue(nullptr);
+    if (!m_mapFile.empty()) {
+        std::error_code ignored;
+        std::filesystem::remove(m_mapFile, ignored);
+    }
+}
+
+bool PhoneSession::connect() {
+    try {
+        m_dialogue.btnOpenClick();
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "%s\n", platform::cp1254::toUtf8(e.what()).c_str());
+        return false;
+    }
+    return m_dialogue.state().IsConnected;
+}
+
+void PhoneSession::disconnect() {
+    if (m_dialogue.state().IsConnected) {
+        m_dialogue.btnOpenClick();
+    }
+    m_port.SetOpen(false);
+}
+
+std::string visible(std::string_view bytes) {
+    std::string plain;
+    std::string out;
+    auto flush = [&] {
+        out += platform::cp1254::toUtf8(plain);
+        plain.clear();
+    };
+    for (unsigned char c : bytes) {
+        if (c >= 32 && c != 127 && c != '\\') {
+            plain.push_back(char(c));
+            continue;
+        }
+        flush();
+        if (c == '\r') {
+            out += "\\r";
+        } else if (c == '\n') {
+            out += "\\n";
+        } else if (c == '\\') {
+            out += "\\\\";
+        } else {
+            char hex[8];
+            std::snprintf(hex, sizeof hex, "\\x%02X", c);
+            out += hex;
+        }
+    }
+    flush();
+    return out;
+}
+
+}  // namespace cli

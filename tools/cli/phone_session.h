@@ -1,0 +1,82 @@
+#pragma once
+// What the connect and at subcommands share: the port named on the command line, a
+// phone dialogue over the plain message queue, and a window that prints the status-bar
+// texts as they change.
+
+#include <cstdio>
+#include <filesystem>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "phone/phone_dialogue.h"
+#include "phone/phone_port.h"
+#include "phone/phone_view.h"
+#include "platform/plain_message_queue.h"
+#include "serial/com_port.h"
+
+namespace cli {
+
+// The port and speed of a command line: "COM" (like Com5) or "--device PATH", and
+// "--baud N" (115200 when not given). `rest` gets the arguments that are neither.
+struct PortChoice {
+    int number = 0;    // 1..50
+    std::string name;  // what the status bar shows after "Bağlı: "
+    std::string speed = "115200";
+    std::string devicePath;  // with --device
+};
+// Reads the choice; on a usage error prints it (with `usage`) and returns nothing.
+std::optional<PortChoice> parsePortChoice(std::span<const std::string_view> args,
+                                          std::vector<std::string_view>* rest,
+                                          std::string_view command, std::string_view usage);
+
+// Prints every status-bar text as it changes ("panel 1: Comport Yok!"), in UTF-8.
+class ConsoleView : public phone::PhoneView {
+public:
+    explicit ConsoleView(const PortChoice& choice) : m_choice(choice) {}
+
+    void setLamp(phone::LampColor) override {}
+    void setStatusPanel(int index, const std::string& text) override;
+    void addInfoRow(const std::string& caption, const std::string& value) override;
+    void clearInfoRows() override {}
+    void setSignalGauge(int) override {}
+    void setBatteryGauge(int) override {}
+    void setLabel(int, const std::string&) override {}
+    void setConnectCaption(const std::string&) override {}
+    void setRefreshEnabled(bool) override {}
+    int portIndex() const override { return m_choice.number - 1; }
+    std::string portText() const override;
+    std::string speedText() const override { return m_choice.speed; }
+
+private:
+    const PortChoice& m_choice;
+    std::string m_panels[3];
+};
+
+class PhoneSession {
+public:
+    explicit PhoneSession(PortChoice choice);
+    ~PhoneSession();
+
+    // Connects as the connect button does. False, with the reason on stderr or in the
+    // printed status texts, when the phone is not connected.
+    bool connect();
+    void disconnect();
+    phone::PhoneDialogue& dialogue() { return m_dialogue; }
+
+private:
+    PortChoice m_choice;
+    std::filesystem::path m_mapFile;  // a port map naming --device, removed at the end
+    platform::PlainMessageQueue m_queue;
+    ConsoleView m_view{m_choice};
+    serial::TComPort m_port;
+    phone::ComPortLink m_link{m_port};
+    phone::PhoneDialogue m_dialogue{m_view, m_link, m_queue};
+};
+
+// A reply with CR, LF and the other control characters written as \r, \n, \xHH, and the
+// rest converted from code page 1254 to UTF-8.
+std::string visible(std::string_view bytes);
+
+}  // namespace cli

@@ -1,0 +1,100 @@
+// The phone subcommands of toplusms-cli against the simulated phone.
+#include <sys/wait.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+
+#include "tools/phone-sim/simulator.h"
+
+namespace {
+
+struct CliRun {
+    int exitCode = -1;
+    std::string out;  // stdout and stderr together
+};
+
+CliRun runCli(const std::string& args) {
+    CliRun r;
+    const std::string line = std::string(TOPLUSMS_CLI) + " " + args + " 2>&1";
+    FILE* p = ::popen(line.c_str(), "r");
+    if (p == nullptr) {
+        ADD_FAILURE() << "popen";
+        return r;
+    }
+    char buf[4096];
+    size_t n;
+    while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) {
+        r.out.append(buf, n);
+    }
+    const int status = ::pclose(p);
+    r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return r;
+}
+
+class CliPhoneTest : public ::testing::Test {
+protected:
+    void start(phonesim::Config config = {}) {
+        sim = std::make_unique<phonesim::Simulator>(std::move(config));
+        std::string error;
+        ASSERT_TRUE(sim->start(&error)) << error;
+    }
+    std::string device() const { return "--device " + sim->slavePath(); }
+
+    std::unique_ptr<phonesim::Simulator> sim;
+};
+
+TEST_F(CliPhoneTest, ConnectPrintsTheStatusTexts) {
+    start();
+    CliRun r = runCli("connect " + device() + " --baud 115200");
+    EXPECT_EQ(r.exitCode, 0) << r.out;
+    EXPECT_NE(r.out.find("panel 0: Bağlı: " + sim->slavePath()), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("panel 0: Bağlantısız !"), std::string::npos) << r.out;
+
+    phonesim::Config lower;
+    lower.faults.lowerCaseOk = true;
+    start(lower);
+    r = runCli("connect " + device());
+    EXPECT_EQ(r.exitCode, 1) << r.out;
+    EXPECT_NE(r.out.find("panel 1: Telefon yanıt vermiyor !"), std::string::npos) << r.out;
+
+    r = runCli("connect " + device() + " --baud abc");
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.out.find("'abc' is not a valid integer value"), std::string::npos) << r.out;
+
+    r = runCli("connect Com49");  // not in any map file or band
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.out.find("panel 1: Comport Yok!"), std::string::npos) << r.out;
+
+    EXPECT_EQ(runCli("connect").exitCode, 2);
+    EXPECT_EQ(runCli("connect Port5").exitCode, 2);
+}
+
+TEST(CliPortsTest, ListsTheMappedDevice) {
+    phonesim::Simulator sim;
+    std::string error;
+    ASSERT_TRUE(sim.start(&error)) << error;
+    const std::string map = ::testing::TempDir() + "cli-ports.conf";
+    FILE* f = std::fopen(map.c_str(), "w");
+    ASSERT_NE(f, nullptr);
+    std::fprintf(f, "Com40=%s\nCom41=/nonexistent/tty\n", sim.slavePath().c_str());
+    std::fclose(f);
+    const CliRun r = runCli("ports");  // the environment below is the child's
+    ::setenv("TOPLUSMS_PORTS", map.c_str(), 1);
+    const CliRun mapped = runCli("ports");
+    ::unsetenv("TOPLUSMS_PORTS");
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_NE(mapped.out.find("Com40  " + sim.slavePath()), std::string::npos) << mapped.out;
+    EXPECT_NE(mapped.out.find("Com41  /nonexistent/tty"), std::string::npos) << mapped.out;
+    const auto line = [&](const std::string& start) {
+        const size_t at = mapped.out.find(start);
+        return at == std::string::npos ? std::string()
+                                       : mapped.out.substr(at, mapped.out.find('\n', at) - at);
+    };
+    EXPECT_NE(line("Com40").find("present"), std::string::npos) << line("Com40");
+    EXPECT_NE(line("Com41").find("missing"), std::string::npos) << line("Com41");
+    EXPECT_NE(line("Com50").find("missing"), std::string::npos) << line("Com50");
+}
+
+}  // namespace
