@@ -125,6 +125,12 @@ std::string PhoneDialogue::SendCommand(const std::string& command, const std::st
         waitRound();
     }
     m_lastOutcome = e.outcome;
+    if (e.outcome == CommandOutcome::TimedOut && m_state.IsConnected &&
+        !m_port.probe(m_portNumber)) {
+        // The device itself has gone (an unplugged phone, a closed line): the port layer
+        // does not say so, and every further command would only run into the limit.
+        m_port.setOpen(false);
+    }
     return e.reply;
 }
 
@@ -160,6 +166,7 @@ void PhoneDialogue::OpenPhonePort() {
     const int number = m_view.portIndex() + 1;
     if (number > 0 && number <= 0xFFFF && m_port.probe(number)) {
         m_port.setComNumber(uint16_t(number));
+        m_portNumber = number;
         m_port.setBaud(StrToInt(m_view.speedText()));
         m_port.setOpen(true);
     } else {

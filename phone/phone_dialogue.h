@@ -50,7 +50,8 @@ public:
     // Writes `command` (with its final CR) and waits, processing messages, until the
     // receive handler has seen `completion`, an error line or a ring, or 2000 ms have
     // passed; returns what was received for this command. Not connected: returns an
-    // empty text at once and writes nothing.
+    // empty text at once and writes nothing. A command that runs into the limit on a
+    // port whose device has gone closes the port.
     //
     // A command started while another one waits never takes that command's reply: a
     // user's command waits until the other one has ended (its reply is put aside for
@@ -101,6 +102,8 @@ private:
     // The command on the line, while its SendCommand runs; null otherwise.
     Exchange* m_active = nullptr;
     CommandOutcome m_lastOutcome = CommandOutcome::Disconnected;
+    // The port number of the last open.
+    int m_portNumber = 0;
 };
 
 }  // namespace phone

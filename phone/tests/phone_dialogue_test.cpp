@@ -117,6 +117,7 @@ TEST_F(DialogueTest, AnswersEndTheCommandAsTheyShould) {
         EXPECT_EQ(view.lamp, LampColor::Green);
         if (c.outcome == CommandOutcome::TimedOut) {
             EXPECT_GE(took, std::chrono::milliseconds(2000));
+            EXPECT_TRUE(port.open);  // the phone is still there
         } else {
             EXPECT_LT(took, std::chrono::milliseconds(1500));
         }
@@ -203,6 +204,18 @@ TEST_F(DialogueTest, DisconnectInsideAWaitEndsIt) {
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1500));
     EXPECT_EQ(dialogue.lastOutcome(), CommandOutcome::Disconnected);
     EXPECT_FALSE(port.open);
+}
+
+TEST_F(DialogueTest, PhoneGoneIsNoticedAtTheLimit) {
+    connect();
+    port.ports.clear();  // unplugged
+    dialogue.SendCommand("AT+CSQ\r", "\r\nOK");
+    EXPECT_EQ(dialogue.lastOutcome(), CommandOutcome::TimedOut);
+    EXPECT_FALSE(port.open);
+    EXPECT_FALSE(dialogue.state().IsConnected);
+    EXPECT_EQ(view.panels[0], cp("Bağlantısız !"));
+    EXPECT_EQ(view.caption, cp("Bağlan"));
+    EXPECT_EQ(view.panels[1], cp("Zaman Aşımı"));
 }
 
 TEST_F(DialogueTest, CloseWaitEndsWhenNoCommandWaits) {
