@@ -787,9 +787,13 @@ intptr_t TCustomComPort::portWindowProc(const platform::Message& message) {
                     case 1:
                         NotifyModemStatus();
                         break;
-                    case 2:
-                        NotifyLineError(0, false);
+                    case 2: {
+                        bool opened = m_lifeState == PortLifeState::Opened;
+                        bool lineBreak = opened && d->ReadLineBreak();
+                        uint16_t code = opened ? d->ReadLineError() : 0;
+                        NotifyLineError(code, lineBreak);
                         break;
+                    }
                     case 3:
                         NotifyOutbuffFree();
                         break;

@@ -732,13 +732,6 @@ void TBaseDispatcher::WorkerEnded(TDispatcherThread* thread) {
     }
 }
 
-void TBaseDispatcher::ServiceCommEvent() {
-    FillInRing();
-    m_signals.set(Signal::DispatchDoneSignal);
-}
-
-void TBaseDispatcher::ServiceTimersAndStatus() {}
-
 TDispatcherThread::~TDispatcherThread() {
     if (m_thread.joinable()) {
         m_thread.join();

@@ -93,8 +93,38 @@ public:
     void SetAvailThreshold(uint32_t n);
     uint32_t AvailThreshold();
     void ClearAllTriggers();
+    void ClearStatusHits();
+    void ClearDataMatches();
     void CopyTriggersOut(TriggerSet& snapshot);
     void CopyTriggersIn(const TriggerSet& snapshot);
+
+    // Adding and arming triggers. Results: the trigger's handle, or a negative code
+    // (-1002 bad argument, -5002 string too long, -5003 unknown handle).
+    int32_t AddDataTrigger(const std::string& text, bool ignoreCase);
+    int32_t AddTimerTrigger();
+    int32_t SetTimerTrigger(uint32_t handle, int32_t ticks, bool activate);
+    // The handle's low three bits are the status type (1 to 5).
+    int32_t AddStatusTrigger(uint32_t type);
+    int32_t SetStatusTrigger(uint32_t handle, uint16_t data, bool enable);
+    int32_t RemoveTrigger(uint32_t handle);
+
+    // Delivery of a trigger to the registered handlers; false when the delivery was cut
+    // short (a close inside it, or an avail event whose handler did not take its count).
+    bool DeliverTrigger(uint32_t msg, uint32_t triggerHandle, uint32_t data);
+    bool ScanReceived();
+    bool ScanStatusTriggers();
+    bool ScanTimerTriggers();
+    // Whether the data trigger's string is complete with character c (counters: how far
+    // each of the overlapping partial matches has come).
+    static bool MatchTriggerChar(uint32_t* counters, uint8_t c, uint32_t length, bool ignoreCase,
+                                 const std::string& text);
+
+    // Modem status and line errors, as status triggers and the line-error event read them.
+    uint8_t ReadModemStatus(uint8_t keepMask);
+    void RefreshModemStatus();
+    uint8_t ModemStatusByte();
+    uint16_t ReadLineError();
+    bool ReadLineBreak();
 
     // State seen by the component and by tests.
     bool WorkersActive() const { return m_workersActive.load(); }
@@ -191,6 +221,7 @@ protected:
     };
     std::vector<WindowHandler> m_windowHandlers;
     bool m_purgePending = false;
+    bool m_statusHitSeen = false;
     bool m_portHandlerOn = false;
     uint32_t m_nextTriggerHandle = 1;
     uint32_t m_openTimeMs = 0;
