@@ -71,10 +71,15 @@ void PhoneDialogue::settleActive() {
     e->settled = true;
 }
 
-void PhoneDialogue::waitRound() {
-    m_queue.pumpAll();
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    settleActive();
+void PhoneDialogue::waitUntil(const std::function<bool()>& done) {
+    for (;;) {
+        m_queue.pumpAll();
+        settleActive();
+        if (done()) {
+            return;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
 }
 
 std::string PhoneDialogue::SendCommand(const std::string& command, const std::string& completion,
@@ -90,9 +95,7 @@ std::string PhoneDialogue::SendCommand(const std::string& command, const std::st
             m_lastOutcome = CommandOutcome::Skipped;
             return {};
         }
-        while (commandWaiting()) {
-            waitRound();
-        }
+        waitUntil([this] { return !commandWaiting(); });
         if (!m_state.IsConnected) {
             m_lastOutcome = CommandOutcome::Disconnected;
             return {};
@@ -121,9 +124,7 @@ std::string PhoneDialogue::SendCommand(const std::string& command, const std::st
 
     m_port.writeText(command);
     e.deadline = platform::ClockMs() + kReplyLimitMs;
-    while (!e.settled) {
-        waitRound();
-    }
+    waitUntil([&e] { return e.settled; });
     m_lastOutcome = e.outcome;
     if (e.outcome == CommandOutcome::TimedOut && m_state.IsConnected &&
         !m_port.probe(m_portNumber)) {
@@ -212,9 +213,7 @@ void PhoneDialogue::waitForPendingCommand(int limitMs) {
         return;
     }
     const uint32_t deadline = platform::ClockMs() + uint32_t(limitMs);
-    while (commandWaiting() && !after(platform::ClockMs(), deadline)) {
-        waitRound();
-    }
+    waitUntil([&] { return !commandWaiting() || after(platform::ClockMs(), deadline); });
 }
 
 void PhoneDialogue::QueryDeviceInfo() {}

@@ -7,6 +7,7 @@
 // another one's wait are those of SendCommand below.
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "phone/phone_state.h"
@@ -92,8 +93,9 @@ private:
     // Ends the wait of the command on the line if its reply, an error line, the close
     // of the port or its time limit has come; every waiting loop calls it.
     void settleActive();
-    // One round of a wait: messages, 1 ms of sleep, then settleActive().
-    void waitRound();
+    // A wait: process the pending messages, settle the command on the line, test
+    // `done`, sleep 1 ms, and again.
+    void waitUntil(const std::function<bool()>& done);
 
     PhoneView& m_view;
     PhonePort& m_port;
