@@ -1,0 +1,224 @@
+// The connection tab against the simulated phone behind "Com5", through the window.
+#include <QComboBox>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QTest>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+
+#include "app/main_window.h"
+#include "app/phone_controller.h"
+#include "app/qt_message_queue.h"
+#include "app/tests/fake_asker.h"
+#include "app/tests/simulated_phone.h"
+#include "serial/com_port.h"
+
+namespace app {
+namespace {
+
+namespace fs = std::filesystem;
+using phone::CommandOutcome;
+
+class PhoneWindow : public ::testing::Test {
+protected:
+    void SetUp() override {
+        m_dir = fs::temp_directory_path() /
+                ("phone-window-" + std::to_string(::getpid()) + "-" +
+                 ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::create_directories(m_dir);
+        MainFormOptions options;
+        options.listFile = m_dir / "rehber.txt";
+        options.asker = &asker;
+        form = std::make_unique<TMainForm>(options);
+        controller = std::make_unique<PhoneController>(*form, queue);
+    }
+    void TearDown() override {
+        controller.reset();
+        form.reset();
+        sim.reset();
+        fs::remove_all(m_dir);
+    }
+
+    // A phone behind Com5.
+    void plugIn(phonesim::Config config = {}) {
+        sim = std::make_unique<SimulatedPhone>(std::move(config));
+        ASSERT_TRUE(sim->start());
+    }
+    QString panel(int i) const { return form->statusPanel(i); }
+    phone::PhoneDialogue& dialogue() { return controller->dialogue(); }
+    std::string send(const std::string& command, const std::string& completion = "\r\nOK") {
+        return dialogue().SendCommand(command, completion);
+    }
+
+    QtMessageQueue queue;
+    FakeAsker asker;
+    std::unique_ptr<TMainForm> form;
+    std::unique_ptr<PhoneController> controller;
+    std::unique_ptr<SimulatedPhone> sim;
+
+private:
+    fs::path m_dir;
+};
+
+TEST_F(PhoneWindow, ConnectAndDisconnect) {
+    plugIn();
+    EXPECT_EQ(form->ComboBox1->currentText(), "Com5");
+    EXPECT_EQ(form->ComboBox2->currentText(), "115200");
+    form->setStatusPanel(1, "older failure");
+    form->btnOpen->click();
+    EXPECT_EQ(panel(0), "Bağlı: Com5");
+    EXPECT_EQ(panel(1), "older failure");
+    EXPECT_EQ(form->btnOpen->text(), "Bağlantıyı Kes");
+    EXPECT_TRUE(form->tiRefresh->isActive());
+    EXPECT_TRUE(form->PhoneComPort->Open());
+    EXPECT_EQ(form->PhoneComPort->Baud(), 115200);
+
+    form->setSignalGauge(60);
+    form->setBatteryGauge(70);
+    form->addInfoRow("Marka", "PHONESIM");
+    form->btnOpen->click();
+    EXPECT_EQ(panel(0), "Bağlantısız !");
+    EXPECT_EQ(form->btnOpen->text(), "Bağlan");
+    EXPECT_EQ(form->Gauge1->value(), 0);
+    EXPECT_EQ(form->Gauge2->value(), 0);
+    EXPECT_EQ(form->infoRowCount(), 0);
+    EXPECT_FALSE(form->tiRefresh->isActive());
+    EXPECT_FALSE(form->PhoneComPort->Open());
+    EXPECT_TRUE(asker.told.empty());
+}
+
+TEST_F(PhoneWindow, PhonesThatDoNotAnswerOk) {
+    phonesim::Config lower;
+    lower.faults.lowerCaseOk = true;
+    phonesim::Config silent;
+    silent.faults.silentFor = {"ATE1"};
+    for (const auto& [name, config] : {std::pair{"ok in lower case", lower}, {"silent", silent}}) {
+        SCOPED_TRACE(name);
+        plugIn(config);
+        form->setStatusPanel(1, "");
+        form->btnOpen->click();
+        EXPECT_EQ(panel(1), "Telefon yanıt vermiyor !");
+        EXPECT_EQ(panel(0), "Bağlantısız !");
+        EXPECT_EQ(form->btnOpen->text(), "Bağlan");
+        EXPECT_FALSE(form->PhoneComPort->Open());
+    }
+}
+
+TEST_F(PhoneWindow, PortAndSpeedChoices) {
+    plugIn();
+    // Com7 is neither mapped nor present; -1 is no selected item.
+    for (int index : {6, -1}) {
+        form->setStatusPanel(1, "");
+        form->ComboBox1->setCurrentIndex(index);
+        form->btnOpen->click();
+        EXPECT_EQ(panel(1), "Comport Yok!") << index;
+        EXPECT_EQ(form->PhoneComPort->ComNumber(), 5);
+    }
+
+    form->ComboBox1->setCurrentIndex(4);
+    form->ComboBox2->setCurrentText("abc");
+    form->btnOpen->click();
+    ASSERT_EQ(asker.told.size(), 1u);
+    EXPECT_EQ(asker.told[0].text, "'abc' is not a valid integer value.");
+    EXPECT_EQ(asker.told[0].icon, Asker::Icon::Error);
+    EXPECT_FALSE(form->PhoneComPort->Open());
+    EXPECT_EQ(form->btnOpen->text(), "Bağlan");
+}
+
+TEST_F(PhoneWindow, RepliesErrorsRingsAndTheLimit) {
+    phonesim::Config config;
+    config.faults.errorFor = {"AT^SCID"};
+    config.faults.silentFor = {"AT+CGMM"};
+    plugIn(config);
+    form->btnOpen->click();
+    ASSERT_TRUE(dialogue().state().IsConnected);
+
+    std::string reply = send("AT^SCID\r");
+    EXPECT_EQ(dialogue().lastOutcome(), CommandOutcome::Failed);
+    EXPECT_EQ(panel(1), "AT^SCID\rTelefon Tarafından Desteklenmiyor !");
+    EXPECT_NE(reply.find("\r\nERROR"), std::string::npos) << reply;
+    EXPECT_EQ(form->lamp(), QColor(0, 255, 0));
+
+    // A command the phone never answers: a ring ends its wait at once, without a text.
+    form->setStatusPanel(1, "");
+    QTimer::singleShot(200, form.get(), [&] { sim->sim.ring(); });
+    const auto start = std::chrono::steady_clock::now();
+    reply = send("AT+CGMM\r");
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1500));
+    EXPECT_EQ(dialogue().lastOutcome(), CommandOutcome::Completed);
+    EXPECT_EQ(reply.rfind("AT+CGMM\r", 0), 0u) << reply;
+    EXPECT_NE(reply.find("RING"), std::string::npos) << reply;
+    EXPECT_EQ(panel(1), "");
+
+    reply = send("AT+CMGS=12\r", ">");
+    EXPECT_EQ(dialogue().lastOutcome(), CommandOutcome::Completed);
+    EXPECT_NE(reply.find('>'), std::string::npos) << reply;
+    send("\x1b");  // leave the prompt without sending
+
+    // OK is no prompt: the command runs into the limit.
+    form->setStatusPanel(1, "");
+    reply = send("AT\r", ">");
+    EXPECT_EQ(dialogue().lastOutcome(), CommandOutcome::TimedOut);
+    EXPECT_NE(reply.find("\r\nOK"), std::string::npos) << reply;
+    EXPECT_EQ(panel(1), "Zaman Aşımı");
+    EXPECT_TRUE(dialogue().state().IsConnected);
+
+    // A slow phone: the limit, then the late OK still completes the state.
+    phonesim::Faults slow;
+    slow.delayMs = 2400;
+    sim->sim.setFaults(slow);
+    form->setStatusPanel(1, "");
+    reply = send("AT+CGMI\r");
+    EXPECT_EQ(dialogue().lastOutcome(), CommandOutcome::TimedOut);
+    EXPECT_EQ(panel(1), "Zaman Aşımı");
+    EXPECT_FALSE(dialogue().state().ReplyDone);
+    for (int i = 0; i < 100 && !dialogue().state().ReplyDone; ++i) {
+        QTest::qWait(20);
+    }
+    EXPECT_TRUE(dialogue().state().ReplyDone);
+}
+
+TEST_F(PhoneWindow, HangUpLeavesTheWindowDisconnectedAndUsable) {
+    plugIn();
+    form->btnOpen->click();
+    ASSERT_TRUE(dialogue().state().IsConnected);
+    sim->sim.hangUp();
+    send("AT+CSQ\r");  // what the poll tick does every few seconds
+    EXPECT_FALSE(dialogue().state().IsConnected);
+    EXPECT_EQ(panel(0), "Bağlantısız !");
+    EXPECT_EQ(form->btnOpen->text(), "Bağlan");
+    EXPECT_FALSE(form->PhoneComPort->Open());
+
+    plugIn();  // plugged in again
+    form->btnOpen->click();
+    EXPECT_EQ(panel(0), "Bağlı: Com5");
+    EXPECT_NE(send("AT+CSQ\r").find("+CSQ:"), std::string::npos);
+    EXPECT_TRUE(asker.told.empty());
+}
+
+TEST_F(PhoneWindow, CloseLetsTheWaitingCommandFinish) {
+    plugIn();
+    form->show();
+    form->btnOpen->click();
+    ASSERT_TRUE(dialogue().state().IsConnected);
+    phonesim::Faults slow;
+    slow.delayMs = 400;
+    sim->sim.setFaults(slow);
+    bool closed = false;
+    QTimer::singleShot(50, form.get(), [&] { closed = form->close(); });
+    const std::string reply = send("AT+CGMI\r");
+    EXPECT_TRUE(closed);
+    EXPECT_EQ(dialogue().lastOutcome(), CommandOutcome::Completed);
+    EXPECT_NE(reply.find("PHONESIM\r\n\r\nOK"), std::string::npos) << reply;
+    EXPECT_FALSE(form->PhoneComPort->Open());
+    EXPECT_EQ(panel(0), "Bağlantısız !");
+}
+
+}  // namespace
+}  // namespace app
