@@ -71,6 +71,26 @@ TEST_F(CliPhoneTest, ConnectPrintsTheStatusTexts) {
     EXPECT_EQ(runCli("connect Port5").exitCode, 2);
 }
 
+TEST_F(CliPhoneTest, AtPrintsEachReply) {
+    phonesim::Config config;
+    config.faults.errorFor = {"AT^SCID"};
+    start(config);
+    CliRun r = runCli("at " + device() + " AT+CSQ AT+CGMI");
+    EXPECT_EQ(r.exitCode, 0) << r.out;
+    EXPECT_NE(r.out.find("AT+CSQ\\r\\r\\n+CSQ: 20,99\\r\\n\\r\\nOK\\r\\n"), std::string::npos)
+        << r.out;
+    EXPECT_NE(r.out.find("AT+CGMI\\r\\r\\nPHONESIM\\r\\n\\r\\nOK\\r\\n"), std::string::npos)
+        << r.out;
+
+    // An answered ERROR: its status text, the reply, and a failing exit.
+    r = runCli("at " + device() + " 'AT^SCID'");
+    EXPECT_EQ(r.exitCode, 1) << r.out;
+    EXPECT_NE(r.out.find("panel 1: AT^SCID\\rTelefon Tarafından Desteklenmiyor !"),
+              std::string::npos)
+        << r.out;
+    EXPECT_NE(r.out.find("ERROR"), std::string::npos) << r.out;
+}
+
 TEST(CliPortsTest, ListsTheMappedDevice) {
     phonesim::Simulator sim;
     std::string error;
