@@ -233,7 +233,12 @@ bool TBaseDispatcher::ScanReceived() {
         }
         p = m_scanPos;
     }
-    for (;;) {
+    bool anyDataTrigger;
+    {
+        std::lock_guard state(m_stateLock);
+        anyDataTrigger = !m_dataTriggers.empty();
+    }
+    for (; anyDataTrigger;) {
         uint8_t c;
         uint32_t head;
         uint32_t tail;
@@ -311,6 +316,9 @@ bool TBaseDispatcher::ScanReceived() {
     uint32_t n;
     {
         std::lock_guard in(m_inputLock);
+        if (!anyDataTrigger && m_inRing) {
+            p = m_inHead;  // nothing to match: everything received is scanned
+        }
         m_scanPos = p;
         if (threshold == 0 || m_notifyPos == p) {
             return false;
