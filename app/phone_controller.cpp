@@ -2,11 +2,13 @@
 
 #include <QComboBox>
 #include <QLabel>
+#include <QMetaObject>
 #include <QTimer>
 
 #include "app/error_handler.h"
 #include "app/main_window.h"
 #include "platform/codepage_1254.h"
+#include "platform/message_queue.h"
 #include "serial/com_port.h"
 #include "serial/pump.h"
 
@@ -27,8 +29,17 @@ std::string toCodePage(const QString& text) {
 PhoneController::PhoneController(TMainForm& form, platform::MessageQueue& queue)
     : m_form(form), m_link(*form.PhoneComPort), m_dialogue(*this, m_link, queue) {
     serial::setMessageQueue(&queue);
-    serial::setExceptionDisplay(
-        [&form](const std::exception& e) { showError(form.asker(), &form, exceptionText(e)); });
+    // Worker threads report here too: their errors go to the box on the window's thread.
+    serial::setExceptionDisplay([&form, &queue](const std::exception& e) {
+        const QString text = exceptionText(e);
+        if (queue.isUiThread()) {
+            showError(form.asker(), &form, text);
+        } else {
+            QMetaObject::invokeMethod(
+                &form, [&form, text] { showError(form.asker(), &form, text); },
+                Qt::QueuedConnection);
+        }
+    });
     phone::routePortEvents(*form.PhoneComPort, m_dialogue);
     MainFormHooks& hooks = form.hooks();
     hooks.connectClicked = [this] { m_dialogue.btnOpenClick(); };

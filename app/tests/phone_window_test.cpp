@@ -11,6 +11,8 @@
 
 #include <chrono>
 #include <filesystem>
+#include <stdexcept>
+#include <thread>
 
 #include "app/main_window.h"
 #include "app/phone_controller.h"
@@ -18,6 +20,7 @@
 #include "app/tests/fake_asker.h"
 #include "app/tests/simulated_phone.h"
 #include "serial/com_port.h"
+#include "serial/pump.h"
 
 namespace app {
 namespace {
@@ -218,6 +221,19 @@ TEST_F(PhoneWindow, CloseLetsTheWaitingCommandFinish) {
     EXPECT_NE(reply.find("PHONESIM\r\n\r\nOK"), std::string::npos) << reply;
     EXPECT_FALSE(form->PhoneComPort->Open());
     EXPECT_EQ(panel(0), "Bağlantısız !");
+}
+
+TEST_F(PhoneWindow, SerialErrorsReachTheErrorBoxOnTheWindowThread) {
+    const std::runtime_error error("ie_NOpen - device not open");
+    std::thread worker([&] { serial::showException(error); });
+    worker.join();
+    EXPECT_TRUE(asker.told.empty());  // not from the worker thread itself
+    for (int i = 0; i < 50 && asker.told.empty(); ++i) {
+        QTest::qWait(10);
+    }
+    ASSERT_EQ(asker.told.size(), 1u);
+    EXPECT_EQ(asker.told[0].text, "ie_NOpen - device not open.");
+    EXPECT_EQ(asker.told[0].icon, Asker::Icon::Error);
 }
 
 }  // namespace
