@@ -288,7 +288,7 @@ public:
 
     int waitWritable(int timeoutMs) override {
         std::shared_lock using_(m_fdLock);
-        if (m_fd < 0) {
+        if (m_fd < 0 || m_closing.load()) {
             return -EBADF;
         }
         pollfd fds[2] = {{m_fd, POLLOUT, 0}, {m_writeFd, POLLIN, 0}};
