@@ -1,5 +1,8 @@
 // The phone subcommands of toplusms-cli against the simulated phone.
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -115,6 +118,19 @@ TEST(CliPortsTest, ListsTheMappedDevice) {
     EXPECT_NE(line("Com40").find("present"), std::string::npos) << line("Com40");
     EXPECT_NE(line("Com41").find("missing"), std::string::npos) << line("Com41");
     EXPECT_NE(line("Com50").find("missing"), std::string::npos) << line("Com50");
+
+    // Held by another program: still there, but in use.
+    const int held = ::open(sim.slavePath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    ASSERT_GE(held, 0);
+    ASSERT_EQ(::flock(held, LOCK_EX | LOCK_NB), 0);
+    ::setenv("TOPLUSMS_PORTS", map.c_str(), 1);
+    const CliRun busy = runCli("ports");
+    ::unsetenv("TOPLUSMS_PORTS");
+    ::close(held);
+    const size_t at = busy.out.find("Com40");
+    ASSERT_NE(at, std::string::npos) << busy.out;
+    EXPECT_NE(busy.out.substr(at, busy.out.find('\n', at) - at).find("in use"), std::string::npos)
+        << busy.out;
 }
 
 }  // namespace
