@@ -2,6 +2,7 @@
 
 #include <dirent.h>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
 #include <chrono>
 #include <thread>
@@ -121,6 +122,34 @@ TEST_F(PtyPort, OneMebibyteEachWayLosesNothing) {
     }
     writer.join();
     ASSERT_EQ(got.size(), kSize);
+    EXPECT_TRUE(got == data);
+}
+
+TEST_F(PtyPort, AFullRingWithBytesLeftInTheDriverIdlesQuietly) {
+    std::string data(12000, '\0');
+    for (size_t i = 0; i < data.size(); ++i) {
+        data[i] = char('a' + i % 26);
+    }
+    ASSERT_TRUE(pty.send(data));
+    ASSERT_TRUE(waitForInput(port, kInRingSize));
+    auto cpu = [] {
+        rusage ru{};
+        getrusage(RUSAGE_SELF, &ru);
+        return double(ru.ru_utime.tv_sec + ru.ru_stime.tv_sec) +
+               double(ru.ru_utime.tv_usec + ru.ru_stime.tv_usec) / 1e6;
+    };
+    double c0 = cpu();
+    std::this_thread::sleep_for(std::chrono::seconds(1));
+    EXPECT_LT(cpu() - c0, 0.2) << "the workers spin while the ring is full";
+    std::string got;
+    auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (got.size() < data.size() && std::chrono::steady_clock::now() < end) {
+        if (port.CharAvailable()) {
+            got += char(port.ReadChar());
+        } else {
+            std::this_thread::sleep_for(std::chrono::microseconds(100));
+        }
+    }
     EXPECT_TRUE(got == data);
 }
 
