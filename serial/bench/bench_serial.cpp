@@ -98,6 +98,22 @@ int main(int argc, char** argv) {
     port.SetAutoOpen(false);
     port.SetOpen(true);
 
+    // The baseline: the same one byte on the other pseudo-terminal, read by a plain
+    // poll() and read(). Its samples are taken between ours, so that both meet the same
+    // load of the machine.
+    int base = openPlain(basePty);
+    std::vector<double> baseLat;
+    auto baselineSample = [&] {
+        char c;
+        auto t0 = Clock::now();
+        basePty.send("x", 1);
+        pollfd pfd{base, POLLIN, 0};
+        ::poll(&pfd, 1, -1);
+        baseLat.push_back(us(Clock::now() - t0));
+        [[maybe_unused]] ssize_t r = ::read(base, &c, 1);
+        std::this_thread::sleep_for(std::chrono::microseconds(300));
+    };
+
     // Receive latency: one byte written on the far side until CharAvailable is true.
     std::vector<double> lat;
     for (int i = 0; i < samples; ++i) {
@@ -111,6 +127,7 @@ int main(int argc, char** argv) {
         lat.push_back(us(Clock::now() - t0));
         port.ReadChar();
         std::this_thread::sleep_for(std::chrono::microseconds(300));
+        baselineSample();
     }
     // The same until OnTriggerAvail runs on the user-interface thread (which waits in
     // its message queue as the program's main loop does).
@@ -133,20 +150,9 @@ int main(int argc, char** argv) {
                 queue.waitAndPumpOne(100);
             }
             std::this_thread::sleep_for(std::chrono::microseconds(300));
+            baselineSample();
         }
         port.SetOnTriggerAvail(nullptr);
-    }
-    int base = openPlain(basePty);
-    std::vector<double> baseLat;
-    for (int i = 0; i < samples; ++i) {
-        char c;
-        auto t0 = Clock::now();
-        basePty.send("x", 1);
-        pollfd pfd{base, POLLIN, 0};
-        ::poll(&pfd, 1, -1);
-        baseLat.push_back(us(Clock::now() - t0));
-        [[maybe_unused]] ssize_t r = ::read(base, &c, 1);
-        std::this_thread::sleep_for(std::chrono::microseconds(300));
     }
     std::printf("rx_latency_p50_us: %.1f\n", percentile(lat, 0.50));
     std::printf("rx_latency_p99_us: %.1f\n", percentile(lat, 0.99));
