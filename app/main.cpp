@@ -1,19 +1,23 @@
 // toplusms: sends SMS messages one by one and in bulk through a phone on a serial line.
 //
 //   toplusms                 the program
-//   toplusms --demo          the program against the phone simulator (when present)
+//   toplusms --demo          the program against the phone simulator (Com5)
 //   toplusms --screenshot D  writes a picture of every tab to folder D and ends
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QTemporaryDir>
 
 #include <cstdio>
+#include <memory>
 
 #include "app/error_handler.h"
 #include "app/main_window.h"
 #include "app/phone_controller.h"
 #include "app/qt_message_queue.h"
 #include "app/screenshot.h"
+#include "tools/phone-sim/port_link.h"
+#include "tools/phone-sim/simulator.h"
 
 namespace {
 
@@ -26,6 +30,38 @@ public:
     }
     void tell(QWidget*, const QString&, const QString& text, Icon) override {
         std::fprintf(stderr, "%s\n", qPrintable(text));
+    }
+};
+
+// The demonstration phone: a simulator on a pseudo-terminal that the port map names
+// Com5, so the preset port reaches it. Every message it accepts is printed.
+struct DemoPhone {
+    QTemporaryDir folder;
+    std::unique_ptr<phonesim::Simulator> simulator;
+
+    bool start() {
+        phonesim::Config config;
+        config.onMessage = [](const phonesim::AcceptedMessage& m) {
+            std::printf("demo phone: message to %s: %s\n", m.pdu.destination.c_str(),
+                        m.pdu.text.c_str());
+            std::fflush(stdout);
+        };
+        simulator = std::make_unique<phonesim::Simulator>(config);
+        std::string error;
+        if (!folder.isValid() || !simulator->start(&error)) {
+            std::fprintf(stderr, "toplusms: the demonstration phone cannot start: %s\n",
+                         error.c_str());
+            return false;
+        }
+        const std::string map = folder.filePath(QStringLiteral("ports.conf")).toStdString();
+        if (!phonesim::writePortMap(map, "Com5", simulator->slavePath())) {
+            std::fprintf(stderr, "toplusms: cannot write %s\n", map.c_str());
+            return false;
+        }
+        qputenv("TOPLUSMS_PORTS", QByteArray::fromStdString(map));
+        std::printf("demo phone on %s as Com5\n", simulator->slavePath().c_str());
+        std::fflush(stdout);
+        return true;
     }
 };
 
@@ -68,6 +104,11 @@ int main(int argc, char** argv) {
             return 1;
         }
         return 0;
+    }
+
+    DemoPhone demoPhone;
+    if (parser.isSet(demo) && !demoPhone.start()) {
+        return 1;
     }
 
     app::TMainForm form;
