@@ -770,6 +770,14 @@ intptr_t TCustomComPort::portWindowProc(const platform::Message& message) {
             }
             return 0;
         }
+        if (msg == MsgTriggerAvail) {
+            wLow = uint16_t(d->BeginReadEvent(wLow));
+            if (wLow == 0) {
+                return 0;  // taken meanwhile by a reader outside the event: nothing to tell
+            }
+        } else if (msg == MsgTriggerData) {
+            d->BeginReadEvent(0xFFFF);
+        }
         NotifyTrigger(uint16_t(msg), wLow, msg == MsgTriggerAvail ? wLow : lLow);
         switch (msg) {
             case MsgTriggerAvail:

@@ -111,6 +111,10 @@ public:
     // Delivery of a trigger to the registered handlers; false when the delivery was cut
     // short (a close inside it, or an avail event whose handler did not take its count).
     bool DeliverTrigger(uint32_t msg, uint32_t triggerHandle, uint32_t data);
+    // Called by the port window as an avail or data handler starts: from here until the
+    // delivery ends, ReadChar reads ahead instead of consuming. Returns the offered count,
+    // cut to what is still unread (a reader outside the handler may have taken some).
+    uint32_t BeginReadEvent(uint32_t offered);
     bool ScanReceived();
     bool ScanStatusTriggers();
     bool ScanTimerTriggers();

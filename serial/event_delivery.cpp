@@ -421,6 +421,13 @@ bool TBaseDispatcher::ScanTimerTriggers() {
 // ---------------------------------------------------------------------------------------
 // Delivery
 
+uint32_t TBaseDispatcher::BeginReadEvent(uint32_t offered) {
+    std::lock_guard in(m_inputLock);
+    m_readEventActive = true;
+    m_takenCount = 0;
+    return std::min(offered, usedLocked());
+}
+
 bool TBaseDispatcher::DeliverTrigger(uint32_t msg, uint32_t triggerHandle, uint32_t data) {
     bool result = true;
     if (!m_deliveryWanted.load()) {
@@ -440,14 +447,15 @@ bool TBaseDispatcher::DeliverTrigger(uint32_t msg, uint32_t triggerHandle, uint3
         count = m_windowHandlers.size();
         toWindows = queue && count > 0 && (count > 1 || m_portHandlerOn);
     }
-    // Characters are read ahead only when a handler is called: with nobody to call, a
-    // reader polling the port meanwhile must keep taking them for good.
+    // Characters are read ahead only inside a handler: the port window switches that on
+    // as the handler starts (BeginReadEvent). A reader outside a handler, before it runs
+    // or with nobody to call, keeps taking them for good.
     const bool readEvent = toWindows && (msg == MsgTriggerAvail || msg == MsgTriggerData);
     {
         std::lock_guard in(m_inputLock);
         m_maxTakenCount = 0;
         m_takenCount = 0;
-        m_readEventActive = readEvent;
+        m_readEventActive = false;
     }
     for (size_t i = 0; toWindows && i < count; ++i) {
         platform::HandlerId window = platform::kNoHandler;

@@ -131,6 +131,21 @@ TEST_F(Delivery, NoEventDuringATextWaitAndTheRestIsAnnouncedAfter) {
     EXPECT_EQ(taken, "\r\n");
 }
 
+TEST_F(Delivery, ReadsOutsideTheHandlerWhileItsEventWaitsAreNotSeenTwice) {
+    pty.send("abcdef");
+    // The event is on its way, but this thread does not pump yet: it reads itself.
+    std::this_thread::sleep_for(200ms);
+    std::string own;
+    for (int i = 0; i < 4; ++i) {
+        own += char(port.ReadChar());
+    }
+    ASSERT_TRUE(pumpUntil([&] { return !events.empty(); }));
+    EXPECT_EQ(own, "abcd");
+    EXPECT_EQ(events, std::vector<std::string>{"avail 2"});
+    EXPECT_EQ(taken, "ef");
+    EXPECT_EQ(port.Dispatcher()->InputCount(), 0u);
+}
+
 TEST_F(Delivery, ClosingInsideTheHandlerIsDeferredSafely) {
     std::vector<std::string> order;
     bool openInside = false;
