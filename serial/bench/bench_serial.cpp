@@ -12,9 +12,11 @@
 
 #include <algorithm>
 #include <chrono>
+#include <condition_variable>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -98,19 +100,45 @@ int main(int argc, char** argv) {
     port.SetAutoOpen(false);
     port.SetOpen(true);
 
-    // The baseline: the same one byte on the other pseudo-terminal, read by a plain
-    // poll() and read(). Its samples are taken between ours, so that both meet the same
-    // load of the machine.
+    // The baseline: the same one byte on the other pseudo-terminal, read by a thread of
+    // its own that waits in a plain poll() and read(), as the serial layer's event thread
+    // waits; one way, from the write until that thread is awake with the byte. Its
+    // samples are taken between ours, so that both meet the same load of the machine.
     int base = openPlain(basePty);
     std::vector<double> baseLat;
+    std::mutex baseMutex;
+    std::condition_variable baseChanged;
+    Clock::time_point baseAwake;  // baseMutex
+    bool baseGot = false;         // baseMutex
+    int stopPipe[2];
+    if (pipe(stopPipe) != 0) {
+        return 1;
+    }
+    std::thread baseReader([&] {
+        for (;;) {
+            pollfd pfd[2] = {{base, POLLIN, 0}, {stopPipe[0], POLLIN, 0}};
+            ::poll(pfd, 2, -1);
+            auto t1 = Clock::now();
+            if (pfd[1].revents) {
+                return;
+            }
+            char c;
+            if (::read(base, &c, 1) == 1) {
+                std::lock_guard lock(baseMutex);
+                baseAwake = t1;
+                baseGot = true;
+                baseChanged.notify_all();
+            }
+        }
+    });
     auto baselineSample = [&] {
-        char c;
         auto t0 = Clock::now();
         basePty.send("x", 1);
-        pollfd pfd{base, POLLIN, 0};
-        ::poll(&pfd, 1, -1);
-        baseLat.push_back(us(Clock::now() - t0));
-        [[maybe_unused]] ssize_t r = ::read(base, &c, 1);
+        std::unique_lock lock(baseMutex);
+        baseChanged.wait(lock, [&] { return baseGot; });
+        baseGot = false;
+        baseLat.push_back(us(baseAwake - t0));
+        lock.unlock();
         std::this_thread::sleep_for(std::chrono::microseconds(300));
     };
 
@@ -214,6 +242,12 @@ int main(int argc, char** argv) {
         reader.join();
         double s = std::chrono::duration<double>(Clock::now() - t0).count();
         std::printf("tx_throughput_mb_s: %.2f\n", double(streamBytes) / 1e6 / s);
+    }
+    {
+        [[maybe_unused]] ssize_t w = ::write(stopPipe[1], "q", 1);
+        baseReader.join();
+        ::close(stopPipe[0]);
+        ::close(stopPipe[1]);
     }
     // Baseline: plain poll() and read() of the same stream.
     {
