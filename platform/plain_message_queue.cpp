@@ -113,7 +113,9 @@ SendResult PlainMessageQueue::send(HandlerId id, const Message& message, int tim
 bool PlainMessageQueue::pumpOne() {
     std::unique_lock lock(m_mutex);
     for (;;) {
-        std::deque<Pending>* q = !m_sent.empty() ? &m_sent : !m_posted.empty() ? &m_posted : nullptr;
+        std::deque<Pending>* q = !m_sent.empty()     ? &m_sent
+                                 : !m_posted.empty() ? &m_posted
+                                                     : nullptr;
         if (q == nullptr) {
             break;
         }
@@ -216,7 +218,9 @@ bool PlainMessageQueue::quitRequested() const {
     return m_quit;
 }
 
-bool PlainMessageQueue::isUiThread() const { return std::this_thread::get_id() == m_uiThread; }
+bool PlainMessageQueue::isUiThread() const {
+    return std::this_thread::get_id() == m_uiThread;
+}
 
 void PlainMessageQueue::run() {
     while (!quitRequested()) {

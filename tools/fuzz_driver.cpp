@@ -13,9 +13,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size);
 int main(int argc, char** argv) {
     const long runs = argc > 1 ? std::strtol(argv[1], nullptr, 10) : 10000;
     std::mt19937 rng(20261209);
-    static const uint8_t kInteresting[] = {0,   '\r', '\n', 26,  27,  '"', ',', ':', ' ', '+',
-                                           '0', '9',  'A',  'O', 'K', 'a', 0x7F, 0x80, 0xA9,
-                                           0xD0, 0xDD, 0xFE, 0xFF};
+    static const uint8_t kInteresting[] = {0,    '\r', '\n', 26,   27,   '"',  ',', ':',
+                                           ' ',  '+',  '0',  '9',  'A',  'O',  'K', 'a',
+                                           0x7F, 0x80, 0xA9, 0xD0, 0xDD, 0xFE, 0xFF};
     std::vector<uint8_t> buf;
     for (long i = 0; i < runs; ++i) {
         const size_t len = rng() % (i % 16 == 0 ? 1024 : 96);

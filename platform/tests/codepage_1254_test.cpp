@@ -29,11 +29,10 @@ TEST(Codepage1254, CharactersWithoutAByteAreReported) {
         std::string bytes;
         bool lossy;
     } cases[] = {
-        {u"abc", "abc", false},
-        {u"\u00D0", "?", true},        // Latin Ð: its place holds Ğ
-        {u"\u0416x", "?x", true},      // Cyrillic
-        {u"a\U0001F600b", "a?b", true},  // one '?' for a surrogate pair
-        {u"\xD800", "?", true},        // lone surrogate
+        {u"abc", "abc", false},         {u"\u00D0", "?", true},  // Latin Ð: its place holds Ğ
+        {u"\u0416x", "?x", true},                                // Cyrillic
+        {u"a\U0001F600b", "a?b", true},                          // one '?' for a surrogate pair
+        {u"\xD800", "?", true},                                  // lone surrogate
     };
     for (const auto& c : cases) {
         bool lossy = !c.lossy;
