@@ -1,0 +1,37 @@
+#pragma once
+// What the program remembers between runs, in one file:
+// ~/.config/toplusms/toplusms.conf ($XDG_CONFIG_HOME honoured). A missing, unreadable or
+// corrupt file gives the defaults; a value of the wrong kind gives that value's default.
+
+#include <QString>
+
+namespace app {
+
+class Settings {
+public:
+    // The file of the current user, or `path` (tests).
+    Settings();
+    explicit Settings(QString path);
+
+    QString path() const { return m_path; }
+
+    // Values, each with the default the program has without a settings file.
+    QString port() const;  // "Com5"
+    void setPort(const QString& port);
+    int baud() const;  // 115200
+    void setBaud(int baud);
+    int pauseSeconds() const;  // 30
+    void setPauseSeconds(int seconds);
+    // Send Turkish letters with the national language tables of 3GPP TS 23.038.
+    bool turkishSevenBit() const;  // false
+    void setTurkishSevenBit(bool on);
+
+private:
+    QString readText(const char* key, const QString& fallback) const;
+    int readInt(const char* key, int fallback) const;
+    void write(const char* key, const QString& value);
+
+    QString m_path;
+};
+
+}  // namespace app
