@@ -10,6 +10,7 @@
 #include "platform/codepage_1254.h"
 #include "platform/message_queue.h"
 #include "serial/com_port.h"
+#include "serial/exception_display.h"
 #include "serial/pump.h"
 
 namespace app {

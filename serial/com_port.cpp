@@ -7,6 +7,7 @@
 #include "platform/clock.h"
 #include "serial/dispatcher.h"
 #include "serial/dispatcher_table.h"
+#include "serial/exception_display.h"
 #include "serial/pump.h"
 #include "serial/serial_exceptions.h"
 
@@ -16,10 +17,6 @@ namespace {
 
 std::mutex g_selectorMutex;
 PortSelector g_selector;  // g_selectorMutex
-
-uint8_t upperAscii(uint8_t c) {
-    return c >= 'a' && c <= 'z' ? uint8_t(c - 'a' + 'A') : c;
-}
 
 std::string comDeviceName(uint16_t n) {
     return "\\\\.\\COM" + std::to_string(n);
@@ -86,44 +83,31 @@ void TCustomComPort::SetComNumber(uint16_t value) {
     }
 }
 
-void TCustomComPort::SetBaud(int32_t value) {
-    if (value == m_baud) {
+template <class T>
+void TCustomComPort::setLineValue(T& field, T value) {
+    if (value == field) {
         return;
     }
-    m_baud = value;
+    field = value;
     if (m_lifeState == PortLifeState::Opened) {
         CheckResult(m_dispatcher->SetLineParams(m_baud, m_parity, m_dataBits, m_stopBits));
     }
+}
+
+void TCustomComPort::SetBaud(int32_t value) {
+    setLineValue(m_baud, value);
 }
 
 void TCustomComPort::SetParity(TParity value) {
-    if (value == m_parity) {
-        return;
-    }
-    m_parity = value;
-    if (m_lifeState == PortLifeState::Opened) {
-        CheckResult(m_dispatcher->SetLineParams(m_baud, m_parity, m_dataBits, m_stopBits));
-    }
+    setLineValue(m_parity, value);
 }
 
 void TCustomComPort::SetDataBits(uint16_t value) {
-    if (value == m_dataBits) {
-        return;
-    }
-    m_dataBits = value;
-    if (m_lifeState == PortLifeState::Opened) {
-        CheckResult(m_dispatcher->SetLineParams(m_baud, m_parity, m_dataBits, m_stopBits));
-    }
+    setLineValue(m_dataBits, value);
 }
 
 void TCustomComPort::SetStopBits(uint16_t value) {
-    if (value == m_stopBits) {
-        return;
-    }
-    m_stopBits = value;
-    if (m_lifeState == PortLifeState::Opened) {
-        CheckResult(m_dispatcher->SetLineParams(m_baud, m_parity, m_dataBits, m_stopBits));
-    }
+    setLineValue(m_stopBits, value);
 }
 
 void TCustomComPort::SetInSize(uint16_t value) {
@@ -244,68 +228,44 @@ void TCustomComPort::SetRS485Mode(bool value) {
 
 // Tracing and logging: the states are kept; no trace or log is recorded by this layer
 // yet, so a dump of one has nothing to write and ends the state as an empty dump does.
-void TCustomComPort::SetTracing(TTraceLogState value) {
-    if (value == m_tracing && !m_forceApply) {
+void TCustomComPort::setRecordingState(TTraceLogState& state, TTraceLogState value) {
+    if (value == state && !m_forceApply) {
         return;
     }
     if (m_lifeState != PortLifeState::Opened) {
-        m_tracing = value == tlOn ? tlOn : tlOff;
+        state = value == tlOn ? tlOn : tlOff;
         return;
     }
-    bool active = m_tracing == tlOn || m_tracing == tlPause;
+    bool active = state == tlOn || state == tlPause;
     switch (value) {
         case tlOff:
-            m_tracing = tlOff;
+            state = tlOff;
             break;
         case tlOn:
-            m_tracing = tlOn;
+            state = tlOn;
             break;
         case tlDump:
         case tlAppend:
             if (active) {
-                m_tracing = tlOff;
+                state = tlOff;
             }
             break;
         case tlClear:
             break;
         case tlPause:
-            if (m_tracing == tlOn) {
-                m_tracing = tlPause;
+            if (state == tlOn) {
+                state = tlPause;
             }
             break;
     }
 }
 
+void TCustomComPort::SetTracing(TTraceLogState value) {
+    setRecordingState(m_tracing, value);
+}
+
 void TCustomComPort::SetLogging(TTraceLogState value) {
-    if (value == m_logging && !m_forceApply) {
-        return;
-    }
-    if (m_lifeState != PortLifeState::Opened) {
-        m_logging = value == tlOn ? tlOn : tlOff;
-        return;
-    }
-    bool active = m_logging == tlOn || m_logging == tlPause;
-    switch (value) {
-        case tlOff:
-            m_logging = tlOff;
-            break;
-        case tlOn:
-            m_logging = tlOn;
-            break;
-        case tlDump:
-        case tlAppend:
-            if (active) {
-                m_logging = tlOff;
-            }
-            break;
-        case tlClear:
-            break;
-        case tlPause:
-            if (m_logging == tlOn) {
-                m_logging = tlPause;
-            }
-            break;
-    }
+    setRecordingState(m_logging, value);
 }
 
 void TCustomComPort::SetTraceSize(uint32_t value) {
@@ -486,15 +446,16 @@ void TCustomComPort::ShutdownPort() {
     m_dispatcher->CopyTriggersOut(m_triggerSnapshot);
     m_snapshotValid = true;
     m_dispatcher->CloseDevice();
-    if (m_dispatcher->DeliveryBusy()) {
-        if (m_portWindow != platform::kNoHandler) {
-            platform::Message m{MsgClosePending, 0,
-                                intptr_t(m_dispatcher->DispatcherHandle()) << 16};
-            m_portWindowQueue->post(m_portWindow, m);
-            PumpOneMessage();
-        }
-        // Without a port window the close completes when the component goes.
+    if (m_dispatcher->DeliveryBusy() && m_portWindow != platform::kNoHandler) {
+        platform::Message m{MsgClosePending, 0, intptr_t(m_dispatcher->DispatcherHandle()) << 16};
+        m_portWindowQueue->post(m_portWindow, m);
+        PumpOneMessage();
     } else {
+        // Without a port window nothing would finish a deferred close later: the workers
+        // end by themselves (the device is closed), so wait for them here.
+        while (m_dispatcher->WorkersActive()) {
+            pumpWhileWaiting();
+        }
         finishClose();
     }
     AnnouncePortClose();
@@ -664,14 +625,14 @@ bool TCustomComPort::WaitForText(const std::string& text, int32_t timeout, bool 
     uint8_t pos = 0;
     uint8_t first = uint8_t(text[0]);
     if (ignoreCase) {
-        first = upperAscii(first);
+        first = upperAnsi(first);
     }
     platform::MessageQueue* queue = messageQueue();
     bool found = false;
     bool lost = false;
     for (;;) {
-        if (m_lifeState != PortLifeState::Opened || m_dispatcher.get() != d) {
-            lost = true;  // closed by a handler inside the wait
+        if (m_lifeState != PortLifeState::Opened || m_dispatcher.get() != d || d->DeviceGone()) {
+            lost = true;  // closed by a handler inside the wait, or the device has gone
             break;
         }
         bool took = false;
@@ -682,8 +643,8 @@ bool TCustomComPort::WaitForText(const std::string& text, int32_t timeout, bool 
             uint8_t t = pos >= 1 && pos <= len ? uint8_t(text[pos - 1]) : 0;
             NotifyWaitChar(c);
             if (ignoreCase) {
-                c = upperAscii(c);
-                t = upperAscii(t);
+                c = upperAnsi(c);
+                t = upperAnsi(t);
             }
             if (pos != 0 && c == t) {
                 if (pos == len) {
@@ -744,7 +705,8 @@ void TCustomComPort::SetPortWindow(bool on) {
 
 intptr_t TCustomComPort::portWindowProc(const platform::Message& message) {
     const uint32_t msg = message.msg;
-    if (!((msg >= MsgTriggerAvail && msg <= MsgTriggerStatus) || msg == MsgClosePending)) {
+    if (!((msg >= MsgTriggerAvail && msg <= MsgTriggerStatus) || msg == MsgClosePending ||
+          msg == MsgDeviceGone)) {
         return 0;
     }
     std::lock_guard table(DispatcherTable::instance().lock());
@@ -767,6 +729,14 @@ intptr_t TCustomComPort::portWindowProc(const platform::Message& message) {
             if (m_reopenPending) {
                 m_reopenPending = false;
                 ActivatePort();
+            }
+            return 0;
+        }
+        if (msg == MsgDeviceGone) {
+            // Unplugged, or the link is lost: close as the program would, so that the
+            // owner's close notification puts its window right.
+            if (m_lifeState == PortLifeState::Opened) {
+                SetOpen(false);
             }
             return 0;
         }

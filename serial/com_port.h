@@ -216,6 +216,11 @@ protected:
 
     // The port window's message handler (user-interface thread).
     intptr_t portWindowProc(const platform::Message& message);
+    // One setter for Baud, Parity, DataBits and StopBits: store, and apply while open.
+    template <class T>
+    void setLineValue(T& field, T value);
+    // One setter for Tracing and Logging.
+    void setRecordingState(TTraceLogState& state, TTraceLogState value);
     // Frees the dispatcher of a completed close and leaves the port closed.
     void finishClose();
     void dropDispatcher();

@@ -109,7 +109,8 @@ public:
     int32_t RemoveTrigger(uint32_t handle);
 
     // Delivery of a trigger to the registered handlers; false when the delivery was cut
-    // short (a close inside it, or an avail event whose handler did not take its count).
+    // short (a close inside it, or an avail event whose handler did not take its count),
+    // or refused because a text wait or another delivery holds DeliveryBusy.
     bool DeliverTrigger(uint32_t msg, uint32_t triggerHandle, uint32_t data);
     // Called by the port window as an avail or data handler starts: from here until the
     // delivery ends, ReadChar reads ahead instead of consuming. Returns the offered count,
@@ -132,6 +133,9 @@ public:
 
     // State seen by the component and by tests.
     bool WorkersActive() const { return m_workersActive.load(); }
+    // The device has hung up (unplugged, link lost, far side closed): the port window
+    // has been told, and writes fail with the device-gone code.
+    bool DeviceGone() const { return m_deviceGone.load(); }
     bool CloseDeferred() const { return m_closeDeferred.load(); }
     int ThreadCount() const { return m_threadCount.load(); }
     bool DeviceIsOpen();
@@ -173,6 +177,17 @@ protected:
     // Destruction steps that need the device class: close (or finish a deferred
     // release) and wait for the workers. The device class's destructor calls it.
     void shutDownForDestruction();
+    // Starts a worker thread; may throw std::system_error (tests put a failure here).
+    virtual void startThread(TDispatcherThread& thread);
+    // The output thread's check for a flush request; acknowledges one it finds.
+    bool flushRequested();
+    // The event thread found the device gone: post the news to the port window once.
+    void reportDeviceGone();
+    void postDeviceGone();
+    // The dispatcher thread's claim on DeliveryBusy for one delivery: checked and set in
+    // one step, so that a text wait and a delivery never run side by side.
+    bool claimDelivery();
+    void clearStatusHitsIfSeen();
 
     // Called by each worker thread as its last act.
     void WorkerEnded(TDispatcherThread* thread);
@@ -212,9 +227,7 @@ protected:
     bool m_rtsLevel = true;
     bool m_rtsHandshake = false;
     bool m_rs485Active = false;
-    uint16_t m_uartBase = 0;
     uint8_t m_modemStatusByte = 0;
-    int m_workerPriority = 0;
     uint32_t m_availThreshold = 0;
     std::vector<TimerTrigger> m_timerTriggers;
     std::vector<DataTrigger> m_dataTriggers;
@@ -228,7 +241,6 @@ protected:
     bool m_statusHitSeen = false;
     bool m_portHandlerOn = false;
     uint32_t m_nextTriggerHandle = 1;
-    uint32_t m_openTimeMs = 0;
     // Written under StateLock, read without it by the worker threads.
     std::atomic<bool> m_deliveryBusy{false};
     std::atomic<bool> m_deliveryWanted{false};
@@ -238,6 +250,9 @@ protected:
     std::atomic<uint32_t> m_commEventMask{0};
     std::atomic<bool> m_ringLatch{false};
     std::atomic<bool> m_outputSent{false};
+    std::atomic<bool> m_deviceGone{false};
+    // Dispatcher thread only: the last DeliverTrigger was refused (DeliveryBusy held).
+    bool m_deliveryRefused = false;
 
     // InputLock.
     std::unique_ptr<uint8_t[]> m_inRing;

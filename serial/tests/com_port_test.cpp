@@ -6,6 +6,7 @@
 
 #include "platform/fake_serial_device.h"
 #include "serial/dispatcher.h"
+#include "serial/exception_display.h"
 #include "serial/serial_exceptions.h"
 #include "serial/tests/serial_test_support.h"
 
@@ -71,7 +72,7 @@ TEST_F(FakePort, OpenFailuresRaiseAndLeaveThePortClosed) {
         int sysError;
         int32_t code;
     };
-    for (auto c : {Case{2, -2001}, Case{5, -2008}}) {
+    for (auto c : {Case{2, -2001}, Case{5, -2008}, Case{1617, -1617}}) {
         line->setOpenError(c.sysError);
         TComPort p;
         watch(p);
@@ -90,14 +91,14 @@ TEST_F(FakePort, OpenFailuresRaiseAndLeaveThePortClosed) {
     EXPECT_THROW(p.SetOpen(true), EOutOfMemory);
 
     line->setOpenError(0);
-    line->setSetStateResult(-22);
+    line->setSetStateResult(-87);  // settings the driver refuses
     p.SetBaud(115200);
     try {
         p.SetOpen(true);
         ADD_FAILURE();
     } catch (const EInOutError& e) {
-        EXPECT_EQ(e.ErrorCode, 22);
-        EXPECT_EQ(e.Message(), "Invalid argument");
+        EXPECT_EQ(e.ErrorCode, 87);
+        EXPECT_EQ(e.Message(), "The parameter is incorrect.");
     }
     EXPECT_FALSE(line->isOpen());
 }
@@ -174,7 +175,7 @@ TEST_F(FakePort, SettersWhileOpen) {
     EXPECT_EQ(line->setStateCalls(), writes);
     p.SetBaud(9600);
     EXPECT_EQ(line->state().baud, 9600u);
-    line->setSetStateResult(-22);
+    line->setSetStateResult(-87);
     EXPECT_THROW(p.SetBaud(57600), EInOutError);
     EXPECT_EQ(p.Baud(), 57600);  // stays stored
     EXPECT_EQ(line->state().baud, 9600u);
@@ -252,6 +253,47 @@ TEST_F(FakePort, OpenAfterLoading) {
     setExceptionDisplay(nullptr);
     EXPECT_FALSE(q.Open());
     EXPECT_EQ(shown, "ie_BadId - Specified comport doesn't exist");
+}
+
+}  // namespace serial::testing
+
+namespace serial::testing {
+
+TEST(ComPortWithoutWindow, ADeferredCloseCompletes) {
+    auto line = std::make_shared<FakeLine>();
+    PortMap map{{{40, "/fake/com40"}}};
+    platform::ScopedSerialDeviceOpener opener{platform::fakeOpener({{"/fake/com40", line}})};
+    TComPort p;  // no message queue: no port window
+    p.SetComNumber(40);
+    p.SetAutoOpen(false);
+    p.SetOpen(true);
+    ASSERT_EQ(p.PortWindow(), platform::kNoHandler);
+    int closes = 0;
+    p.OnPortClose = [&](TCustomComPort&) { ++closes; };
+    p.Dispatcher()->ExchangeDeliveryBusy(true);  // as inside a text wait
+    p.SetOpen(false);
+    EXPECT_EQ(closes, 1);
+    EXPECT_EQ(p.LifeState(), PortLifeState::Closed);
+    EXPECT_FALSE(p.Open());
+    EXPECT_EQ(p.Dispatcher(), nullptr);
+    EXPECT_FALSE(line->isOpen());
+}
+
+TEST_F(FakePort, AHangUpClosesThePortAsTheProgramWould) {
+    TComPort p;
+    watch(p);
+    p.SetComNumber(40);
+    p.SetAutoOpen(false);
+    p.SetOpen(true);
+    line->hangUp();
+    for (int i = 0; i < 5000 && p.Open(); ++i) {
+        ui.queue().waitAndPumpOne(1);
+    }
+    EXPECT_FALSE(p.Open());
+    EXPECT_EQ(p.LifeState(), PortLifeState::Closed);
+    EXPECT_EQ(events, (std::vector<std::string>{"open", "close"}));
+    EXPECT_FALSE(line->isOpen());
+    EXPECT_THROW(p.WriteText("AT\r"), ECommNotOpen);
 }
 
 }  // namespace serial::testing

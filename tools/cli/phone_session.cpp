@@ -7,6 +7,7 @@
 #include <fstream>
 
 #include "platform/codepage_1254.h"
+#include "serial/exception_display.h"
 #include "serial/pump.h"
 #include "tools/cli/command.h"
 
