@@ -735,7 +735,7 @@ intptr_t TCustomComPort::portWindowProc(const platform::Message& message) {
         if (msg == MsgDeviceGone) {
             // Unplugged, or the link is lost: close as the program would, so that the
             // owner's close notification puts its window right.
-            if (m_lifeState == PortLifeState::Opened) {
+            if (m_lifeState == PortLifeState::Opened && d->DeviceGone()) {
                 SetOpen(false);
             }
             return 0;
