@@ -199,7 +199,7 @@ TEST_F(PhoneWindow, RepliesErrorsRingsAndTheLimit) {
 TEST_F(PhoneWindow, HangUpLeavesTheWindowDisconnectedAndUsable) {
     plugIn();
     form->btnOpen->click();
-    ASSERT_TRUE(dialogue().state().IsConnected);
+    ASSERT_TRUE(dialogue().state().IsConnected) << panel(1).toStdString();
     sim->sim.hangUp();
     // Told by the port layer at once, without waiting for a command to run out.
     for (int i = 0; i < 5000 && dialogue().state().IsConnected; ++i) {
