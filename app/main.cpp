@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <memory>
 
+#include "app/com_select_form.h"
 #include "app/error_handler.h"
 #include "app/main_window.h"
 #include "app/phone_controller.h"
@@ -111,6 +112,9 @@ int main(int argc, char** argv) {
         return 1;
     }
 
+    // A port opened with no number asks the operator for one.
+    app::ComSelectPrompt portPrompt;
+    serial::setPortPrompt(&portPrompt);
     app::TMainForm form;
     app::PhoneController phone(form, queue);
     form.show();

@@ -8,6 +8,7 @@
 #include "serial/dispatcher.h"
 #include "serial/dispatcher_table.h"
 #include "serial/exception_display.h"
+#include "serial/port_prompt.h"
 #include "serial/pump.h"
 #include "serial/serial_exceptions.h"
 
@@ -15,19 +16,11 @@ namespace serial {
 
 namespace {
 
-std::mutex g_selectorMutex;
-PortSelector g_selector;  // g_selectorMutex
-
 std::string comDeviceName(uint16_t n) {
     return "\\\\.\\COM" + std::to_string(n);
 }
 
 }  // namespace
-
-void setPortSelector(PortSelector selector) {
-    std::lock_guard lock(g_selectorMutex);
-    g_selector = std::move(selector);
-}
 
 TCustomComPort::TCustomComPort(TComponent* owner) : TSerialComponent(owner) {}
 
@@ -339,19 +332,11 @@ void TCustomComPort::ResolvePortNumber() {
     if (!m_promptForPort) {
         throw ENoPortSelected(-2011);
     }
-    PortSelector selector;
-    {
-        std::lock_guard lock(g_selectorMutex);
-        selector = g_selector;
-    }
-    std::optional<uint16_t> chosen;
-    if (selector) {
-        chosen = selector();
-    }
+    std::optional<uint16_t> chosen = portPrompt().ChoosePort();
     if (!chosen || *chosen == 0) {
         throw ENoPortSelected(-2011);
     }
-    m_comNumber = *chosen;
+    SetComNumber(*chosen);
 }
 
 void TCustomComPort::CreateDispatcher() {

@@ -44,11 +44,6 @@ using TTriggerLineErrorEvent =
     std::function<void(TCustomComPort& CP, uint16_t Error, bool LineBreak)>;
 using TWaitCharEvent = std::function<void(TCustomComPort& CP, uint8_t C)>;
 
-// Where the port selection dialog comes from (the program's window layer sets it). It
-// returns the chosen port number, or nothing when the dialog was cancelled.
-using PortSelector = std::function<std::optional<uint16_t>()>;
-void setPortSelector(PortSelector selector);
-
 // The component base: name, owner, tag, and the state "being loaded from stored
 // settings".
 class TComponent {

@@ -7,6 +7,7 @@
 #include "platform/fake_serial_device.h"
 #include "serial/dispatcher.h"
 #include "serial/exception_display.h"
+#include "serial/port_prompt.h"
 #include "serial/serial_exceptions.h"
 #include "serial/tests/serial_test_support.h"
 
@@ -110,14 +111,19 @@ TEST_F(FakePort, NoPortNumberWithoutPromptRaises) {
     EXPECT_EQ(code, -2011);
     EXPECT_EQ(message, "The ComNumber property of the TComPort has not been set");
     EXPECT_EQ(p.LifeState(), PortLifeState::Closed);
-    // With the prompt, a chosen port is taken; a cancelled choice raises the same.
-    setPortSelector([] { return std::optional<uint16_t>(40); });
+    // The plain prompt answers "no port": the same error.
     p.SetPromptForPort(true);
+    EXPECT_THROW(p.SetOpen(true), ENoPortSelected);
+    // With a prompt that chooses, the chosen port is taken.
+    struct Choose40 : PortPrompt {
+        std::optional<uint16_t> ChoosePort() override { return 40; }
+    } choose40;
+    setPortPrompt(&choose40);
     p.SetOpen(true);
     EXPECT_EQ(p.ComNumber(), 40);
     EXPECT_TRUE(p.Open());
     p.SetOpen(false);
-    setPortSelector(nullptr);
+    setPortPrompt(nullptr);
 }
 
 TEST_F(FakePort, DataOperationsOnAClosedPort) {
