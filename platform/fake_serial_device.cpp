@@ -17,6 +17,16 @@ void FakeLine::send(const std::string& text) {
     send(std::vector<uint8_t>(text.begin(), text.end()));
 }
 
+void FakeLine::setRs485Supported(bool supported) {
+    std::lock_guard lock(m_mutex);
+    m_rs485Supported = supported;
+}
+
+bool FakeLine::rs485() const {
+    std::lock_guard lock(m_mutex);
+    return m_rs485;
+}
+
 void FakeLine::setWriteChunk(size_t bytes) {
     std::lock_guard lock(m_mutex);
     m_writeChunk = bytes;
@@ -230,6 +240,15 @@ int FakeSerialDevice::escape(int function) {
 int FakeSerialDevice::modemStatus(uint32_t& lines) {
     std::lock_guard lock(m_line->m_mutex);
     lines = m_line->m_modemLines;
+    return 0;
+}
+
+int FakeSerialDevice::setRs485(bool on) {
+    std::lock_guard lock(m_line->m_mutex);
+    if (!m_line->m_rs485Supported) {
+        return -kErrorNotSupported;
+    }
+    m_line->m_rs485 = on;
     return 0;
 }
 

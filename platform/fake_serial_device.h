@@ -33,6 +33,10 @@ public:
     void holdWrites(bool hold);
     // Each write takes at most this many bytes (0: all).
     void setWriteChunk(size_t bytes);
+    // Whether the driver has an RS-485 mode (it has, unless told otherwise), and whether
+    // it is on.
+    void setRs485Supported(bool supported);
+    bool rs485() const;
 
     // Failures to simulate.
     void setOpenError(int sysError);  // 0: open succeeds
@@ -62,6 +66,8 @@ private:
     bool m_hungUp = false;                         // m_mutex
     bool m_holdWrites = false;                     // m_mutex
     size_t m_writeChunk = 0;                       // m_mutex
+    bool m_rs485Supported = true;                  // m_mutex
+    bool m_rs485 = false;                          // m_mutex
     bool m_writeCancel = false;                    // m_mutex
     bool m_open = false;                           // m_mutex
     uint32_t m_mask = 0;                           // m_mutex
@@ -94,6 +100,7 @@ public:
     int purge(bool input, bool output) override;
     int escape(int function) override;
     int modemStatus(uint32_t& lines) override;
+    int setRs485(bool on) override;
     void setEventMask(uint32_t mask) override;
     int waitEvent(uint32_t& events) override;
 

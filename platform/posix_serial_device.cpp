@@ -158,6 +158,11 @@ public:
             !stopOk) {
             return -kErrorInvalidParameter;
         }
+        // DTR/DSR handshaking has no driver support on Linux: refuse it rather than
+        // let the line go unguarded.
+        if (s.dtrControl == kDtrControlHandshake || s.outxDsrFlow) {
+            return -kErrorNotSupported;
+        }
         termios2 t{};
         if (retry([&] { return ioctl(m_fd, TCGETS2, &t); }) != 0) {
             return lastError();
@@ -187,6 +192,8 @@ public:
         if (s.stopBits != kOneStopBit) {
             t.c_cflag |= CSTOPB;
         }
+        // One flag on Linux for both directions of RTS/CTS flow. The XON/XOFF limits
+        // have no counterpart: the driver keeps its own.
         if (s.outxCtsFlow || s.rtsControl == kRtsControlHandshake) {
             t.c_cflag |= CRTSCTS;
         }
@@ -374,6 +381,27 @@ public:
             return 0;
         }
         lines = msBits(bits);
+        return 0;
+    }
+
+    int setRs485(bool on) override {
+        std::shared_lock using_(m_fdLock);
+        if (m_fd < 0) {
+            return -kErrorInvalidHandle;
+        }
+        serial_rs485 rs{};
+        if (retry([&] { return ioctl(m_fd, TIOCGRS485, &rs); }) != 0) {
+            return isUnsupported(errno) ? -kErrorNotSupported : lastError();
+        }
+        if (on) {
+            rs.flags |= SER_RS485_ENABLED | SER_RS485_RTS_ON_SEND;
+            rs.flags &= ~uint32_t(SER_RS485_RTS_AFTER_SEND);
+        } else {
+            rs.flags &= ~uint32_t(SER_RS485_ENABLED);
+        }
+        if (retry([&] { return ioctl(m_fd, TIOCSRS485, &rs); }) != 0) {
+            return isUnsupported(errno) ? -kErrorNotSupported : lastError();
+        }
         return 0;
     }
 

@@ -109,6 +109,9 @@ public:
     virtual int escape(int function) = 0;
     // kMs* bits; 0 on devices without modem lines.
     virtual int modemStatus(uint32_t& lines) = 0;
+    // RTS as an RS-485 transmitter enable, driven by the driver around each write.
+    // -kErrorNotSupported where the driver has no RS-485 mode.
+    virtual int setRs485(bool on) = 0;
 
     // The events waitEvent() reports. A mask of 0 ends a wait in progress (and every
     // later one) at once.

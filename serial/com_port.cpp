@@ -170,55 +170,6 @@ void TCustomComPort::SetRTS(bool value) {
     }
 }
 
-// The flow-control settings are kept here; the flow-control work of the dispatcher
-// applies them to the device.
-void TCustomComPort::SetHWFlowOptions(THWFlowOptionSet value) {
-    if (value == m_hwFlowOptions && !m_forceApply) {
-        return;
-    }
-    m_hwFlowOptions = value;
-}
-
-void TCustomComPort::SetSWFlowOptions(TSWFlowOptions value) {
-    if (value == m_swFlowOptions && !m_forceApply) {
-        return;
-    }
-    m_swFlowOptions = value;
-}
-
-void TCustomComPort::SetXOnChar(uint8_t value) {
-    if (value == m_xonChar && !m_forceApply) {
-        return;
-    }
-    m_xonChar = value;
-}
-
-void TCustomComPort::SetXOffChar(uint8_t value) {
-    if (value == m_xoffChar && !m_forceApply) {
-        return;
-    }
-    m_xoffChar = value;
-}
-
-void TCustomComPort::SetBufferFull(uint16_t value) {
-    m_bufferFull = value;
-}
-
-void TCustomComPort::SetBufferResume(uint16_t value) {
-    m_bufferResume = value;
-}
-
-void TCustomComPort::SetUseEventWord(bool value) {
-    m_useEventWord = value;
-}
-
-void TCustomComPort::SetRS485Mode(bool value) {
-    if (value == m_rs485Mode && !m_forceApply) {
-        return;
-    }
-    m_rs485Mode = value;
-}
-
 // Tracing and logging: the states are kept; no trace or log is recorded by this layer
 // yet, so a dump of one has nothing to write and ends the state as an empty dump does.
 void TCustomComPort::setRecordingState(TTraceLogState& state, TTraceLogState value) {

@@ -214,6 +214,10 @@ protected:
     // One setter for Baud, Parity, DataBits and StopBits: store, and apply while open.
     template <class T>
     void setLineValue(T& field, T value);
+    // Flow control: BufferFull and BufferResume chosen from InSize where they are 0 or
+    // out of range, and both kinds of flow control applied again after a change of them.
+    void defaultThresholds(double full, double resume);
+    void reapplyFlow();
     // One setter for Tracing and Logging.
     void setRecordingState(TTraceLogState& state, TTraceLogState value);
     // Frees the dispatcher of a completed close and leaves the port closed.

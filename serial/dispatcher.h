@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -30,6 +31,14 @@ constexpr uint32_t kOptionDtrOn = 0x01;
 constexpr uint32_t kOptionRtsOn = 0x02;
 constexpr uint32_t kOptionDtrHardware = 0x10;
 constexpr uint32_t kOptionRtsHardware = 0x20;
+
+// Option bits of SetHardwareFlow and SetSoftwareFlow.
+constexpr uint32_t kFlowUseDtr = 0x01;
+constexpr uint32_t kFlowUseRts = 0x02;
+constexpr uint32_t kFlowRequireDsr = 0x04;
+constexpr uint32_t kFlowRequireCts = 0x08;
+constexpr uint32_t kFlowTransmit = 0x01;
+constexpr uint32_t kFlowReceive = 0x02;
 
 // Result codes of the dispatcher.
 constexpr int32_t kErrBadArgument = -1002;
@@ -83,6 +92,21 @@ public:
     int SetDtrLine(bool on);
     int SetRtsLine(bool on);
     int ApplyDeviceState(platform::DeviceState& state);
+
+    // Flow control. Thresholds: full (stop the sender) must not be below resume nor above
+    // the input queue size, else -1002. Options of SetHardwareFlow: kFlowUseDtr,
+    // kFlowUseRts, kFlowRequireDsr, kFlowRequireCts; of SetSoftwareFlow: kFlowTransmit,
+    // kFlowReceive. A device that refuses gives minus its system error.
+    int SetHardwareFlow(uint32_t full, uint32_t resume, uint32_t options);
+    int SetSoftwareFlow(uint32_t full, uint32_t resume, uint32_t options);
+    int StopSoftwareFlow();
+    int SetFlowChars(uint8_t xon, uint8_t xoff);
+    // RTS as the RS-485 transmitter enable, by the driver; -3010 where it has none.
+    int SetRs485(bool on);
+    bool Rs485Active() {
+        std::lock_guard state(m_stateLock);
+        return m_rs485Active;
+    }
 
     // Event delivery state.
     bool DeliveryBusy() const { return m_deliveryBusy.load(); }
@@ -187,6 +211,8 @@ protected:
     // The dispatcher thread's claim on DeliveryBusy for one delivery: checked and set in
     // one step, so that a text wait and a delivery never run side by side.
     bool claimDelivery();
+    // Reads the device settings, lets change() alter them and writes them (StateLock).
+    int applyFlow(const std::function<void(platform::DeviceState&)>& change);
     void clearStatusHitsIfSeen();
 
     // Called by each worker thread as its last act.

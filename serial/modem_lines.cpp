@@ -2,6 +2,8 @@
 
 #include "serial/dispatcher.h"
 
+#include <functional>
+
 #include "platform/serial_device.h"
 
 namespace serial {
@@ -43,6 +45,104 @@ int TBaseDispatcher::ApplyDeviceState(DeviceState& s) {
         SetRtsLine(m_rtsLevel);
     }
     return r;
+}
+
+int TBaseDispatcher::applyFlow(const std::function<void(DeviceState&)>& change) {
+    std::lock_guard state(m_stateLock);
+    DeviceState s;
+    if (DeviceGetState(s) != 0) {
+        s = m_deviceSettings;
+    }
+    const bool dtrHandshake = m_dtrHandshake;
+    const bool rtsHandshake = m_rtsHandshake;
+    change(s);
+    int r = ApplyDeviceState(s);
+    if (r < 0) {
+        // Refused: the device keeps its settings, and so does the dispatcher.
+        m_dtrHandshake = dtrHandshake;
+        m_rtsHandshake = rtsHandshake;
+        return r;
+    }
+    m_deviceSettings = s;
+    return r;
+}
+
+int TBaseDispatcher::SetHardwareFlow(uint32_t full, uint32_t resume, uint32_t options) {
+    std::lock_guard state(m_stateLock);
+    if (full < resume || full > m_inQueueSize) {
+        return kErrBadArgument;
+    }
+    return applyFlow([&](DeviceState& s) {
+        s.outxCtsFlow = s.outxDsrFlow = false;
+        s.dtrControl = platform::kDtrControlDisable;
+        s.rtsControl = platform::kRtsControlDisable;
+        m_dtrHandshake = m_rtsHandshake = false;
+        if (options & kFlowUseDtr) {
+            s.dtrControl = platform::kDtrControlHandshake;
+            m_dtrHandshake = true;
+        } else if (m_dtrLevel) {
+            s.dtrControl = platform::kDtrControlEnable;
+        }
+        if (options & kFlowUseRts) {
+            s.rtsControl = platform::kRtsControlHandshake;
+            m_rtsHandshake = true;
+        } else if (m_rtsLevel) {
+            s.rtsControl = platform::kRtsControlEnable;
+        }
+        if (m_rs485Active) {
+            // The driver raises RTS while it sends (the kernel's RS-485 mode).
+            s.rtsControl = platform::kRtsControlToggle;
+            m_rtsHandshake = true;
+        }
+        // Kept for the record: the Linux driver keeps its own limits for both.
+        s.xoffLim = uint16_t(m_inQueueSize - full);
+        s.xonLim = uint16_t(resume);
+        s.outxDsrFlow = (options & kFlowRequireDsr) != 0;
+        s.outxCtsFlow = (options & kFlowRequireCts) != 0;
+    });
+}
+
+int TBaseDispatcher::SetSoftwareFlow(uint32_t full, uint32_t resume, uint32_t options) {
+    std::lock_guard state(m_stateLock);
+    if (full < resume || full > m_inQueueSize) {
+        return kErrBadArgument;
+    }
+    return applyFlow([&](DeviceState& s) {
+        if (options & kFlowReceive) {
+            s.inX = true;
+            s.xoffLim = uint16_t(m_inQueueSize - full);
+            s.xonLim = uint16_t(resume);
+            s.xonChar = 17;
+            s.xoffChar = 19;
+        }
+        if (options & kFlowTransmit) {
+            s.outX = true;
+            s.xonChar = 17;
+            s.xoffChar = 19;
+        }
+    });
+}
+
+int TBaseDispatcher::StopSoftwareFlow() {
+    return applyFlow([](DeviceState& s) { s.outX = s.inX = false; });
+}
+
+int TBaseDispatcher::SetFlowChars(uint8_t xon, uint8_t xoff) {
+    return applyFlow([&](DeviceState& s) {
+        s.xonChar = xon;
+        s.xoffChar = xoff;
+    });
+}
+
+int TBaseDispatcher::SetRs485(bool on) {
+    std::lock_guard state(m_stateLock);
+    int r = m_device ? m_device->setRs485(on) : 0;
+    if (r < 0 && on) {
+        // The driver has no RS-485 mode: nothing would drive RTS around the writes.
+        return kErrBaseAddressNotSet;
+    }
+    m_rs485Active = on;
+    return 0;
 }
 
 uint8_t TBaseDispatcher::ReadModemStatus(uint8_t keepMask) {

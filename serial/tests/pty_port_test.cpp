@@ -354,7 +354,7 @@ TEST(PtyLifecycle, ClosingWhileDataStreamsInNeverStalls) {
         while (streaming.load()) {
             // Never blocks: while the port is closed the bytes have nowhere to go.
             [[maybe_unused]] ssize_t w = ::write(pty.master(), chunk.data(), chunk.size());
-            std::this_thread::sleep_for(std::chrono::microseconds(200));
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
         }
     });
     const int rounds = kTimed ? 300 : 60;
