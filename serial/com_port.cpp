@@ -1,6 +1,8 @@
 #include "serial/com_port.h"
 
+#include <algorithm>
 #include <chrono>
+#include <exception>
 #include <mutex>
 #include <thread>
 
@@ -11,6 +13,7 @@
 #include "serial/port_prompt.h"
 #include "serial/pump.h"
 #include "serial/serial_exceptions.h"
+#include "serial/trace_log.h"
 
 namespace serial {
 
@@ -170,34 +173,55 @@ void TCustomComPort::SetRTS(bool value) {
     }
 }
 
-// Tracing and logging: the states are kept; no trace or log is recorded by this layer
-// yet, so a dump of one has nothing to write and ends the state as an empty dump does.
-void TCustomComPort::setRecordingState(TTraceLogState& state, TTraceLogState value) {
+// Tracing and logging: one setter for both, the states and commands of TTraceLogState.
+void TCustomComPort::setRecordingState(bool trace, TTraceLogState value) {
+    TTraceLogState& state = trace ? m_tracing : m_logging;
     if (value == state && !m_forceApply) {
         return;
     }
     if (m_lifeState != PortLifeState::Opened) {
-        state = value == tlOn ? tlOn : tlOff;
+        state = value == tlOn ? tlOn : tlOff;  // commands and pauses are not kept
         return;
     }
-    bool active = state == tlOn || state == tlPause;
+    using R = TBaseDispatcher::Recorder;
+    const R which = trace ? R::Trace : R::Log;
+    TBaseDispatcher& d = *m_dispatcher;
+    const bool on = state == tlOn;
+    const bool paused = state == tlPause;
     switch (value) {
         case tlOff:
-            state = tlOff;
+            if (on || paused) {
+                d.RecorderDrop(which);
+                state = tlOff;
+            }
             break;
         case tlOn:
+            if (paused) {
+                d.RecorderResume(which);
+            } else {
+                CheckResult(d.RecorderInit(which, trace ? m_traceSize : m_logSize));
+            }
             state = tlOn;
             break;
         case tlDump:
         case tlAppend:
-            if (active) {
+            if (on || paused) {
+                d.RecorderResume(which);
+                // Off whatever the file says: the recording is spent either way.
                 state = tlOff;
+                CheckResult(d.RecorderWrite(which, trace ? m_traceName : m_logName,
+                                            value == tlAppend, trace ? m_traceHex : m_logHex,
+                                            trace ? m_traceAllHex : m_logAllHex));
             }
             break;
         case tlClear:
+            if (on || paused) {
+                d.RecorderClear(which);
+            }
             break;
         case tlPause:
-            if (state == tlOn) {
+            if (on) {
+                d.RecorderPause(which);
                 state = tlPause;
             }
             break;
@@ -205,23 +229,33 @@ void TCustomComPort::setRecordingState(TTraceLogState& state, TTraceLogState val
 }
 
 void TCustomComPort::SetTracing(TTraceLogState value) {
-    setRecordingState(m_tracing, value);
+    setRecordingState(true, value);
 }
 
 void TCustomComPort::SetLogging(TTraceLogState value) {
-    setRecordingState(m_logging, value);
+    setRecordingState(false, value);
+}
+
+void TCustomComPort::setRecordingSize(bool trace, uint32_t value) {
+    uint32_t& size = trace ? m_traceSize : m_logSize;
+    if (value == size) {
+        return;
+    }
+    size = std::min(value, trace ? kTraceLimit : kLogLimit);
+    TTraceLogState state = trace ? m_tracing : m_logging;
+    if (m_lifeState == PortLifeState::Opened && (state == tlOn || state == tlPause)) {
+        // A running recording starts again, empty, at the new size; a paused one ends.
+        setRecordingState(trace, tlOff);
+        setRecordingState(trace, state);
+    }
 }
 
 void TCustomComPort::SetTraceSize(uint32_t value) {
-    if (value != m_traceSize) {
-        m_traceSize = std::min<uint32_t>(value, 4000000);
-    }
+    setRecordingSize(true, value);
 }
 
 void TCustomComPort::SetLogSize(uint32_t value) {
-    if (value != m_logSize) {
-        m_logSize = std::min<uint32_t>(value, 16000000);
-    }
+    setRecordingSize(false, value);
 }
 
 void TCustomComPort::SetAvailLength(uint16_t value) {
@@ -376,8 +410,16 @@ void TCustomComPort::ShutdownPort() {
     if (m_lifeState != PortLifeState::Opened) {
         return;
     }
-    SetTracing(tlDump);
-    SetLogging(tlDump);
+    // A trace or log file that cannot be written must not keep the port open (nor the
+    // program from ending): the close goes on, and the error is raised after it.
+    std::exception_ptr dumpError;
+    for (bool trace : {true, false}) {
+        try {
+            setRecordingState(trace, tlDump);
+        } catch (...) {
+            dumpError = dumpError ? dumpError : std::current_exception();
+        }
+    }
     m_lifeState = PortLifeState::Closing;
     m_dispatcher->CopyTriggersOut(m_triggerSnapshot);
     m_snapshotValid = true;
@@ -395,6 +437,9 @@ void TCustomComPort::ShutdownPort() {
         finishClose();
     }
     AnnouncePortClose();
+    if (dumpError) {
+        std::rethrow_exception(dumpError);
+    }
 }
 
 void TCustomComPort::finishClose() {

@@ -218,8 +218,9 @@ protected:
     // out of range, and both kinds of flow control applied again after a change of them.
     void defaultThresholds(double full, double resume);
     void reapplyFlow();
-    // One setter for Tracing and Logging.
-    void setRecordingState(TTraceLogState& state, TTraceLogState value);
+    // One setter for Tracing and Logging, one for TraceSize and LogSize.
+    void setRecordingState(bool trace, TTraceLogState value);
+    void setRecordingSize(bool trace, uint32_t value);
     // Frees the dispatcher of a completed close and leaves the port closed.
     void finishClose();
     void dropDispatcher();

@@ -179,6 +179,12 @@ int TBaseDispatcher::OpenDevice(const std::string& name, int32_t baud, int parit
         return r;
     }
     RefreshDeviceStatus();
+    {
+        std::lock_guard state(m_stateLock);
+        m_trace.Drop();
+        m_log.Drop();
+        m_openTimeMs = platform::ClockMs();
+    }
     try {
         StartWorkers();
     } catch (const std::system_error&) {
@@ -306,6 +312,7 @@ bool TBaseDispatcher::FillInRing() {
     if (first > 0) {
         int got = DeviceRead(m_inRing.get() + m_inHead, first);
         uint32_t k = got > 0 ? uint32_t(got) : 0;
+        AddLogEntry(1, 1, k, m_inRing.get() + m_inHead, k);
         m_inHead += k;
         if (k < first) {
             second = 0;
@@ -319,7 +326,9 @@ bool TBaseDispatcher::FillInRing() {
     }
     if (second > 0) {
         int got = DeviceRead(m_inRing.get() + m_inHead, second);
-        m_inHead += got > 0 ? uint32_t(got) : 0;
+        uint32_t k = got > 0 ? uint32_t(got) : 0;
+        AddLogEntry(1, 1, k, m_inRing.get() + m_inHead, k);
+        m_inHead += k;
         m_inFull = m_inHead == m_inTail;
     }
     if (m_inFull) {
@@ -363,11 +372,14 @@ int TBaseDispatcher::ReadChar(uint8_t& c) {
         int r = PeekInput(m_takenCount, c);
         if (r < 0) {
             --m_takenCount;
+        } else {
+            AddTraceEntry('R', &c, 1);
         }
         return r;
     }
     int r = PeekInput(1, c);
     if (r == 0) {
+        AddTraceEntry('R', &c, 1);
         m_inTail = (m_inTail + 1) % kInRingSize;
         m_inFull = false;
         wakeForRefillLocked();
@@ -459,6 +471,9 @@ int TBaseDispatcher::WriteBlock(const void* buffer, uint32_t length) {
         DeviceWrite(static_cast<const uint8_t*>(buffer), length);
         m_outputSent.store(true);
     }
+    const auto* bytes = static_cast<const uint8_t*>(buffer);
+    AddTraceEntry('T', bytes, length);
+    AddLogEntry(1, 2, length, bytes, length);
     return 0;
 }
 

@@ -17,6 +17,7 @@
 #include "platform/message_queue.h"
 #include "platform/serial_device.h"
 #include "serial/signals.h"
+#include "serial/trace_log.h"
 #include "serial/triggers.h"
 
 namespace serial {
@@ -92,6 +93,21 @@ public:
     int SetDtrLine(bool on);
     int SetRtsLine(bool on);
     int ApplyDeviceState(platform::DeviceState& state);
+
+    // Trace and dispatch log (the component's Tracing and Logging act through these).
+    enum class Recorder { Trace, Log };
+    int32_t RecorderInit(Recorder which, uint32_t n);
+    void RecorderClear(Recorder which);
+    void RecorderDrop(Recorder which);
+    void RecorderResume(Recorder which);
+    void RecorderPause(Recorder which);
+    // Writes the file: 0, or minus the file I/O error. The trace is gone afterwards either
+    // way; the log stays when its file could not be written.
+    int32_t RecorderWrite(Recorder which, const std::string& name, bool append, bool inHex,
+                          bool allHex);
+    void AddTraceEntry(char kind, const uint8_t* bytes, uint32_t n);
+    void AddLogEntry(uint8_t kind, uint8_t subkind, uint32_t data, const uint8_t* extra = nullptr,
+                     uint32_t extraLength = 0);
 
     // Flow control. Thresholds: full (stop the sender) must not be below resume nor above
     // the input queue size, else -1002. Options of SetHardwareFlow: kFlowUseDtr,
@@ -230,7 +246,7 @@ protected:
 
     TCustomComPort* const m_owner;
     uint32_t m_dispatcherHandle = 0;
-    std::string m_deviceName;   // user-interface thread
+    std::string m_deviceName;   // set before the open; read by the log's dump
     int m_lastSystemError = 0;  // user-interface thread
 
     // The device handle: set by DeviceOpen, closed by DeviceClose, the object freed only
@@ -267,6 +283,9 @@ protected:
     bool m_statusHitSeen = false;
     bool m_portHandlerOn = false;
     uint32_t m_nextTriggerHandle = 1;
+    uint32_t m_openTimeMs = 0;
+    TraceRecorder m_trace;
+    DispatchLog m_log;
     // Written under StateLock, read without it by the worker threads.
     std::atomic<bool> m_deliveryBusy{false};
     std::atomic<bool> m_deliveryWanted{false};

@@ -38,6 +38,16 @@ bool TBaseDispatcher::claimDelivery() {
 bool TBaseDispatcher::DeliverTrigger(uint32_t msg, uint32_t triggerHandle, uint32_t data) {
     bool result = true;
     m_deliveryRefused = false;
+    static constexpr struct {
+        uint32_t msg;
+        uint8_t subkind;
+    } kLogged[] = {
+        {MsgTriggerAvail, 5}, {MsgTriggerTimer, 6}, {MsgTriggerData, 7}, {MsgTriggerStatus, 8}};
+    for (const auto& l : kLogged) {
+        if (l.msg == msg) {
+            AddLogEntry(2, l.subkind, triggerHandle);
+        }
+    }
     if (!m_deliveryWanted.load()) {
         return true;
     }

@@ -117,6 +117,7 @@ void TBaseDispatcher::AddWindowHandler(platform::HandlerId window) {
     std::lock_guard state(m_stateLock);
     m_windowHandlers.push_back({window, false});
     m_deliveryWanted.store(true);
+    AddLogEntry(7, 17, uint32_t(window));
     if (m_deviceGone.load()) {
         // Gone before the window came: it must still hear of it.
         postDeviceGone();
@@ -127,6 +128,7 @@ void TBaseDispatcher::RemoveWindowHandler(platform::HandlerId window) {
     std::lock_guard state(m_stateLock);
     for (auto it = m_windowHandlers.begin(); it != m_windowHandlers.end(); ++it) {
         if (it->window == window) {
+            AddLogEntry(8, 17, uint32_t(window));
             if (m_deliveryBusy.load()) {
                 it->deleted = true;
                 m_purgePending = true;
@@ -141,6 +143,7 @@ void TBaseDispatcher::RemoveWindowHandler(platform::HandlerId window) {
 void TBaseDispatcher::SetAvailThreshold(uint32_t n) {
     std::lock_guard state(m_stateLock);
     m_availThreshold = n;
+    AddLogEntry(9, 16, n);
 }
 
 uint32_t TBaseDispatcher::AvailThreshold() {
