@@ -3,6 +3,7 @@
 //   toplusms                 the program
 //   toplusms --demo          the program against the phone simulator (Com5)
 //   toplusms --screenshot D  writes a picture of every tab to folder D and ends
+//   toplusms --trace --log   also writes SERIAL.TRC and SERIAL.LOG when the port closes
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -17,6 +18,7 @@
 #include "app/phone_controller.h"
 #include "app/qt_message_queue.h"
 #include "app/screenshot.h"
+#include "serial/com_port.h"
 #include "tools/phone-sim/port_link.h"
 #include "tools/phone-sim/simulator.h"
 
@@ -82,9 +84,18 @@ int main(int argc, char** argv) {
                                   QStringLiteral("dir"));
     QCommandLineOption demo(QStringLiteral("demo"),
                             QStringLiteral("Use the phone simulator behind Com5."));
+    QCommandLineOption trace(
+        QStringLiteral("trace"),
+        QStringLiteral("Write every byte to SERIAL.TRC when the port closes."));
+    QCommandLineOption log(
+        QStringLiteral("log"),
+        QStringLiteral("Write the serial events to SERIAL.LOG when the port closes."));
+    parser.addOption(trace);
+    parser.addOption(log);
     parser.addOption(screenshot);
     parser.addOption(demo);
     parser.process(application);
+    serial::SetRunRecording(parser.isSet(trace), parser.isSet(log));
 
     // The user-interface thread's message queue: the serial layer's events reach the
     // window through it.

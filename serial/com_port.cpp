@@ -1,6 +1,7 @@
 #include "serial/com_port.h"
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <exception>
 #include <mutex>
@@ -25,7 +26,21 @@ std::string comDeviceName(uint16_t n) {
 
 }  // namespace
 
-TCustomComPort::TCustomComPort(TComponent* owner) : TSerialComponent(owner) {}
+namespace {
+std::atomic<bool> g_runTrace{false};
+std::atomic<bool> g_runLog{false};
+}  // namespace
+
+void SetRunRecording(bool trace, bool log) {
+    g_runTrace.store(trace);
+    g_runLog.store(log);
+}
+
+TCustomComPort::TCustomComPort(TComponent* owner)
+    : TSerialComponent(owner), m_runTrace(g_runTrace.load()), m_runLog(g_runLog.load()) {
+    m_tracing = m_runTrace ? tlOn : tlOff;
+    m_logging = m_runLog ? tlOn : tlOff;
+}
 
 TCustomComPort::~TCustomComPort() {
     if (m_lifeState == PortLifeState::Opened) {
@@ -419,6 +434,13 @@ void TCustomComPort::ShutdownPort() {
         } catch (...) {
             dumpError = dumpError ? dumpError : std::current_exception();
         }
+    }
+    // Recording for the whole run goes on with the next open.
+    if (m_runTrace) {
+        m_tracing = tlOn;
+    }
+    if (m_runLog) {
+        m_logging = tlOn;
     }
     m_lifeState = PortLifeState::Closing;
     m_dispatcher->CopyTriggersOut(m_triggerSnapshot);

@@ -260,6 +260,9 @@ private:
     TTapiMode m_tapiMode = tmAuto;
     bool m_rs485Mode = false;
     uint16_t m_availLength = 1;
+    // Tracing and logging for the whole run (SetRunRecording when the port was made).
+    const bool m_runTrace;
+    const bool m_runLog;
 
     TTriggerEvent m_onTrigger;
     TTriggerAvailEvent m_onTriggerAvail;
@@ -288,6 +291,11 @@ class TComPort : public TCustomComPort {
 public:
     using TCustomComPort::TCustomComPort;
 };
+
+// Tracing and logging for the whole run (the programs' --trace and --log): every port
+// made from now on starts with them on and takes them up again after each close, which
+// writes TraceName and LogName.
+void SetRunRecording(bool trace, bool log);
 
 // Whether COM port n exists; a port that another program holds counts as existing.
 bool ProbePort(uint16_t n);

@@ -198,6 +198,21 @@ TEST_F(Recording, AFileThatCannotBeWrittenStillLetsThePortClose) {
     EXPECT_TRUE(fs::is_empty(dir));  // nothing half written
 }
 
+TEST_F(Recording, RecordingForTheRunGoesOnAfterEachClose) {
+    SetRunRecording(true, false);
+    TComPort p;  // made after the switch: tracing from the start
+    SetRunRecording(false, false);
+    p.SetComNumber(40);
+    p.SetTraceName((dir / "SERIAL.TRC").string());
+    EXPECT_EQ(p.Tracing(), tlOn);
+    for (const char* text : {"one", "two"}) {
+        p.SetOpen(true);
+        p.WriteText(text);
+        p.SetOpen(false);
+        EXPECT_EQ(file("SERIAL.TRC"), std::string("Transmit: \r\n") + text);
+    }
+}
+
 TEST(LogFormat, EntriesLinesAndContinuations) {
     std::vector<LogEntry> entries = {
         {1, 2, 1234, 3, {'A', 'T', '\r'}},
