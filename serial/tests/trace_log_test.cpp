@@ -133,7 +133,7 @@ TEST_F(Recording, ALogOfEveryKindOfEntry) {
     });
     port.SetOpen(true);
     TBaseDispatcher* d = port.Dispatcher();
-    int32_t data = d->AddDataTrigger("OK", false);
+    ASSERT_GT(d->AddDataTrigger("OK", false), 0);
     int32_t timer = d->AddTimerTrigger();
     int32_t status = d->AddStatusTrigger(5);  // output sent
     port.WriteText("AT\r");
