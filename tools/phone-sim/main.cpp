@@ -56,6 +56,12 @@ Faults:
   --refuse NUMBER        answer messages to NUMBER with +CMS ERROR (repeatable)
   --refuse-code N        the error code for --refuse (default 21)
   --hangup-after N       hang up (close the line) after answering N commands
+  --submit-delay MS      take MS milliseconds to submit each message; a further AT+CMGS
+                         meanwhile is answered "+CMS ERROR: 302"
+  --silent-prompt        AT+CMGS waits for the PDU without sending the "> " prompt
+  --text-mode            start in text mode (AT+CMGF=1)
+  --sim-pin              the SIM wants its PIN (AT+CPIN? SIM PIN; messages refused)
+  --not-registered       no network (AT+CREG? 0,0; messages refused)
   CMD is a command line as sent, compared ignoring case, either whole (AT+CPBR=?) or by
   its name before '=' or '?' (AT+CPBR stands for every AT+CPBR command).
 
@@ -253,6 +259,16 @@ int main(int argc, char** argv) {
             f.refuseCode = toInt(a, value());
         } else if (a == "--hangup-after") {
             f.hangUpAfter = std::max(0, toInt(a, value()));
+        } else if (a == "--submit-delay") {
+            f.submitDelayMs = std::max(0, toInt(a, value()));
+        } else if (a == "--silent-prompt") {
+            f.silentPrompt = true;
+        } else if (a == "--text-mode") {
+            f.textMode = true;
+        } else if (a == "--sim-pin") {
+            f.simPin = true;
+        } else if (a == "--not-registered") {
+            f.notRegistered = true;
         } else {
             std::cerr << "phone-sim: unknown option " << a << " (see --help)\n";
             return 2;
