@@ -16,6 +16,7 @@
 #include "app/phone_controller.h"
 #include "app/qt_message_queue.h"
 #include "app/screenshot.h"
+#include "app/send_controller.h"
 #include "tools/phone-sim/port_link.h"
 #include "tools/phone-sim/simulator.h"
 
@@ -113,6 +114,7 @@ int main(int argc, char** argv) {
 
     app::TMainForm form;
     app::PhoneController phone(form, queue);
+    app::SendController sending(form, phone, queue);
     form.show();
     return QApplication::exec();
 }

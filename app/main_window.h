@@ -74,6 +74,9 @@ public:
     // The recipient list of the bulk tab, for the imports and the bulk send.
     recipients::RecipientList& recipientList() { return *m_recipients; }
 
+    // The recipient list file; the results of bulk runs go beside it.
+    const std::filesystem::path& listFile() const { return m_options.listFile; }
+
     // Runs a handler under the application's default error handler.
     void guarded(const std::function<void()>& handler);
 

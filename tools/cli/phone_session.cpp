@@ -87,6 +87,9 @@ void ConsoleView::setStatusPanel(int index, const std::string& text) {
         return;
     }
     m_panels[index] = text;
+    if (!m_printing) {
+        return;
+    }
     std::printf("panel %d: %s\n", index, visible(text).c_str());
     std::fflush(stdout);
 }
