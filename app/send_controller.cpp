@@ -53,8 +53,14 @@ SendController::SendController(TMainForm& form, PhoneController& phone,
                      [this] { m_panel->hide(); });
 
     MainFormHooks& hooks = form.hooks();
-    hooks.sendSms = [this](const QString& text) { SendSms(text); };
-    hooks.bulkSendClicked = [this] { Button1Click(); };
+    // A click that comes while a command holds the line has its turn after it.
+    phone::PhoneDialogue& dialogue = phone.dialogue();
+    hooks.sendSms = [this, &dialogue](const QString& text) {
+        dialogue.runWhenLineFree([this, text] { m_form.guarded([&] { SendSms(text); }); });
+    };
+    hooks.bulkSendClicked = [this, &dialogue] {
+        dialogue.runWhenLineFree([this] { m_form.guarded([this] { Button1Click(); }); });
+    };
     // A window closed during a run: the run ends after the message in flight, then the
     // port closes as before.
     m_previousClosing = hooks.closing;

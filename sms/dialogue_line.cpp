@@ -5,35 +5,32 @@
 namespace sms {
 namespace {
 
+LineOutcome lineOutcome(phone::CommandOutcome outcome) {
+    switch (outcome) {
+        case phone::CommandOutcome::Completed:
+            return LineOutcome::Completed;
+        case phone::CommandOutcome::Failed:
+            return LineOutcome::Failed;
+        case phone::CommandOutcome::TimedOut:
+            return LineOutcome::TimedOut;
+        default:
+            return LineOutcome::Disconnected;
+    }
+}
+
 class DialogueTurn : public LineTurn {
 public:
-    explicit DialogueTurn(phone::PhoneDialogue& dialogue) : m_dialogue(dialogue) {}
+    explicit DialogueTurn(phone::CommandTurn turn) : m_turn(std::move(turn)) {}
 
     std::string send(const std::string& command, const std::string& completion,
-                     int /*limitMs*/) override {
-        std::string reply = m_dialogue.SendCommand(command, completion, phone::CommandOrigin::User);
-        switch (m_dialogue.lastOutcome()) {
-            case phone::CommandOutcome::Completed:
-                m_outcome = LineOutcome::Completed;
-                break;
-            case phone::CommandOutcome::Failed:
-                m_outcome = LineOutcome::Failed;
-                break;
-            case phone::CommandOutcome::TimedOut:
-                m_outcome = LineOutcome::TimedOut;
-                break;
-            default:
-                m_outcome = LineOutcome::Disconnected;
-                break;
-        }
-        return reply;
+                     int limitMs) override {
+        return m_turn.send(command, completion, limitMs);
     }
-    void write(const std::string& text) override { send(text, "\r\nOK", 0); }
-    LineOutcome lastOutcome() const override { return m_outcome; }
+    void write(const std::string& text) override { m_turn.write(text); }
+    LineOutcome lastOutcome() const override { return lineOutcome(m_turn.lastOutcome()); }
 
 private:
-    phone::PhoneDialogue& m_dialogue;
-    LineOutcome m_outcome = LineOutcome::Completed;
+    phone::CommandTurn m_turn;
 };
 
 }  // namespace
@@ -43,10 +40,11 @@ bool DialogueLine::connected() const {
 }
 
 std::unique_ptr<LineTurn> DialogueLine::beginTurn() {
-    if (!connected()) {
+    phone::CommandTurn turn = m_dialogue.beginTurn(phone::CommandOrigin::User);
+    if (!turn) {
         return nullptr;
     }
-    return std::make_unique<DialogueTurn>(m_dialogue);
+    return std::make_unique<DialogueTurn>(std::move(turn));
 }
 
 }  // namespace sms

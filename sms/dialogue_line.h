@@ -1,6 +1,6 @@
 #pragma once
-// The phone dialogue as the line of the sending: each turn's commands go through
-// SendCommand as a user's commands, which wait for any command on the line to end.
+// The phone dialogue as the line of the sending: a turn is a user's turn of the
+// dialogue, which waits for the turn holding the line to end.
 
 #include "sms/sms_line.h"
 

@@ -199,6 +199,10 @@ std::string notConnected() {
     return cp("Telefon bağlı değil");
 }
 
+std::string lineBusy() {
+    return cp("Telefon meşgul, başka bir komut sürüyor");
+}
+
 std::string pduModeRefused() {
     return cp("Telefon PDU kipine geçmedi (AT+CMGF=0)");
 }

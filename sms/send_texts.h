@@ -15,6 +15,7 @@ std::string noPrompt();                             // no ">" after AT+CMGS
 std::string noAnswer();                             // no final result within the limit
 std::string lineLost();                             // the port closed during the submission
 std::string notConnected();                         // no phone
+std::string lineBusy();                             // the line is held by an unfinished command
 std::string pduModeRefused();                       // AT+CMGF=0 not accepted
 std::string simNotReady(const std::string& state);  // AT+CPIN? other than READY
 std::string notRegistered();                        // AT+CREG? neither 1 nor 5

@@ -33,7 +33,8 @@ public:
     virtual ~SmsLine() = default;
     virtual bool connected() const = 0;
     // The line for this caller alone until the turn is destroyed; waits for a command of
-    // someone else to end first. Null when the phone is not connected.
+    // someone else to end first. Null when the phone is not connected, or when the
+    // caller runs inside the wait of a turn that holds the line (it is busy).
     virtual std::unique_ptr<LineTurn> beginTurn() = 0;
 };
 

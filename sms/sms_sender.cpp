@@ -73,6 +73,11 @@ std::string exchange(LineTurn& turn, const std::string& command, const std::stri
     return reply;
 }
 
+// Why no turn was had.
+std::string noTurn(SmsLine& line) {
+    return line.connected() ? texts::lineBusy() : texts::lineLost();
+}
+
 // The reason a command that did not complete failed.
 std::string failureReason(LineTurn& turn, const std::string& reply) {
     std::string reason = texts::errorReplyText(reply);
@@ -136,7 +141,7 @@ SendOutcome SmsSender::SendSms(const std::string& number, const std::u16string& 
 std::string SmsSender::selectPduMode() {
     std::unique_ptr<LineTurn> turn = m_line.beginTurn();
     if (!turn) {
-        return texts::notConnected();
+        return m_line.connected() ? texts::lineBusy() : texts::notConnected();
     }
     const std::string reply = exchange(*turn, "AT+CMGF=0\r", kOk, m_limits.commandMs);
     if (turn->lastOutcome() == LineOutcome::Completed && contains(reply, kOk)) {
@@ -153,7 +158,7 @@ std::string SmsSender::prepareRun() {
     std::string reason;
     std::unique_ptr<LineTurn> turn = m_line.connected() ? m_line.beginTurn() : nullptr;
     if (!turn) {
-        reason = texts::notConnected();
+        reason = m_line.connected() ? texts::lineBusy() : texts::notConnected();
     } else {
         const std::string pin = exchange(*turn, "AT+CPIN?\r", kOk, m_limits.commandMs);
         const std::string state = field(pin, "+CPIN:");
@@ -226,7 +231,7 @@ SendOutcome SmsSender::submit(const std::string& number, const std::u16string& t
 bool SmsSender::submitPart(const PduPart& part, SendOutcome& outcome) {
     std::unique_ptr<LineTurn> turn = m_line.beginTurn();
     if (!turn) {
-        outcome.error = texts::lineLost();
+        outcome.error = noTurn(m_line);
         return false;
     }
     const std::string command = "AT+CMGS=" + std::to_string(part.TpduLength) + "\r";

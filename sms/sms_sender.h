@@ -17,7 +17,8 @@ namespace sms {
 class SmsLine;
 
 struct SendLimits {
-    int commandMs = 2000;  // every command but the PDU
+    // Every command but the PDU; 2000 stands for the dialogue's own reply limit.
+    int commandMs = 2000;
     // The network takes seconds to accept a message; the PDU waits this long for its
     // final result.
     int submitMs = 60000;
