@@ -133,4 +133,57 @@ TEST(CliPortsTest, ListsTheMappedDevice) {
         << busy.out;
 }
 
+TEST_F(CliPhoneTest, SendPrintsTheOutcomeAndExitsWithIt) {
+    phonesim::Config config;
+    config.faults.refuseNumbers = {"+905550000000"};
+    start(config);
+    CliRun r = runCli("send " + device() + " +905321112233 'Merhaba dünya'");
+    EXPECT_EQ(r.exitCode, 0) << r.out;
+    EXPECT_EQ(r.out, "Gönderildi: ref 1\n");
+    ASSERT_EQ(sim->messages().size(), 1u);
+    EXPECT_EQ(sim->messages()[0].pdu.text, "Merhaba dünya");
+
+    r = runCli("send " + device() + " +905550000000 x");
+    EXPECT_EQ(r.exitCode, 1) << r.out;
+    EXPECT_EQ(r.out, "Gönderilemedi: Kısa mesaj aktarımı reddedildi (+CMS ERROR: 21)\n");
+    EXPECT_EQ(runCli("send " + device() + " +905321112233").exitCode, 2);
+}
+
+TEST_F(CliPhoneTest, BulkServesANumbersFile) {
+    phonesim::Config config;
+    config.faults.refuseNumbers = {"05550000000"};
+    start(config);
+    const std::string dir = ::testing::TempDir();
+    const std::string numbers = dir + "/cli-bulk-numbers.txt";
+    const std::string results = dir + "/cli-bulk-results.csv";
+    std::FILE* f = std::fopen(numbers.c_str(), "wb");
+    std::fputs("05321112233\r\n\r\n05550000000\r\n05321112234\r\n", f);
+    std::fclose(f);
+
+    CliRun r = runCli("bulk " + device() + " --numbers " + numbers +
+                      " --text Selam --pause 0 --results " + results);
+    EXPECT_EQ(r.exitCode, 1) << r.out;
+    EXPECT_EQ(r.out,
+              "05321112233\tGönderildi: ref 1\n"
+              "\tGönderilemedi: Error encoding PDU\n"
+              "05550000000\tGönderilemedi: Kısa mesaj aktarımı reddedildi (+CMS ERROR: 21)\n"
+              "05321112234\tGönderildi: ref 2\n"
+              "2 gönderildi, 2 başarısız\n");
+    std::FILE* csv = std::fopen(results.c_str(), "rb");
+    ASSERT_NE(csv, nullptr);
+    char head[64] = {};
+    ASSERT_NE(std::fgets(head, sizeof head, csv), nullptr);
+    std::fclose(csv);
+    EXPECT_STREQ(head, "\xEF\xBB\xBFnumara;zaman;sonuç;referanslar;hata\r\n");
+
+    f = std::fopen(numbers.c_str(), "wb");
+    std::fputs("05321112233\n", f);
+    std::fclose(f);
+    r = runCli("bulk " + device() + " --numbers " + numbers + " --text Selam --pause 0");
+    EXPECT_EQ(r.exitCode, 0) << r.out;
+    EXPECT_EQ(runCli("bulk " + device() + " --numbers " + numbers).exitCode, 2);
+    std::remove(numbers.c_str());
+    std::remove(results.c_str());
+}
+
 }  // namespace
