@@ -1,6 +1,7 @@
 #include "sms/bulk_run.h"
 
 #include <algorithm>
+#include <exception>
 
 #include "phone/phone_view.h"
 #include "platform/clock.h"
@@ -92,7 +93,16 @@ BulkSummary BulkRun::run(const BulkRequest& request) {
             ++summary.notSent;
         } else {
             m_view.recipientStarted(i, result.number);
-            result.outcome = m_sender.submit(result.number, request.text, request.options);
+            try {
+                result.outcome = m_sender.submit(result.number, request.text, request.options);
+            } catch (const std::exception& e) {
+                // A serial error under a write: this recipient failed; the rest are
+                // served while the phone is still there.
+                result.outcome = SendOutcome{};
+                result.outcome.status = SendStatus::Failed;
+                result.outcome.error = e.what();
+                m_sender.view().setStatusPanel(1, result.outcome.statusLine());
+            }
             result.time = isoLocalTime(m_now());
             if (result.outcome.status == SendStatus::Sent) {
                 ++summary.sent;

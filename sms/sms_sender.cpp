@@ -87,6 +87,26 @@ std::string failureReason(LineTurn& turn, const std::string& reply) {
     return turn.lastOutcome() == LineOutcome::Disconnected ? texts::lineLost() : texts::noAnswer();
 }
 
+// tiRefresh is off while a message is on its way, and on again after it while the phone
+// is connected: a poll without a phone would only put the lamp to red every 5 s.
+class RefreshPause {
+public:
+    RefreshPause(phone::PhoneView& view, SmsLine& line) : m_view(view), m_line(line) {
+        m_view.setRefreshEnabled(false);
+    }
+    ~RefreshPause() {
+        if (m_line.connected()) {
+            m_view.setRefreshEnabled(true);
+        }
+    }
+    RefreshPause(const RefreshPause&) = delete;
+    RefreshPause& operator=(const RefreshPause&) = delete;
+
+private:
+    phone::PhoneView& m_view;
+    SmsLine& m_line;
+};
+
 }  // namespace
 
 std::string SendOutcome::referencesText() const {
@@ -123,16 +143,13 @@ SendOutcome SmsSender::SendSms(const std::string& number, const std::u16string& 
     }
     // A phone left in text mode would take AT+CMGS=23 as "send to 23" and the PDU as
     // its text. Each send selects PDU mode: the connection may be new since the last.
-    m_view.setRefreshEnabled(false);
+    RefreshPause pause(m_view, m_line);
     const std::string refused = selectPduMode();
     if (!refused.empty()) {
         SendOutcome outcome;
         outcome.status = SendStatus::Failed;
         outcome.error = refused;
         outcome.lineLost = !m_line.connected();
-        if (m_line.connected()) {
-            m_view.setRefreshEnabled(true);
-        }
         return show(outcome);
     }
     return submit(number, text, options);
@@ -192,6 +209,7 @@ std::string SmsSender::prepareRun() {
 
 SendOutcome SmsSender::submit(const std::string& number, const std::u16string& text,
                               const EncodeOptions& options) {
+    RefreshPause pause(m_view, m_line);
     SendOutcome outcome;
     outcome.status = SendStatus::Failed;
     std::vector<PduPart> parts;
@@ -208,7 +226,6 @@ SendOutcome SmsSender::submit(const std::string& number, const std::u16string& t
     }
     outcome.parts = int(parts.size());
 
-    m_view.setRefreshEnabled(false);
     bool ok = true;
     for (const PduPart& part : parts) {
         ok = submitPart(part, outcome);
@@ -222,9 +239,6 @@ SendOutcome SmsSender::submit(const std::string& number, const std::u16string& t
         outcome.status = SendStatus::Sent;
     }
     outcome.lineLost = !m_line.connected();
-    if (!outcome.lineLost) {
-        m_view.setRefreshEnabled(true);
-    }
     return show(outcome);
 }
 

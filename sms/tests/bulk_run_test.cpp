@@ -157,6 +157,19 @@ TEST_F(BulkTest, StopEndsTheRunAfterTheMessageInFlight) {
     EXPECT_NE(readFile(s.resultsFile).find("\r\n5;;gönderilmedi;;\r\n"), std::string::npos);
 }
 
+TEST_F(BulkTest, AnErrorOfTheLineFailsOneRecipientAndTheRunGoesOn) {
+    line.script = [this](const std::string& cmd) -> std::optional<Answer> {
+        if (cmd.starts_with("AT+CMGS=") && ++pdus == 2) {
+            throw std::runtime_error("ie_NOpen - device not open");
+        }
+        return std::nullopt;
+    };
+    const BulkSummary s = run.run(request({"1", "2", "3"}));
+    EXPECT_EQ(s.text(), cp("2 gönderildi, 1 başarısız"));
+    EXPECT_EQ(bulkView.results[1].outcome.error, "ie_NOpen - device not open");
+    EXPECT_TRUE(view.refresh);
+}
+
 TEST_F(BulkTest, APhoneLostMidRunFailsTheMessageInFlightAndLeavesTheRestUnsent) {
     refusePdus({2}, {"", LineOutcome::Disconnected});
     const BulkSummary s = run.run(request({"1", "2", "3", "4"}));

@@ -119,11 +119,13 @@ TEST_F(SenderTest, WhatCannotBeSentFailsBeforeAnySubmission) {
     // An empty or lettered number cannot be encoded.
     for (const char* number : {"", "0532abc"}) {
         line.written.clear();
+        view.refresh = true;
         const SendOutcome o = sender.SendSms(number, u"abc");
         EXPECT_EQ(o.status, SendStatus::Failed);
         EXPECT_EQ(o.error, "Error encoding PDU");
         EXPECT_EQ(line.written, std::vector<std::string>{"AT+CMGF=0\r"});
         EXPECT_EQ(view.panels[1], cp("Gönderilemedi: Error encoding PDU"));
+        EXPECT_TRUE(view.refresh);
     }
     // A phone that stays in text mode would send the PDU as text to the number "23".
     line.written.clear();
