@@ -62,12 +62,10 @@ std::vector<std::pair<std::size_t, std::size_t>> split(const CodedText& text) {
 // The coded text EncodeMessage sends. With the Turkish tables, the fewest parts among the
 // default alphabet, the single shift, locking and single shift, and UCS-2, in that order
 // of preference on equal counts; 8-bit data is never chosen.
-CodedText chooseCodedText(std::u16string_view text, SmsCoding coding, const EncodeOptions& options,
-                          std::size_t* partCount) {
+CodedText chooseCodedText(std::u16string_view text, SmsCoding coding,
+                          const EncodeOptions& options) {
     if (!options.TurkishTables || coding != SmsCoding::Auto) {
-        CodedText coded = CodeText(text, EffectiveCoding(coding, text));
-        *partCount = split(coded).size();
-        return coded;
+        return CodeText(text, EffectiveCoding(coding, text));
     }
     CodedText best = CodeText(text, SmsCoding::Ucs2);
     std::size_t bestParts = split(best).size();
@@ -83,7 +81,6 @@ CodedText chooseCodedText(std::u16string_view text, SmsCoding coding, const Enco
             bestParts = parts;
         }
     }
-    *partCount = bestParts;
     return best;
 }
 
@@ -120,9 +117,8 @@ unsigned char nextReference() {
 
 MessageLayout PlanMessage(std::u16string_view text, SmsCoding coding,
                           const EncodeOptions& options) {
-    std::size_t parts = 0;
-    const CodedText coded = chooseCodedText(text, coding, options, &parts);
-    return MessageLayout{coded.coding, coded.shift, static_cast<int>(parts)};
+    const CodedText coded = chooseCodedText(text, coding, options);
+    return MessageLayout{coded.coding, coded.shift, static_cast<int>(split(coded).size())};
 }
 
 std::vector<PduPart> EncodeMessage(TSMS& sms, const EncodeOptions& options) {
@@ -134,8 +130,7 @@ std::vector<PduPart> EncodeMessage(TSMS& sms, const EncodeOptions& options) {
         return {part};
     }
     TSMS::EncodeAddress(sms.Number);  // fail before a reference is used up
-    std::size_t partCount = 0;
-    const CodedText coded = chooseCodedText(sms.Text, sms.Coding, options, &partCount);
+    const CodedText coded = chooseCodedText(sms.Text, sms.Coding, options);
     const auto ranges = split(coded);
     if (ranges.size() > static_cast<std::size_t>(kMaxParts) || options.ConcatReference > 255) {
         throw EPduError();
