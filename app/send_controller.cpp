@@ -88,6 +88,12 @@ sms::SendOutcome SendController::SendSms(const QString& text) {
                             encodeOptions());
 }
 
+sms::EncodeOptions SendController::encodeOptions() const {
+    sms::EncodeOptions options;
+    options.TurkishTables = m_form.turkishSevenBit();
+    return options;
+}
+
 void SendController::Button1Click() {
     recipients::RecipientList& list = m_form.recipientList();
     std::vector<std::string> numbers;

@@ -32,9 +32,6 @@ public:
     SendController(const SendController&) = delete;
     SendController& operator=(const SendController&) = delete;
 
-    // What each send encodes with (the window's "Türkçe karakterleri 7 bit gönder").
-    std::function<sms::EncodeOptions()> encodeOptions = [] { return sms::EncodeOptions{}; };
-
     // btnSMS: the text of Memo2 to the number in Edit1.
     sms::SendOutcome SendSms(const QString& text);
     // Button1: the text of Memo3 to every entry of the list as it is now.
@@ -54,6 +51,9 @@ public:
 
 private:
     struct Sending;
+
+    // What a send encodes with: the window's "Türkçe karakterleri 7 bit gönder".
+    sms::EncodeOptions encodeOptions() const;
 
     void runBulk(std::vector<std::string> numbers, std::u16string text,
                  const sms::EncodeOptions& options);

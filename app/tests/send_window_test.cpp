@@ -1,4 +1,5 @@
 // The send buttons and the bulk run on the bulk tab, against the simulated phone.
+#include <QCheckBox>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -37,6 +38,7 @@ protected:
         fs::create_directories(m_dir);
         MainFormOptions options;
         options.listFile = m_dir / "rehber.txt";
+        options.settingsFile = QString::fromStdString((m_dir / "settings.conf").string());
         options.asker = &asker;
         form = std::make_unique<TMainForm>(options);
         phone = std::make_unique<PhoneController>(*form, queue);
@@ -83,6 +85,14 @@ TEST_F(SendWindow, SingleSendShowsTheReference) {
     EXPECT_EQ(sim->sim.messages()[0].pdu.destination, "+905321112233");
     EXPECT_TRUE(form->btnSMS->isEnabled());
     EXPECT_TRUE(form->tiRefresh->isActive());
+
+    // "Türkçe karakterleri 7 bit gönder" reaches the send: 7-bit with the Turkish tables.
+    form->chkTurkish2->setChecked(true);
+    form->Memo2->setPlainText("Şeker ğ");
+    form->btnSMS->click();
+    ASSERT_EQ(sim->sim.messages().size(), 2u) << form->statusPanel(1).toStdString();
+    EXPECT_EQ(sim->sim.messages()[1].pdu.coding, phonesim::Coding::Gsm7);
+    EXPECT_EQ(sim->sim.messages()[1].pdu.text, "Şeker ğ");
 }
 
 TEST_F(SendWindow, BulkRunFillsTheResultsAndResendsTheFailed) {

@@ -58,6 +58,11 @@ TEST(SendingWithThePhone, SingleSendsAcceptedAndRefused) {
     EXPECT_EQ(phone.sim.messages()[0].pdu.text, "Merhaba");
     EXPECT_TRUE(phone.sim.refusals().empty());  // PDU mode was selected first
 
+    // A long text: three messages, one after the other.
+    o = sender.SendSms("+905321112233", std::u16string(400, u'a'));
+    EXPECT_EQ(o.referencesText(), "2 3 4") << o.error;
+    EXPECT_EQ(phone.sim.messages().size(), 4u);
+
     o = sender.SendSms("+905550000000", u"Merhaba");
     EXPECT_EQ(o.status, SendStatus::Failed);
     EXPECT_EQ(phone.view.panels[1],

@@ -146,6 +146,32 @@ TEST_F(SenderTest, WhatCannotBeSentFailsBeforeAnySubmission) {
     EXPECT_TRUE(line.written.empty());
 }
 
+// A long text goes out as one AT+CMGS turn per part, in order; the first refused part
+// ends the message, which then failed.
+TEST_F(SenderTest, LongTextOneTurnPerPart) {
+    const std::u16string text(400, u'a');  // three parts of at most 153 septets
+    SendOutcome o = sender.SendSms("0123456789", text);
+    EXPECT_EQ(o.status, SendStatus::Sent);
+    EXPECT_EQ(o.parts, 3);
+    EXPECT_EQ(o.referencesText(), "1 2 3");
+    EXPECT_EQ(line.turns, 1 + 3);  // AT+CMGF=0, then one per part
+    EXPECT_EQ(view.panels[1], cp("Gönderildi: ref 1 2 3"));
+
+    line.written.clear();
+    int pdu = 0;
+    line.script = [&](const std::string& cmd) -> std::optional<Answer> {
+        if (cmd.back() == '\x1A' && ++pdu == 3) {
+            return Answer{"\r\n+CMS ERROR: 42\r\n", LineOutcome::Failed};
+        }
+        return std::nullopt;
+    };
+    o = sender.SendSms("0123456789", text);
+    EXPECT_EQ(o.status, SendStatus::Failed);
+    EXPECT_EQ(o.referencesText(), "4 5");
+    EXPECT_EQ(o.statusLine(), cp("Gönderilemedi: 2/3 parça: Şebeke yoğun (+CMS ERROR: 42)"));
+    EXPECT_EQ(line.written.size(), 1u + 3 * 2);
+}
+
 TEST(SendOutcome, PartlySentMessageSaysHowManyParts) {
     SendOutcome o;
     o.status = SendStatus::Failed;
