@@ -51,7 +51,10 @@ public:
                     ("toplusms-send-" + std::to_string(::getpid()) + ".conf");
         std::ofstream(m_mapFile) << "Com5=" << sim.slavePath() << "\n";
         ::setenv("TOPLUSMS_PORTS", m_mapFile.c_str(), 1);
-        dialogue.btnOpenClick();
+        // The handshake gives the phone 550 ms, which a loaded machine may miss.
+        for (int attempt = 0; attempt < 3 && !dialogue.state().IsConnected; ++attempt) {
+            dialogue.btnOpenClick();
+        }
         EXPECT_TRUE(dialogue.state().IsConnected) << view.panels[1];
         return dialogue.state().IsConnected;
     }
