@@ -7,22 +7,11 @@
 #include <QSpinBox>
 
 #include "app/bulk_progress_panel.h"
+#include "app/code_page_text.h"
 #include "app/main_window.h"
 #include "app/phone_controller.h"
-#include "platform/codepage_1254.h"
 
 namespace app {
-namespace {
-
-QString fromCodePage(const std::string& text) {
-    return QString::fromStdU16String(platform::cp1254::toUtf16(text));
-}
-
-std::string toCodePage(const QString& text) {
-    return platform::cp1254::fromUtf16(text.toStdU16String());
-}
-
-}  // namespace
 
 // The send buttons and the list are off while a send runs, whichever way it ends.
 struct SendController::Sending {

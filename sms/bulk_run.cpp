@@ -101,7 +101,7 @@ BulkSummary BulkRun::run(const BulkRequest& request) {
                 result.outcome = SendOutcome{};
                 result.outcome.status = SendStatus::Failed;
                 result.outcome.error = e.what();
-                m_sender.view().setStatusPanel(1, result.outcome.statusLine());
+                panel.setStatusPanel(1, result.outcome.statusLine());
             }
             result.time = isoLocalTime(m_now());
             if (result.outcome.status == SendStatus::Sent) {
