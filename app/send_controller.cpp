@@ -29,6 +29,7 @@ struct SendController::Sending {
 SendController::SendController(TMainForm& form, PhoneController& phone,
                                platform::MessageQueue& queue, sms::SendLimits limits)
     : m_form(form),
+      m_dialogue(phone.dialogue()),
       m_line(phone.dialogue()),
       m_sender(m_line, phone, limits),
       m_run(m_sender, *this, sms::queuePause(queue)) {
@@ -42,14 +43,8 @@ SendController::SendController(TMainForm& form, PhoneController& phone,
                      [this] { m_panel->hide(); });
 
     MainFormHooks& hooks = form.hooks();
-    // A click that comes while a command holds the line has its turn after it.
-    phone::PhoneDialogue& dialogue = phone.dialogue();
-    hooks.sendSms = [this, &dialogue](const QString& text) {
-        dialogue.runWhenLineFree([this, text] { m_form.guarded([&] { SendSms(text); }); });
-    };
-    hooks.bulkSendClicked = [this, &dialogue] {
-        dialogue.runWhenLineFree([this] { m_form.guarded([this] { Button1Click(); }); });
-    };
+    hooks.sendSms = [this](const QString& text) { whenLineFree([this, text] { SendSms(text); }); };
+    hooks.bulkSendClicked = [this] { whenLineFree([this] { Button1Click(); }); };
     // A window closed during a run: the run ends after the message in flight, then the
     // port closes as before.
     m_previousClosing = hooks.closing;
@@ -75,6 +70,21 @@ sms::SendOutcome SendController::SendSms(const QString& text) {
     Sending sending(*this);
     return m_sender.SendSms(toCodePage(m_form.Edit1->text()), text.toStdU16String(),
                             encodeOptions());
+}
+
+void SendController::whenLineFree(std::function<void()> send) {
+    // A click that comes while a command holds the line has its turn after it. Until
+    // then the send buttons are off: a second click would send everything twice.
+    if (m_sending || m_clickWaiting) {
+        return;
+    }
+    m_clickWaiting = true;
+    setSendingControlsEnabled(false);
+    m_dialogue.runWhenLineFree([this, send = std::move(send)] {
+        m_clickWaiting = false;
+        setSendingControlsEnabled(true);
+        m_form.guarded(send);
+    });
 }
 
 sms::EncodeOptions SendController::encodeOptions() const {

@@ -14,6 +14,10 @@
 #include "sms/dialogue_line.h"
 #include "sms/sms_sender.h"
 
+namespace phone {
+class PhoneDialogue;
+}
+
 namespace platform {
 class MessageQueue;
 }
@@ -52,6 +56,8 @@ public:
 private:
     struct Sending;
 
+    // Runs a send click now, or after the command that holds the line.
+    void whenLineFree(std::function<void()> send);
     // What a send encodes with: the window's "Türkçe karakterleri 7 bit gönder".
     sms::EncodeOptions encodeOptions() const;
 
@@ -61,6 +67,7 @@ private:
     void setSendingControlsEnabled(bool enabled);
 
     TMainForm& m_form;
+    phone::PhoneDialogue& m_dialogue;
     sms::DialogueLine m_line;
     sms::SmsSender m_sender;
     sms::BulkRun m_run;
@@ -72,6 +79,7 @@ private:
     std::vector<std::string> m_unreached;
     sms::BulkSummary m_lastSummary;
     bool m_sending = false;
+    bool m_clickWaiting = false;  // a send click waits for the line
     std::function<void()> m_previousClosing;
 };
 

@@ -143,6 +143,30 @@ TEST_F(SendWindow, BulkRunFillsTheResultsAndResendsTheFailed) {
     EXPECT_TRUE(panel.isHidden());
 }
 
+// A click while a command holds the line waits for it, once: the buttons are off.
+TEST_F(SendWindow, BulkClickWaitsForTheLineOnce) {
+    ASSERT_TRUE(connect());
+    list({"05321112233", "05321112234"});
+    form->Memo3->setPlainText("Kampanya");
+    form->edtSure->setValue(0);
+    {
+        phone::CommandTurn held = phone->dialogue().beginTurn(phone::CommandOrigin::User);
+        ASSERT_TRUE(held);
+        form->Button1->click();
+        EXPECT_FALSE(form->Button1->isEnabled());
+        EXPECT_FALSE(form->btnSMS->isEnabled());
+        form->Button1->click();
+        EXPECT_TRUE(sim->sim.messages().empty());
+    }
+    for (int i = 0; i < 5000 && (sending->lastSummary().sent < 2 || !form->Button1->isEnabled());
+         ++i) {
+        queue.waitAndPumpOne(1);
+    }
+    EXPECT_EQ(sending->lastSummary().sent, 2);
+    EXPECT_EQ(sim->sim.messages().size(), 2u);
+    EXPECT_TRUE(form->Button1->isEnabled());
+}
+
 // "Durdur" during the 30 s pause: the window answers, the run ends at once, and the
 // list could not be changed meanwhile.
 TEST_F(SendWindow, StopDuringThePause) {
