@@ -38,7 +38,7 @@ SendController::SendController(TMainForm& form, PhoneController& phone,
     m_panel->hide();
     QObject::connect(m_panel->stopButton, &QPushButton::clicked, m_panel, [this] { stop(); });
     QObject::connect(m_panel->resendButton, &QPushButton::clicked, m_panel,
-                     [this] { m_form.guarded([this] { resendFailed(); }); });
+                     [this] { whenLineFree([this] { resendFailed(); }); });
     QObject::connect(m_panel->closeButton, &QPushButton::clicked, m_panel,
                      [this] { m_panel->hide(); });
 
