@@ -13,8 +13,10 @@
 #include <cerrno>
 #include <cstring>
 #include <fstream>
+#include <optional>
 
 #include "platform/codepage_1254.h"
+#include "platform/port_names.h"
 
 namespace platform {
 namespace {
@@ -182,6 +184,11 @@ std::string explainPortCheck(const PortCheck& check, const std::string& portName
             break;
     }
     return cp1254::fromUtf8(text);
+}
+
+std::string explainComPort(int n) {
+    const std::optional<std::string> path = resolveComPort(n);
+    return path ? explainPortCheck(checkPort(*path), "Com" + std::to_string(n)) : std::string();
 }
 
 }  // namespace platform

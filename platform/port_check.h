@@ -46,4 +46,8 @@ PortCheck checkPort(const std::string& path, const std::string& procRoot = "/pro
 // port's name (e.g. "Com5") in front. Empty for PortProblem::None.
 std::string explainPortCheck(const PortCheck& check, const std::string& portName);
 
+// checkPort() and explainPortCheck() for the device behind "Com<n>"; empty when the
+// device opens now or no device stands behind the name.
+std::string explainComPort(int n);
+
 }  // namespace platform
