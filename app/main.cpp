@@ -15,6 +15,7 @@
 #include "app/error_handler.h"
 #include "app/main_window.h"
 #include "app/phone_controller.h"
+#include "app/port_hints.h"
 #include "app/qt_message_queue.h"
 #include "app/screenshot.h"
 #include "app/settings.h"
@@ -118,6 +119,7 @@ int main(int argc, char** argv) {
         app::MainFormOptions options;
         options.asker = &asker;
         app::TMainForm form(options);
+        app::PortHints portHints(form);
         QString error;
         const QStringList files = app::saveTabScreenshots(form, parser.value(screenshot), &error);
         for (const QString& f : files) {
@@ -143,6 +145,7 @@ int main(int argc, char** argv) {
         app::applySettings(form, settings);
     }
     app::PhoneController phone(form, queue);
+    app::PortHints portHints(form);
     form.show();
     const int code = QApplication::exec();
     if (!parser.isSet(demo)) {
