@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 
@@ -92,6 +93,25 @@ TEST_F(CliPhoneTest, AtPrintsEachReply) {
               std::string::npos)
         << r.out;
     EXPECT_NE(r.out.find("ERROR"), std::string::npos) << r.out;
+}
+
+// Arguments go to the phone in code page 1254; a PDU ending in Ctrl-Z goes without the
+// CR that would otherwise reach the phone as an empty line before the next command.
+TEST_F(CliPhoneTest, AtSpeaksCodePage1254AndSendsAPduWithoutCr) {
+    start();
+    const CliRun pdu = runCli("pdu +905321112233 abc");
+    ASSERT_EQ(pdu.exitCode, 0) << pdu.out;
+    const std::string hex = pdu.out.substr(0, pdu.out.find('\n'));
+    const std::string length =
+        pdu.out.substr(hex.size() + 1, pdu.out.find('\n', hex.size() + 1) - hex.size() - 1);
+    const CliRun r = runCli("at " + device() + " AT+CMGS=" + length + " \"$(printf '" + hex +
+                            "\\032')\" AT 'AT+CPBS=\"Şirket\"'");
+    EXPECT_NE(r.out.find("+CMGS: 1\\r\\n\\r\\nOK"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("\nAT\\r\\r\\nOK\\r\\n\n"), std::string::npos) << r.out;
+    ASSERT_EQ(sim->messages().size(), 1u);
+    EXPECT_EQ(sim->messages()[0].pdu.text, "abc");
+    const std::vector<std::string> commands = sim->commands();
+    EXPECT_NE(std::find(commands.begin(), commands.end(), "AT+CPBS=\"\xDEirket\""), commands.end());
 }
 
 TEST(CliPortsTest, ListsTheMappedDevice) {
