@@ -185,10 +185,12 @@ std::string SmsSender::prepareRun() {
             const std::string reg = exchange(*turn, "AT+CREG?\r", kOk, m_limits.commandMs);
             const std::string value = field(reg, "+CREG:");
             const size_t comma = value.find(',');
-            const std::string stat =
+            // +CREG: <n>,<stat>[,...]; some phones put a blank after the comma.
+            std::string stat =
                 comma == std::string::npos
                     ? ""
                     : value.substr(comma + 1, value.find(',', comma + 1) - comma - 1);
+            stat.erase(0, stat.find_first_not_of(' '));
             if (stat != "1" && stat != "5") {
                 reason = texts::notRegistered();
                 if (value.empty()) {

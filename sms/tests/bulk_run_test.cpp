@@ -217,7 +217,7 @@ TEST_F(BulkTest, APhoneThatIsNotReadyKeepsTheRunFromStarting) {
     // Roaming (5) is registered too.
     line.script = [](const std::string& cmd) -> std::optional<Answer> {
         if (cmd.starts_with("AT+CREG?")) {
-            return Answer{"\r\n+CREG: 2,5,\"00C3\",\"A1B2\"\r\n\r\nOK\r\n"};
+            return Answer{"\r\n+CREG: 2, 5,\"00C3\",\"A1B2\"\r\n\r\nOK\r\n"};
         }
         return std::nullopt;
     };
