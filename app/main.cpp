@@ -12,6 +12,7 @@
 #include <memory>
 
 #include "app/error_handler.h"
+#include "app/list_imports.h"
 #include "app/main_window.h"
 #include "app/phone_controller.h"
 #include "app/qt_message_queue.h"
@@ -113,6 +114,7 @@ int main(int argc, char** argv) {
 
     app::TMainForm form;
     app::PhoneController phone(form, queue);
+    app::ListImports imports(form);
     form.show();
     return QApplication::exec();
 }

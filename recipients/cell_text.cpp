@@ -36,12 +36,12 @@ std::string timeText(long long seconds) {
 
 std::string joined(const std::string& date, const std::string& time, DatePart part) {
     switch (part) {
-    case DatePart::Date:
-        return date;
-    case DatePart::Time:
-        return time;
-    case DatePart::DateTime:
-        break;
+        case DatePart::Date:
+            return date;
+        case DatePart::Time:
+            return time;
+        case DatePart::DateTime:
+            break;
     }
     return date + " " + time;
 }
@@ -172,17 +172,24 @@ DatePart formatDatePart(std::string_view code, bool* isDate) {
             break;  // the first section decides
         } else if (bracket == 0) {
             switch (c) {
-            case 'd': case 'D': case 'y': case 'Y':
-                date = true;
-                break;
-            case 'h': case 'H': case 's': case 'S':
-                time = true;
-                break;
-            case 'm': case 'M':
-                minute = true;
-                break;
-            default:
-                break;
+                case 'd':
+                case 'D':
+                case 'y':
+                case 'Y':
+                    date = true;
+                    break;
+                case 'h':
+                case 'H':
+                case 's':
+                case 'S':
+                    time = true;
+                    break;
+                case 'm':
+                case 'M':
+                    minute = true;
+                    break;
+                default:
+                    break;
             }
         }
     }

@@ -127,7 +127,8 @@ std::vector<std::string> readCsvColumn(std::string_view bytes, const CellRange& 
         field = 1;
         if ((row & 0xFFF) == 0) {
             control.check();
-            control.report(static_cast<int>(90.0 * static_cast<double>(i) / static_cast<double>(n)));
+            control.report(
+                static_cast<int>(90.0 * static_cast<double>(i) / static_cast<double>(n)));
         }
     }
     return cells.take();

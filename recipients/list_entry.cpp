@@ -39,14 +39,14 @@ std::string shortened(std::string_view utf8) {
 }  // namespace
 
 bool isInvisibleFormatting(char32_t ch) {
-    return ch == 0x00AD ||                   // soft hyphen
-           ch == 0x061C ||                   // Arabic letter mark
-           ch == 0x180E ||                   // Mongolian vowel separator
-           (ch >= 0x200B && ch <= 0x200F) || // zero-width space, joiners, LRM, RLM
-           (ch >= 0x202A && ch <= 0x202E) || // embeddings and overrides
-           (ch >= 0x2060 && ch <= 0x2064) || // word joiner, invisible operators
-           (ch >= 0x2066 && ch <= 0x2069) || // isolates
-           ch == 0xFEFF;                     // byte-order mark, zero-width no-break space
+    return ch == 0x00AD ||                    // soft hyphen
+           ch == 0x061C ||                    // Arabic letter mark
+           ch == 0x180E ||                    // Mongolian vowel separator
+           (ch >= 0x200B && ch <= 0x200F) ||  // zero-width space, joiners, LRM, RLM
+           (ch >= 0x202A && ch <= 0x202E) ||  // embeddings and overrides
+           (ch >= 0x2060 && ch <= 0x2064) ||  // word joiner, invisible operators
+           (ch >= 0x2066 && ch <= 0x2069) ||  // isolates
+           ch == 0xFEFF;                      // byte-order mark, zero-width no-break space
 }
 
 bool addEntry(ImportResult& result, std::u16string_view text) {
@@ -91,8 +91,10 @@ std::string refusalMessage(const std::vector<std::string>& refused) {
     if (shown < refused.size()) {
         text += "\n...";
     }
-    text += "\nListe yalnızca Türkçe kod sayfasındaki (1254) karakterleri tutabilir ve bir kayıt en çok " +
-            std::to_string(kMaxEntryLength) + " karakter olabilir.";
+    text +=
+        "\nListe yalnızca Türkçe kod sayfasındaki (1254) karakterleri tutabilir ve bir kayıt en "
+        "çok " +
+        std::to_string(kMaxEntryLength) + " karakter olabilir.";
     return text;
 }
 

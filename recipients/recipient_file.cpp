@@ -120,8 +120,9 @@ std::string readFileBytes(const std::filesystem::path& file, std::size_t limit) 
             break;
         }
         if (static_cast<std::size_t>(n) > limit - text.size()) {
-            throw FileError("Cannot open file \"" + fullPath(file) + "\". Dosya çok büyük (en çok " +
-                            std::to_string(limit / (1024 * 1024)) + " MB).");
+            throw FileError("Cannot open file \"" + fullPath(file) +
+                            "\". Dosya çok büyük (en çok " + std::to_string(limit / (1024 * 1024)) +
+                            " MB).");
         }
         text.append(buffer, static_cast<size_t>(n));
     }

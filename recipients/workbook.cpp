@@ -72,20 +72,20 @@ std::vector<std::string> readWorkbookColumn(const std::filesystem::path& file, W
     control.check();
     std::vector<std::string> texts;
     switch (kind) {
-    case WorkbookKind::Xls:
-        texts = readXlsColumn(file.string(), range, control);  // FreeXL opens the file itself
-        break;
-    case WorkbookKind::Xlsx:
-        texts = readXlsxColumn(bytes, range, control);
-        break;
-    case WorkbookKind::Ods:
-        texts = readOdsColumn(bytes, range, control);
-        break;
-    case WorkbookKind::Csv:
-        texts = readCsvColumn(bytes, range, control);
-        break;
-    case WorkbookKind::None:
-        break;
+        case WorkbookKind::Xls:
+            texts = readXlsColumn(file.string(), range, control);  // FreeXL opens the file itself
+            break;
+        case WorkbookKind::Xlsx:
+            texts = readXlsxColumn(bytes, range, control);
+            break;
+        case WorkbookKind::Ods:
+            texts = readOdsColumn(bytes, range, control);
+            break;
+        case WorkbookKind::Csv:
+            texts = readCsvColumn(bytes, range, control);
+            break;
+        case WorkbookKind::None:
+            break;
     }
     control.report(100);
     return texts;

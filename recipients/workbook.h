@@ -60,7 +60,8 @@ struct ReadControl {
 // The texts (UTF-8) of the range, one per row. Throws WorkbookError, FileError (a file
 // that cannot be opened) or ImportCancelled.
 std::vector<std::string> readWorkbookColumn(const std::filesystem::path& file, WorkbookKind kind,
-                                            const CellRange& range, const ReadControl& control = {});
+                                            const CellRange& range,
+                                            const ReadControl& control = {});
 
 // The import: the range's texts as list entries (a line break inside a cell becomes a
 // blank); texts the list cannot hold are refused. The kind comes from the extension;

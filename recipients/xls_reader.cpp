@@ -61,23 +61,23 @@ std::vector<std::string> readXlsColumn(const std::string& path, const CellRange&
                                 ". satırdaki hücre okunamadı.");
         }
         switch (value.type) {
-        case FREEXL_CELL_INT:
-            cells.set(row, std::to_string(value.value.int_value));
-            break;
-        case FREEXL_CELL_DOUBLE:
-            cells.set(row, numberText(value.value.double_value));
-            break;
-        case FREEXL_CELL_TEXT:
-        case FREEXL_CELL_SST_TEXT:
-            cells.set(row, value.value.text_value ? value.value.text_value : "");
-            break;
-        case FREEXL_CELL_DATE:
-        case FREEXL_CELL_DATETIME:
-        case FREEXL_CELL_TIME:
-            cells.set(row, value.value.text_value ? isoDateText(value.value.text_value) : "");
-            break;
-        default:
-            break;
+            case FREEXL_CELL_INT:
+                cells.set(row, std::to_string(value.value.int_value));
+                break;
+            case FREEXL_CELL_DOUBLE:
+                cells.set(row, numberText(value.value.double_value));
+                break;
+            case FREEXL_CELL_TEXT:
+            case FREEXL_CELL_SST_TEXT:
+                cells.set(row, value.value.text_value ? value.value.text_value : "");
+                break;
+            case FREEXL_CELL_DATE:
+            case FREEXL_CELL_DATETIME:
+            case FREEXL_CELL_TIME:
+                cells.set(row, value.value.text_value ? isoDateText(value.value.text_value) : "");
+                break;
+            default:
+                break;
         }
         if ((row & 0xFFF) == 0) {
             control.check();

@@ -99,8 +99,7 @@ std::vector<std::string> readSharedStrings(const ZipArchive& zip, const std::str
 }
 
 // Per cell style (index of <xf> in <cellXfs>): whether it shows a date, and which part.
-std::vector<std::optional<DatePart>> readDateStyles(const ZipArchive& zip,
-                                                    const std::string& part,
+std::vector<std::optional<DatePart>> readDateStyles(const ZipArchive& zip, const std::string& part,
                                                     const ReadControl& control) {
     std::vector<std::optional<DatePart>> styles;
     if (part.empty() || !zip.has(part)) {
@@ -187,7 +186,8 @@ std::vector<std::string> readXlsxColumn(std::string_view bytes, const CellRange&
         auto it = rels.byType.find(type);
         return it == rels.byType.end() ? std::string() : it->second;
     };
-    const std::vector<std::string> strings = readSharedStrings(zip, partOf("sharedStrings"), control);
+    const std::vector<std::string> strings =
+        readSharedStrings(zip, partOf("sharedStrings"), control);
     const auto dateStyles = readDateStyles(zip, partOf("styles"), control);
     control.report(15);
 
@@ -212,8 +212,8 @@ std::vector<std::string> readXlsxColumn(std::string_view bytes, const CellRange&
         }
         if (++rowsSeen % 4096 == 0) {
             control.check();
-            control.report(50 + static_cast<int>(50 * (row - range.first) /
-                                                  (range.last - range.first + 1)));
+            control.report(
+                50 + static_cast<int>(50 * (row - range.first) / (range.last - range.first + 1)));
         }
         if (!cells.wants(row)) {
             continue;

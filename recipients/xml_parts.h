@@ -42,8 +42,8 @@ inline pugi::xml_attribute attribute(const pugi::xml_node& node, const char* loc
 
 // Parses a part in place (the text must outlive the document). Throws WorkbookError.
 inline void parse(pugi::xml_document& doc, std::string& text) {
-    const pugi::xml_parse_result r =
-        doc.load_buffer_inplace(text.data(), text.size(), pugi::parse_default | pugi::parse_ws_pcdata_single);
+    const pugi::xml_parse_result r = doc.load_buffer_inplace(
+        text.data(), text.size(), pugi::parse_default | pugi::parse_ws_pcdata_single);
     if (!r) {
         throw WorkbookError("Dosya bozuk ya da bir çalışma kitabı değil.");
     }

@@ -18,7 +18,9 @@ TEST(ListEntry, DropsInvisibleFormattingAndRefusesOtherScripts) {
         {u"Şükrü 0533€", true, "\xDE\xFCkr\xFC 0533\x80"},
         {u"Привет 0533€", false, ""},
         {u"0532\U0001F600", false, ""},  // an emoji (a surrogate pair)
-        {u"\xD800" u"0532", false, ""},  // a lone surrogate
+        {u"\xD800"
+         u"0532",
+         false, ""},  // a lone surrogate
         {std::u16string(kMaxEntryLength, u'1'), true, std::string(kMaxEntryLength, '1')},
         {std::u16string(kMaxEntryLength + 1, u'1'), false, ""},
     };

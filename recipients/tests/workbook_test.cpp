@@ -16,12 +16,12 @@ std::filesystem::path fixture(const std::string& name) {
     return std::filesystem::path(TOPLUSMS_RECIPIENT_FIXTURES) / name;
 }
 
-const Texts kColumnA = {"905321112233", "05321112233",      "",
-                        "05.03.2024",   "3,25",             " 0532 111 22 33 ",
-                        "05321112233",  "905321112234",     "0544 333 22 11",
+const Texts kColumnA = {"905321112233", "05321112233",  "",
+                        "05.03.2024",   "3,25",         " 0532 111 22 33 ",
+                        "05321112233",  "905321112234", "0544 333 22 11",
                         "5551234567",   "son"};
-const Texts kColumnB = {"Ad", "Ali, Veli", "Ayşe", "Fatma, Hanım", "", "Mehmet",
-                        "Ofis", "Ev", "İş", "Şule", "Ğ"};
+const Texts kColumnB = {"Ad",   "Ali, Veli", "Ayşe", "Fatma, Hanım", "", "Mehmet",
+                        "Ofis", "Ev",        "İş",   "Şule",         "Ğ"};
 
 const char* const kBooks[] = {"book.xls", "book.xlsx", "book.ods", "book.csv", "comma.csv"};
 
@@ -56,7 +56,8 @@ TEST(Workbook, ImportEntriesAreListTextWithoutLineBreaks) {
     const ImportResult r = workbookImportEntries(fixture("comma.csv"), {1, 11, 12});
     EXPECT_EQ(r.entries, (Texts{"son", "sat\xFDr k\xFDr\xFDk \"t\xFDrnak\""}));
     const ImportResult names = workbookImportEntries(fixture("book.xlsx"), {2, 3, 3});
-    EXPECT_EQ(names.entries, Texts{"Ay\xFE" "e"});
+    EXPECT_EQ(names.entries, Texts{"Ay\xFE"
+                                   "e"});
 }
 
 TEST(Workbook, BrokenFilesEndWithAMessage) {
@@ -100,8 +101,12 @@ TEST(Workbook, CancelStopsTheRead) {
 
 TEST(CellText, NumbersAndDates) {
     const std::pair<double, const char*> numbers[] = {
-        {905321112233.0, "905321112233"}, {3.25, "3,25"},  {-0.5, "-0,5"},
-        {-0.0, "0"},   {1e20, "100000000000000000000"},   {0.1 + 0.2, "0,30000000000000004"},
+        {905321112233.0, "905321112233"},
+        {3.25, "3,25"},
+        {-0.5, "-0,5"},
+        {-0.0, "0"},
+        {1e20, "100000000000000000000"},
+        {0.1 + 0.2, "0,30000000000000004"},
         {5551234567.0, "5551234567"},
     };
     for (const auto& [value, text] : numbers) {
@@ -124,9 +129,8 @@ TEST(CellText, NumbersAndDates) {
     EXPECT_EQ(isoDateText("yarın"), "yarın");
 
     const std::pair<const char*, int> formats[] = {
-        {"dd.mm.yyyy", 1}, {"h:mm", 2}, {"yyyy-mm-dd hh:mm", 3}, {"[h]:mm", 2},
-        {"0.00", 0},       {"#,##0", 0}, {"\"d\"0", 0},           {"[Red]0", 0},
-        {"mmm", 1},
+        {"dd.mm.yyyy", 1}, {"h:mm", 2},   {"yyyy-mm-dd hh:mm", 3}, {"[h]:mm", 2}, {"0.00", 0},
+        {"#,##0", 0},      {"\"d\"0", 0}, {"[Red]0", 0},           {"mmm", 1},
     };
     for (const auto& [code, part] : formats) {
         bool date = false;
