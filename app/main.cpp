@@ -15,6 +15,7 @@
 #include "app/list_imports.h"
 #include "app/main_window.h"
 #include "app/phone_controller.h"
+#include "app/phonebook_buttons.h"
 #include "app/qt_message_queue.h"
 #include "app/screenshot.h"
 #include "tools/phone-sim/port_link.h"
@@ -115,6 +116,7 @@ int main(int argc, char** argv) {
     app::TMainForm form;
     app::PhoneController phone(form, queue);
     app::ListImports imports(form);
+    app::PhonebookButtons phonebooks(form, phone);
     form.show();
     return QApplication::exec();
 }
