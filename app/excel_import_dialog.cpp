@@ -6,6 +6,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QSpinBox>
 
 #include "app/import_runner.h"
@@ -89,6 +90,10 @@ void TFrm_Cari_Excel::cxButton1Click() {
     recipients::ImportResult result;
     {
         WaitCursor hourglass;
+        // The window stays painted while the file is read, but takes no second import
+        // and no close until the read is over.
+        setEnabled(false);
+        const auto enableAgain = qScopeGuard([this] { setEnabled(true); });
         // An error goes to the default error handler and leaves the window open.
         result = runImport(m_form, [&](const recipients::ReadControl& control) {
             return recipients::workbookImportEntries(path, range, control);

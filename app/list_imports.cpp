@@ -4,6 +4,7 @@
 #include <QGroupBox>
 #include <QListWidget>
 #include <QPushButton>
+#include <QScopedValueRollback>
 
 #include "app/import_runner.h"
 #include "app/main_window.h"
@@ -35,6 +36,10 @@ ListImports::~ListImports() {
 }
 
 void ListImports::Button5Click() {
+    if (m_busy) {
+        return;
+    }
+    const QScopedValueRollback busy(m_busy, true);
     const QString file =
         m_options.chooseTextFile ? m_options.chooseTextFile(&m_form) : chooseTextFile(&m_form);
     if (file.isEmpty()) {
@@ -48,6 +53,10 @@ void ListImports::Button5Click() {
 }
 
 void ListImports::Button6Click() {
+    if (m_busy) {
+        return;
+    }
+    const QScopedValueRollback busy(m_busy, true);
     ShowExcelImport(m_form, m_options.chooseWorkbook);
 }
 

@@ -35,6 +35,9 @@ public:
 private:
     TMainForm& m_form;
     ListImportOptions m_options;
+    // An import is reading: the window keeps working meanwhile, but a second click of
+    // an import button is ignored until it is over.
+    bool m_busy = false;
 };
 
 // OpenDialog2 as a real file dialog.
