@@ -109,8 +109,7 @@ private:
         }
         if (++m_rowsSeen % 4096 == 0) {
             m_control.check();
-            m_control.report(30 + static_cast<int>(70 * (first - m_range.first) /
-                                                   (m_range.last - m_range.first + 1)));
+            m_control.report(30 + m_cells.percent(first) * 7 / 10);
         }
         const long long from = std::max<long long>(first, m_range.first);
         const long long to = std::min<long long>(first + count - 1, m_range.last);

@@ -46,6 +46,13 @@ ColumnCollector::ColumnCollector(const CellRange& range) : m_range(range) {
     }
 }
 
+int ColumnCollector::percent(long long row) const {
+    if (m_texts.empty() || row <= m_range.first) {
+        return 0;
+    }
+    return static_cast<int>(100 * (row - m_range.first) / static_cast<long long>(m_texts.size()));
+}
+
 void ColumnCollector::set(long long row, std::string text) {
     if (wants(row)) {
         m_texts[static_cast<std::size_t>(row - m_range.first)] = std::move(text);

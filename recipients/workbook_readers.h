@@ -16,8 +16,10 @@ public:
     explicit ColumnCollector(const CellRange& range);
     // Whether a row is wanted; rows are 1-based.
     bool wants(long long row) const { return row >= m_range.first && row <= m_range.last; }
-    // Whether rows at or after `row` can still be wanted.
-    bool pastEnd(long long row) const { return row > m_range.last; }
+    // Whether no row at or after `row` is wanted (always, for an empty range).
+    bool pastEnd(long long row) const { return row > m_range.last || m_range.first > m_range.last; }
+    // How far through the range `row` is, 0 to 100.
+    int percent(long long row) const;
     void set(long long row, std::string text);
     int column() const { return m_range.column; }
     std::vector<std::string> take() { return std::move(m_texts); }

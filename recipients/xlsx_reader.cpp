@@ -212,8 +212,7 @@ std::vector<std::string> readXlsxColumn(std::string_view bytes, const CellRange&
         }
         if (++rowsSeen % 4096 == 0) {
             control.check();
-            control.report(
-                50 + static_cast<int>(50 * (row - range.first) / (range.last - range.first + 1)));
+            control.report(50 + cells.percent(row) / 2);
         }
         if (!cells.wants(row)) {
             continue;

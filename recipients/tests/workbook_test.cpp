@@ -6,6 +6,8 @@
 
 #include "recipients/cell_text.h"
 #include "recipients/recipient_file.h"
+#include "recipients/tests/fuzz_zip.h"
+#include "recipients/workbook_readers.h"
 
 namespace recipients {
 namespace {
@@ -80,6 +82,32 @@ TEST(Workbook, BrokenFilesEndWithAMessage) {
     EXPECT_THROW(workbookImportEntries(fixture("make_fixtures.py"), {1, 1, 1}), WorkbookError);
     EXPECT_THROW(read("book.xlsx", {1, 1, kMaxRow + 1}), WorkbookError);
     EXPECT_THROW(read("book.xlsx", {0, 1, 1}), WorkbookError);
+}
+
+TEST(Workbook, LongSheetsWithAnyRange) {
+    // Past the reader's progress steps, with the first row after the last among them.
+    std::string sheet = "<worksheet><sheetData>";
+    std::string table = "<office:document-content><office:body><office:spreadsheet><table:table>";
+    for (int r = 1; r <= 9000; ++r) {
+        sheet +=
+            "<row r=\"" + std::to_string(r) + "\"><c><v>" + std::to_string(r) + "</v></c></row>";
+        table += "<table:table-row><table:table-cell office:value-type=\"float\" office:value=\"" +
+                 std::to_string(r) + "\"/></table:table-row>";
+    }
+    sheet += "</sheetData></worksheet>";
+    table += "</table:table></office:spreadsheet></office:body></office:document-content>";
+    const std::string xlsx = fuzz::zipOf({
+        {"xl/workbook.xml", "<workbook><sheets><sheet r:id=\"rId1\"/></sheets></workbook>"},
+        {"xl/_rels/workbook.xml.rels",
+         "<Relationships><Relationship Id=\"rId1\" Target=\"worksheets/s.xml\"/></Relationships>"},
+        {"xl/worksheets/s.xml", sheet},
+    });
+    const std::string ods = fuzz::zipOf({{"content.xml", table}});
+    for (const auto& read : {readXlsxColumn, readOdsColumn}) {
+        const std::string& bytes = read == readXlsxColumn ? xlsx : ods;
+        EXPECT_TRUE(read(bytes, {1, 8001, 8000}, {}).empty());
+        EXPECT_EQ(read(bytes, {1, 8999, 9001}, {}), (Texts{"8999", "9000", ""}));
+    }
 }
 
 TEST(Workbook, KindFromTheExtensionInAnyCase) {
