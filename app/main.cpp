@@ -96,6 +96,7 @@ int main(int argc, char** argv) {
         app::MainFormOptions options;
         options.asker = &asker;
         app::TMainForm form(options);
+        app::ListImports imports(form);  // its button under the list belongs in the pictures
         QString error;
         const QStringList files = app::saveTabScreenshots(form, parser.value(screenshot), &error);
         for (const QString& f : files) {
