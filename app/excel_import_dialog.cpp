@@ -90,14 +90,33 @@ void TFrm_Cari_Excel::cxButton1Click() {
     recipients::ImportResult result;
     {
         WaitCursor hourglass;
-        // The window stays painted while the file is read, but takes no second import
-        // and no close until the read is over.
-        setEnabled(false);
-        const auto enableAgain = qScopeGuard([this] { setEnabled(true); });
-        // An error goes to the default error handler and leaves the window open.
-        result = runImport(m_form, [&](const recipients::ReadControl& control) {
-            return recipients::workbookImportEntries(path, range, control);
+        // The window stays painted while the file is read and takes no second import;
+        // "Kapat" and Escape stop the read.
+        for (QWidget* w :
+             std::initializer_list<QWidget*>{cxButton1, cxSpinEdit1, cxSpinEdit2, cxSpinEdit4}) {
+            w->setEnabled(false);
+        }
+        m_cancel = false;
+        m_reading = true;
+        const auto enableAgain = qScopeGuard([this] {
+            m_reading = false;
+            for (QWidget* w : std::initializer_list<QWidget*>{cxButton1, cxSpinEdit1, cxSpinEdit2,
+                                                              cxSpinEdit4}) {
+                w->setEnabled(true);
+            }
         });
+        try {
+            // An error goes to the default error handler and leaves the window open.
+            result = runImport(
+                m_form,
+                [&](const recipients::ReadControl& control) {
+                    return recipients::workbookImportEntries(path, range, control);
+                },
+                &m_cancel);
+        } catch (const recipients::ImportCancelled&) {
+            reject();
+            return;
+        }
     }
     appendImported(m_form, result);
     m_form.asker().tell(this, QStringLiteral("Bilgi"), QStringLiteral("Aktarım İşlemi Tamamlandı."),
@@ -106,6 +125,10 @@ void TFrm_Cari_Excel::cxButton1Click() {
 }
 
 void TFrm_Cari_Excel::cxButton2Click() {
+    if (m_reading) {
+        m_cancel = true;  // the read ends soon and closes the window
+        return;
+    }
     reject();
 }
 

@@ -5,6 +5,7 @@
 
 #include <QDialog>
 
+#include <atomic>
 #include <functional>
 
 class QLabel;
@@ -25,7 +26,7 @@ public:
 
     // "Excel'den Aktar": the import.
     void cxButton1Click();
-    // "Kapat" and Escape.
+    // "Kapat" and Escape; during a read they stop it, and the window closes then.
     void cxButton2Click();
 
     QSpinBox* cxSpinEdit2 = nullptr;  // column of the numbers
@@ -41,6 +42,10 @@ protected:
 private:
     TMainForm& m_form;
     FileChooser m_choose;
+    // A workbook is being read (the window's own thread only), and the user asked to
+    // stop it (read by the reading thread).
+    bool m_reading = false;
+    std::atomic<bool> m_cancel{false};
 };
 
 // Button6: shows the window modally, then refreshes the count.

@@ -11,12 +11,14 @@
 
 namespace app {
 
-recipients::ImportResult runImport(TMainForm& form, const ImportRead& read) {
+recipients::ImportResult runImport(TMainForm& form, const ImportRead& read,
+                                   const std::atomic<bool>* cancel) {
     QEventLoop loop;
     recipients::ImportResult result;
     std::exception_ptr error;
     std::atomic<int> shown{-1};
     recipients::ReadControl control;
+    control.cancel = cancel;
     // The form outlives the read; a progress call still queued when it is gone is
     // dropped by Qt with its context.
     TMainForm* window = &form;

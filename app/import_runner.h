@@ -3,6 +3,7 @@
 // window stays responsive: the user-interface thread waits in an event loop, and the
 // progress shows in the third panel of the status bar.
 
+#include <atomic>
 #include <functional>
 
 #include "recipients/list_entry.h"
@@ -15,8 +16,10 @@ class TMainForm;
 using ImportRead = std::function<recipients::ImportResult(const recipients::ReadControl&)>;
 
 // Runs `read` on another thread and returns its result; an exception it throws is
-// thrown here. Processes the window's events meanwhile.
-recipients::ImportResult runImport(TMainForm& form, const ImportRead& read);
+// thrown here (ImportCancelled once `cancel` is raised). Processes the window's events
+// meanwhile.
+recipients::ImportResult runImport(TMainForm& form, const ImportRead& read,
+                                   const std::atomic<bool>* cancel = nullptr);
 
 // Appends the entries to the list, refreshes the count and names the refused texts in
 // a warning box.

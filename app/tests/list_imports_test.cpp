@@ -139,6 +139,23 @@ TEST_F(ListImportsTest, WorkbookWindowStaysOpenOnCancelAndOnABrokenFile) {
     EXPECT_EQ(entries(), QStringList{"önce"});
 }
 
+TEST_F(ListImportsTest, KapatStopsAReadAndClosesTheWindow) {
+    TFrm_Cari_Excel window(*m_form, [this](QWidget*) { return m_chosen; });
+    window.show();
+    m_chosen = fixture("bomb.xlsx");  // long enough to be stopped halfway
+    QTimer::singleShot(0, &window, [&window] {
+        EXPECT_FALSE(window.cxButton1->isEnabled());
+        window.cxButton2->click();
+    });
+    window.cxButton1->click();
+    EXPECT_FALSE(window.isVisible());
+    EXPECT_EQ(window.result(), QDialog::Rejected);
+    EXPECT_TRUE(m_asker.told.empty());
+    EXPECT_EQ(entries(), QStringList{"önce"});
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+    EXPECT_TRUE(window.cxButton1->isEnabled());
+}
+
 TEST_F(ListImportsTest, ExcelButtonShowsTheWindowAndRefreshesTheCountAfterIt) {
     QTimer::singleShot(0, [] {
         if (QWidget* w = QApplication::activeModalWidget()) {
