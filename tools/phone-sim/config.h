@@ -12,6 +12,8 @@
 
 namespace phonesim {
 
+// Texts here (identity, operator, phonebook names) are UTF-8; the phone sends them in
+// code page 1254, as a phone on this program's line does.
 struct PhonebookEntry {
     int index = 0;
     std::string number;

@@ -4,6 +4,8 @@
 #include <cctype>
 #include <utility>
 
+#include "platform/codepage_1254.h"
+
 namespace phonesim {
 namespace {
 
@@ -29,6 +31,11 @@ std::string framed(const std::vector<std::string>& lines) {
 
 std::string quoted(const std::string& s) {
     return "\"" + s + "\"";
+}
+
+// The configured texts are UTF-8; a phone on this line speaks code page 1254.
+std::string onLine(const std::string& utf8) {
+    return platform::cp1254::fromUtf8(utf8);
 }
 
 // Upper case outside double quotes: command names ignore case, quoted texts keep it.
@@ -286,7 +293,7 @@ Modem::Answer Modem::execute(const std::string& body) {
         return {"", kOk};
     }
     if (u == "I") {
-        return info({c.manufacturer, c.model, c.revision});
+        return info({onLine(c.manufacturer), onLine(c.model), onLine(c.revision)});
     }
     const std::pair<const char*, const std::string*> identity[] = {
         {"+CGMI", &c.manufacturer}, {"+GMI", &c.manufacturer}, {"+CGMM", &c.model},
@@ -295,14 +302,15 @@ Modem::Answer Modem::execute(const std::string& body) {
     };
     for (const auto& [name, value] : identity) {
         if (u == name) {
-            return info({*value});
+            return info({onLine(*value)});
         }
         if (u == std::string(name) + "=?") {
             return {"", kOk};
         }
     }
     if (u == "+COPS?") {
-        return info({c.operatorName.empty() ? "+COPS: 0" : "+COPS: 0,0," + quoted(c.operatorName)});
+        return info(
+            {c.operatorName.empty() ? "+COPS: 0" : "+COPS: 0,0," + quoted(onLine(c.operatorName))});
     }
     if (u == "^SCID") {
         return info({"^SCID: " + c.simId});
@@ -431,7 +439,7 @@ Modem::Answer Modem::phonebookCommand(const std::string& u, const std::string& b
     std::vector<std::string> lines;
     for (const PhonebookEntry* e : found) {
         lines.push_back("+CPBR: " + std::to_string(e->index) + "," + quoted(e->number) + "," +
-                        std::to_string(e->type) + "," + quoted(e->text));
+                        std::to_string(e->type) + "," + quoted(onLine(e->text)));
     }
     // TS 27.007 puts several entries into one information text, one line each.
     return info(lines);

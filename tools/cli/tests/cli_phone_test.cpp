@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 
@@ -119,6 +120,25 @@ TEST_F(CliPhoneTest, PhonebookPrintsTheNumbers) {
     EXPECT_EQ(runCli("phonebook " + device() + " XX").exitCode, 2);
 }
 
+// Arguments go to the phone in code page 1254; a PDU ending in Ctrl-Z goes without the
+// CR that would otherwise reach the phone as an empty line before the next command.
+TEST_F(CliPhoneTest, AtSpeaksCodePage1254AndSendsAPduWithoutCr) {
+    start();
+    const CliRun pdu = runCli("pdu +905321112233 abc");
+    ASSERT_EQ(pdu.exitCode, 0) << pdu.out;
+    const std::string hex = pdu.out.substr(0, pdu.out.find('\n'));
+    const std::string length =
+        pdu.out.substr(hex.size() + 1, pdu.out.find('\n', hex.size() + 1) - hex.size() - 1);
+    const CliRun r = runCli("at " + device() + " AT+CMGS=" + length + " \"$(printf '" + hex +
+                            "\\032')\" AT 'AT+CPBS=\"Şirket\"'");
+    EXPECT_NE(r.out.find("+CMGS: 1\\r\\n\\r\\nOK"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("\nAT\\r\\r\\nOK\\r\\n\n"), std::string::npos) << r.out;
+    ASSERT_EQ(sim->messages().size(), 1u);
+    EXPECT_EQ(sim->messages()[0].pdu.text, "abc");
+    const std::vector<std::string> commands = sim->commands();
+    EXPECT_NE(std::find(commands.begin(), commands.end(), "AT+CPBS=\"\xDEirket\""), commands.end());
+}
+
 TEST(CliPortsTest, ListsTheMappedDevice) {
     phonesim::Simulator sim;
     std::string error;
@@ -126,7 +146,9 @@ TEST(CliPortsTest, ListsTheMappedDevice) {
     const std::string map = ::testing::TempDir() + "cli-ports.conf";
     FILE* f = std::fopen(map.c_str(), "w");
     ASSERT_NE(f, nullptr);
-    std::fprintf(f, "Com40=%s\nCom41=/nonexistent/tty\n", sim.slavePath().c_str());
+    // Map lines naming a regular file and a folder: not usable, never a crash.
+    std::fprintf(f, "Com40=%s\nCom41=/nonexistent/tty\nCom42=%s\nCom43=%s\n",
+                 sim.slavePath().c_str(), map.c_str(), ::testing::TempDir().c_str());
     std::fclose(f);
     const CliRun r = runCli("ports");  // the environment below is the child's
     ::setenv("TOPLUSMS_PORTS", map.c_str(), 1);
@@ -143,6 +165,8 @@ TEST(CliPortsTest, ListsTheMappedDevice) {
     EXPECT_NE(line("Com40").find("present"), std::string::npos) << line("Com40");
     EXPECT_NE(line("Com41").find("missing"), std::string::npos) << line("Com41");
     EXPECT_NE(line("Com50").find("missing"), std::string::npos) << line("Com50");
+    EXPECT_NE(line("Com42").find("not usable"), std::string::npos) << line("Com42");
+    EXPECT_NE(line("Com43").find("not usable"), std::string::npos) << line("Com43");
 
     // Held by another program: still there, but in use.
     const int held = ::open(sim.slavePath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
@@ -150,8 +174,22 @@ TEST(CliPortsTest, ListsTheMappedDevice) {
     ASSERT_EQ(::flock(held, LOCK_EX | LOCK_NB), 0);
     ::setenv("TOPLUSMS_PORTS", map.c_str(), 1);
     const CliRun busy = runCli("ports");
+    // Connecting says who holds it; a map line naming a file says it is no port.
+    const CliRun refused = runCli("connect Com40");
+    const CliRun notPort = runCli("connect Com42");
     ::unsetenv("TOPLUSMS_PORTS");
     ::close(held);
+    EXPECT_EQ(refused.exitCode, 1);
+    EXPECT_NE(
+        refused.out.find("panel 1: Com40 (" + sim.slavePath() +
+                         ") başka bir program tarafından kullanılıyor: cli_phone_tests (pid " +
+                         std::to_string(::getpid()) + ")"),
+        std::string::npos)
+        << refused.out;
+    EXPECT_EQ(notPort.exitCode, 1);
+    EXPECT_NE(notPort.out.find("panel 1: Com42 (" + map + ") bir seri port değil, kullanılamaz"),
+              std::string::npos)
+        << notPort.out;
     const size_t at = busy.out.find("Com40");
     ASSERT_NE(at, std::string::npos) << busy.out;
     EXPECT_NE(busy.out.substr(at, busy.out.find('\n', at) - at).find("in use"), std::string::npos)
