@@ -92,12 +92,12 @@ void ConsoleView::setStatusPanel(int index, const std::string& text) {
     if (!m_printing) {
         return;
     }
-    std::printf("panel %d: %s\n", index, visible(text).c_str());
-    std::fflush(stdout);
+    std::fprintf(out, "panel %d: %s\n", index, visible(text).c_str());
+    std::fflush(out);
 }
 
 void ConsoleView::addInfoRow(const std::string& caption, const std::string& value) {
-    std::printf("info: %s: %s\n", visible(caption).c_str(), visible(value).c_str());
+    std::fprintf(out, "info: %s: %s\n", visible(caption).c_str(), visible(value).c_str());
 }
 
 std::string ConsoleView::portText() const {

@@ -53,6 +53,10 @@ public:
     std::string portText() const override;
     std::string speedText() const override { return m_choice.speed; }
 
+    // Where the status texts and info rows go (a command whose output is data sends
+    // them to stderr).
+    std::FILE* out = stdout;
+
 private:
     const PortChoice& m_choice;
     std::string m_panels[3];
