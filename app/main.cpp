@@ -4,6 +4,7 @@
 //   toplusms --demo          the program against the phone simulator (Com5)
 //   toplusms --screenshot D  writes a picture of every tab to folder D and ends
 //   toplusms --trace --log   also writes SERIAL.TRC and SERIAL.LOG when the port closes
+//   toplusms --user-folder   works in ~/.local/share/toplusms (the menu entry starts it so)
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -14,11 +15,18 @@
 
 #include "app/com_select_form.h"
 #include "app/error_handler.h"
+#include "app/list_imports.h"
 #include "app/main_window.h"
 #include "app/phone_controller.h"
+#include "app/phonebook_buttons.h"
+#include "app/port_hints.h"
 #include "app/qt_message_queue.h"
 #include "app/screenshot.h"
 #include "serial/com_port.h"
+#include "app/send_controller.h"
+#include "app/settings.h"
+#include "app/startup.h"
+#include "app/window_settings.h"
 #include "tools/phone-sim/port_link.h"
 #include "tools/phone-sim/simulator.h"
 
@@ -71,7 +79,14 @@ struct DemoPhone {
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (const auto noDisplay = app::choosePlatform(argc, argv)) {
+        std::fprintf(stderr, "%s\n", noDisplay->c_str());
+        return 1;
+    }
+    std::unique_ptr<app::DisplayStartGuard> displayGuard =
+        std::make_unique<app::DisplayStartGuard>();
     QApplication application(argc, argv);
+    displayGuard.reset();
     QCoreApplication::setApplicationName(app::kApplicationTitle);
     QCoreApplication::setApplicationVersion(QStringLiteral("1.0.1"));
 
@@ -92,10 +107,23 @@ int main(int argc, char** argv) {
         QStringLiteral("Write the serial events to SERIAL.LOG when the port closes."));
     parser.addOption(trace);
     parser.addOption(log);
+    QCommandLineOption userFolder(
+        QStringLiteral("user-folder"),
+        QStringLiteral("Work in ~/.local/share/toplusms (created when missing), where "
+                       "rehber.txt and the sent-message records are kept."));
     parser.addOption(screenshot);
     parser.addOption(demo);
+    parser.addOption(userFolder);
     parser.process(application);
     serial::SetRunRecording(parser.isSet(trace), parser.isSet(log));
+
+    if (parser.isSet(userFolder)) {
+        QString error;
+        if (!app::enterFolder(app::userDataFolder(), &error)) {
+            std::fprintf(stderr, "toplusms: %s\n", qPrintable(error));
+            return 1;
+        }
+    }
 
     // The user-interface thread's message queue: the serial layer's events reach the
     // window through it.
@@ -106,6 +134,8 @@ int main(int argc, char** argv) {
         app::MainFormOptions options;
         options.asker = &asker;
         app::TMainForm form(options);
+        app::ListImports imports(form);  // its button under the list belongs in the pictures
+        app::PortHints portHints(form);
         QString error;
         const QStringList files = app::saveTabScreenshots(form, parser.value(screenshot), &error);
         for (const QString& f : files) {
@@ -127,7 +157,21 @@ int main(int argc, char** argv) {
     app::ComSelectPrompt portPrompt;
     serial::setPortPrompt(&portPrompt);
     app::TMainForm form;
+    // The demonstration phone answers on Com5 only: its runs neither take nor leave
+    // the remembered choices.
+    app::Settings settings;
+    if (!parser.isSet(demo)) {
+        app::applySettings(form, settings);
+    }
     app::PhoneController phone(form, queue);
+    app::SendController sending(form, phone, queue);
+    app::ListImports imports(form);
+    app::PhonebookButtons phonebooks(form, phone);
+    app::PortHints portHints(form);
     form.show();
-    return QApplication::exec();
+    const int code = QApplication::exec();
+    if (!parser.isSet(demo)) {
+        app::storeSettings(form, settings);
+    }
+    return code;
 }

@@ -159,6 +159,7 @@ TMainForm::TMainForm(MainFormOptions options, QWidget* parent)
     buildConnectionTab();
     buildSingleMessageTab();
     buildBulkTab();
+    buildTurkishOption();
     buildAboutTab();
     buildHelpTab();
 

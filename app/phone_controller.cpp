@@ -5,27 +5,15 @@
 #include <QMetaObject>
 #include <QTimer>
 
+#include "app/code_page_text.h"
 #include "app/error_handler.h"
 #include "app/main_window.h"
-#include "platform/codepage_1254.h"
 #include "platform/message_queue.h"
 #include "serial/com_port.h"
 #include "serial/exception_display.h"
 #include "serial/pump.h"
 
 namespace app {
-
-namespace {
-
-QString fromCodePage(const std::string& text) {
-    return QString::fromStdU16String(platform::cp1254::toUtf16(text));
-}
-
-std::string toCodePage(const QString& text) {
-    return platform::cp1254::fromUtf16(text.toStdU16String());
-}
-
-}  // namespace
 
 PhoneController::PhoneController(TMainForm& form, platform::MessageQueue& queue)
     : m_form(form), m_link(*form.PhoneComPort), m_dialogue(*this, m_link, queue) {

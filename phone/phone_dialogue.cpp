@@ -1,7 +1,8 @@
 #include "phone/phone_dialogue.h"
 
-#include <chrono>
-#include <thread>
+#include <algorithm>
+#include <optional>
+#include <utility>
 
 #include "phone/phone_port.h"
 #include "phone/phone_texts.h"
@@ -22,6 +23,18 @@ bool contains(const std::string& text, std::string_view part) {
     return text.find(part) != std::string::npos;
 }
 
+// A whole "+CME ERROR: n" or "+CMS ERROR: n" line: a final result as ERROR is, whose
+// number the caller reads from the reply.
+bool hasExtendedError(const std::string& text) {
+    for (std::string_view code : {"\r\n+CME ERROR:", "\r\n+CMS ERROR:"}) {
+        const size_t at = text.find(code);
+        if (at != std::string::npos && text.find('\r', at + code.size()) != std::string::npos) {
+            return true;
+        }
+    }
+    return false;
+}
+
 // Whether the millisecond clock has passed `deadline`, across its wrap.
 bool after(uint32_t now, uint32_t deadline) {
     return int32_t(now - deadline) > 0;
@@ -31,6 +44,7 @@ bool after(uint32_t now, uint32_t deadline) {
 
 // One command from the moment it is written until its wait ends.
 struct PhoneDialogue::Exchange {
+    uint64_t turn = 0;
     std::string command;
     uint32_t deadline = 0;
     bool settled = false;
@@ -39,12 +53,23 @@ struct PhoneDialogue::Exchange {
 };
 
 PhoneDialogue::PhoneDialogue(PhoneView& view, PhonePort& port, platform::MessageQueue& queue)
-    : m_view(view), m_port(port), m_queue(queue) {}
+    : m_view(view), m_port(port), m_queue(queue) {
+    m_handler = m_queue.addHandler([this](const platform::Message&) {
+        runWaitingClick();
+        return intptr_t(0);
+    });
+}
 
-PhoneDialogue::~PhoneDialogue() = default;
+PhoneDialogue::~PhoneDialogue() {
+    m_queue.removeHandler(m_handler);
+}
 
 bool PhoneDialogue::commandWaiting() const {
     return m_active != nullptr && !m_active->settled;
+}
+
+bool PhoneDialogue::lineBusy() const {
+    return m_holder != 0 || m_waiters > 0 || !m_waitingClicks.empty();
 }
 
 void PhoneDialogue::settleActive() {
@@ -69,41 +94,117 @@ void PhoneDialogue::settleActive() {
     }
     e->reply = m_state.ReceiveBuffer;
     e->settled = true;
+    if (m_holderIsSingle && m_holder == e->turn) {
+        // A one-command turn ends with its reply, so that a command started inside
+        // its wait can go before the wait has unwound.
+        m_holder = 0;
+        scheduleWaitingClick();
+    }
 }
 
-void PhoneDialogue::waitUntil(const std::function<bool()>& done) {
+void PhoneDialogue::waitUntil(const std::function<bool()>& done, std::optional<uint32_t> wakeBy) {
+    // Without a deadline of its own a wait still looks up now and then.
+    constexpr int kLongestSleepMs = 1000;
     for (;;) {
         m_queue.pumpAll();
         settleActive();
         if (done()) {
             return;
         }
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        const uint32_t now = platform::ClockMs();
+        int32_t sleepMs = kLongestSleepMs;
+        const auto until = [&](uint32_t deadline) {
+            // One past the deadline: it has passed only once the clock is beyond it.
+            sleepMs = std::min(sleepMs, std::max(int32_t(deadline - now) + 1, 0));
+        };
+        if (commandWaiting()) {
+            until(m_active->deadline);
+        }
+        if (wakeBy) {
+            until(*wakeBy);
+        }
+        m_queue.waitAndPumpOne(sleepMs);
+    }
+}
+
+CommandTurn PhoneDialogue::beginTurn(CommandOrigin origin) {
+    const auto none = [this](CommandOutcome outcome) {
+        m_lastOutcome = outcome;
+        return CommandTurn(nullptr, 0, outcome);
+    };
+    if (!m_state.IsConnected) {
+        return none(CommandOutcome::Disconnected);
+    }
+    if (origin == CommandOrigin::Poll) {
+        if (lineBusy()) {
+            return none(CommandOutcome::Skipped);
+        }
+    } else {
+        bool heldBeneath = false;
+        const auto mayGo = [&] {
+            if (!m_state.IsConnected) {
+                return true;
+            }
+            if (m_holder != 0) {
+                // The holder's wait is beneath this one. While its command waits, its
+                // reply will free the line (or let the holder's next step wait);
+                // between its commands it can go on only once this start has returned.
+                heldBeneath = !commandWaiting();
+                return heldBeneath;
+            }
+            if (!m_waitingClicks.empty() && m_clicksRunning == 0) {
+                scheduleWaitingClick();  // clicks that came earlier go first
+                return false;
+            }
+            return true;
+        };
+        if (!mayGo()) {
+            ++m_waiters;
+            struct Leave {
+                int& waiters;
+                ~Leave() { --waiters; }
+            } leave{m_waiters};
+            waitUntil(mayGo, std::nullopt);
+        }
+        if (!m_state.IsConnected) {
+            return none(CommandOutcome::Disconnected);
+        }
+        if (heldBeneath) {
+            return none(CommandOutcome::Busy);
+        }
+    }
+    m_holder = m_nextTurn++;
+    m_holderIsSingle = false;
+    return CommandTurn(this, m_holder, CommandOutcome::Completed);
+}
+
+void PhoneDialogue::endTurn(uint64_t turn) {
+    if (m_holder == turn) {
+        m_holder = 0;
+        scheduleWaitingClick();
     }
 }
 
 std::string PhoneDialogue::SendCommand(const std::string& command, const std::string& completion,
                                        CommandOrigin origin) {
-    if (!m_state.IsConnected) {
-        m_lastOutcome = CommandOutcome::Disconnected;
+    CommandTurn turn = beginTurn(origin);
+    if (!turn) {
         return {};
     }
-    if (commandWaiting()) {
-        // Started from a tick or a click inside another command's wait. Taking over the
-        // line now would hand that command our reply.
-        if (origin == CommandOrigin::Poll) {
-            m_lastOutcome = CommandOutcome::Skipped;
-            return {};
-        }
-        waitUntil([this] { return !commandWaiting(); });
-        if (!m_state.IsConnected) {
-            m_lastOutcome = CommandOutcome::Disconnected;
-            return {};
-        }
-    }
+    m_holderIsSingle = true;
+    return turn.send(command, completion);
+}
 
+std::string PhoneDialogue::runCommand(uint64_t turn, const std::string& command,
+                                      const std::string& completion, int limitMs,
+                                      CommandOutcome* outcome) {
+    if (!m_state.IsConnected) {
+        *outcome = m_lastOutcome = CommandOutcome::Disconnected;
+        return {};
+    }
     m_view.setLamp(LampColor::Green);
     Exchange e;
+    e.turn = turn;
     e.command = command;
     m_state.ExpectedReply = completion;
     m_state.ReceiveBuffer.clear();
@@ -122,10 +223,11 @@ std::string PhoneDialogue::SendCommand(const std::string& command, const std::st
     } active{m_active, &e};
     m_active = &e;
 
+    // Before the write: a write that blocks on a full line counts against the limit.
+    e.deadline = platform::ClockMs() + uint32_t(std::max(limitMs, 0));
     m_port.writeText(command);
-    e.deadline = platform::ClockMs() + kReplyLimitMs;
-    waitUntil([&e] { return e.settled; });
-    m_lastOutcome = e.outcome;
+    waitUntil([&e] { return e.settled; }, std::nullopt);
+    *outcome = m_lastOutcome = e.outcome;
     if (e.outcome == CommandOutcome::TimedOut && m_state.IsConnected &&
         !m_port.probe(m_portNumber)) {
         // The device itself has gone (an unplugged phone, a closed line): the port layer
@@ -133,6 +235,92 @@ std::string PhoneDialogue::SendCommand(const std::string& command, const std::st
         m_port.setOpen(false);
     }
     return e.reply;
+}
+
+void PhoneDialogue::runWhenLineFree(std::function<void()> action) {
+    if (!lineBusy()) {
+        ++m_clicksRunning;
+        struct Done {
+            int& running;
+            ~Done() { --running; }
+        } done{m_clicksRunning};
+        action();
+        return;
+    }
+    m_waitingClicks.push_back(std::move(action));
+    scheduleWaitingClick();
+}
+
+void PhoneDialogue::dropWaitingClicks() {
+    m_waitingClicks.clear();
+}
+
+void PhoneDialogue::scheduleWaitingClick() {
+    if (m_clickScheduled || m_waitingClicks.empty() || m_holder != 0) {
+        return;
+    }
+    m_clickScheduled = m_queue.post(m_handler, platform::Message{});
+}
+
+void PhoneDialogue::runWaitingClick() {
+    m_clickScheduled = false;
+    if (m_waitingClicks.empty() || m_holder != 0) {
+        return;  // the holder's end schedules it again
+    }
+    std::function<void()> action = std::move(m_waitingClicks.front());
+    m_waitingClicks.pop_front();
+    {
+        ++m_clicksRunning;
+        struct Done {
+            int& running;
+            ~Done() { --running; }
+        } done{m_clicksRunning};
+        action();
+    }
+    scheduleWaitingClick();
+}
+
+// ---------------------------------------------------------------- CommandTurn
+
+CommandTurn::CommandTurn(CommandTurn&& other) noexcept
+    : m_dialogue(std::exchange(other.m_dialogue, nullptr)),
+      m_id(other.m_id),
+      m_outcome(other.m_outcome) {}
+
+CommandTurn& CommandTurn::operator=(CommandTurn&& other) noexcept {
+    if (this != &other) {
+        release();
+        m_dialogue = std::exchange(other.m_dialogue, nullptr);
+        m_id = other.m_id;
+        m_outcome = other.m_outcome;
+    }
+    return *this;
+}
+
+CommandTurn::~CommandTurn() {
+    release();
+}
+
+void CommandTurn::release() {
+    if (m_dialogue != nullptr) {
+        std::exchange(m_dialogue, nullptr)->endTurn(m_id);
+    }
+}
+
+std::string CommandTurn::send(const std::string& command, const std::string& completion,
+                              int limitMs) {
+    if (m_dialogue == nullptr) {
+        return {};
+    }
+    const int limit =
+        limitMs == PhoneDialogue::kReplyLimitMs ? m_dialogue->replyLimitMs() : limitMs;
+    return m_dialogue->runCommand(m_id, command, completion, limit, &m_outcome);
+}
+
+void CommandTurn::write(const std::string& text) {
+    if (m_dialogue != nullptr && m_dialogue->m_state.IsConnected) {
+        m_dialogue->m_port.writeText(text);
+    }
 }
 
 void PhoneDialogue::PhoneComPortTriggerAvail(uint16_t Count) {
@@ -143,7 +331,8 @@ void PhoneDialogue::PhoneComPortTriggerAvail(uint16_t Count) {
         m_state.ReplyDone = true;
         showIncomingCall(m_state.ReceiveBuffer);
     }
-    if (!m_state.ReplyDone && contains(m_state.ReceiveBuffer, kErrorLine)) {
+    if (!m_state.ReplyDone &&
+        (contains(m_state.ReceiveBuffer, kErrorLine) || hasExtendedError(m_state.ReceiveBuffer))) {
         m_state.ReplyFailed = true;
         m_state.ReplyDone = true;
     }
@@ -213,7 +402,7 @@ void PhoneDialogue::waitForPendingCommand(int limitMs) {
         return;
     }
     const uint32_t deadline = platform::ClockMs() + uint32_t(limitMs);
-    waitUntil([&] { return !commandWaiting() || after(platform::ClockMs(), deadline); });
+    waitUntil([&] { return !commandWaiting() || after(platform::ClockMs(), deadline); }, deadline);
 }
 
 void PhoneDialogue::QueryDeviceInfo() {}

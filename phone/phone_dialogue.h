@@ -3,37 +3,40 @@
 // the data-available event, and the connection (connect button, ATE1 handshake, close).
 //
 // Everything runs on the user-interface thread. Waits process the thread's messages, so
-// timer ticks and clicks run inside them; the rules for a command started inside
-// another one's wait are those of SendCommand below.
+// timer ticks and clicks run inside them. The line is shared in turns: a command, or a
+// few that belong together, hold the line from the first write to the last reply.
 
 #include <cstdint>
+#include <deque>
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "phone/phone_state.h"
-
-namespace platform {
-class MessageQueue;
-}
+#include "platform/message_queue.h"
 
 namespace phone {
 
 class PhonePort;
 class PhoneView;
+class CommandTurn;
 
-// Who starts a command, which decides what happens when another command is waiting.
+// Who starts a command, which decides what happens when the line is busy.
 enum class CommandOrigin {
     User,  // a click or an operation the user started: waits its turn
     Poll,  // a timer tick: skipped, the next tick asks again
 };
 
-// How the last SendCommand ended.
+// How the last command ended.
 enum class CommandOutcome {
     Completed,     // completion text or ring
-    Failed,        // error line: "... Telefon Tarafından Desteklenmiyor !" in panel 1
-    TimedOut,      // 2000 ms without completion: "Zaman Aşımı" in panel 1
+    Failed,        // error line (ERROR, +CME ERROR: n, +CMS ERROR: n): "... Telefon
+                   // Tarafından Desteklenmiyor !" in panel 1; the reply holds the line
+    TimedOut,      // the limit passed without completion: "Zaman Aşımı" in panel 1
     Disconnected,  // not connected, or the port closed during the wait
-    Skipped,       // a poll while another command was waiting: nothing written
+    Skipped,       // a poll while the line was busy: nothing written
+    Busy,          // started inside the wait of an unfinished turn, which cannot go on
+                   // before this start returns: nothing written
 };
 
 class PhoneDialogue {
@@ -48,20 +51,38 @@ public:
     PhoneState& state() { return m_state; }
     const PhoneState& state() const { return m_state; }
 
-    // Writes `command` (with its final CR) and waits, processing messages, until the
-    // receive handler has seen `completion`, an error line or a ring, or 2000 ms have
-    // passed; returns what was received for this command. Not connected: returns an
-    // empty text at once and writes nothing. A command that runs into the limit on a
-    // port whose device has gone closes the port.
-    //
-    // A command started while another one waits never takes that command's reply: a
-    // user's command waits until the other one has ended (its reply is put aside for
-    // it) and then runs; a poll is skipped.
+    // A turn on the line. User: waits, processing messages, until no other turn holds
+    // the line and the clicks that came earlier (runWhenLineFree) have had theirs. Poll:
+    // skipped when the line is busy. The turn is empty when not connected, skipped, or
+    // started inside an unfinished turn's wait (lastOutcome says which).
+    CommandTurn beginTurn(CommandOrigin origin);
+
+    // A one-command turn: writes `command` (with its final CR) and waits until the
+    // receive handler has seen `completion`, an error line or a ring, or the reply limit
+    // has passed; returns what was received for this command. Not connected: returns an
+    // empty text at once and writes nothing. The line is free again as soon as the
+    // reply is in. A command that runs into the limit on a port whose device has gone
+    // closes the port.
     std::string SendCommand(const std::string& command, const std::string& completion,
                             CommandOrigin origin = CommandOrigin::User);
     CommandOutcome lastOutcome() const { return m_lastOutcome; }
     // Whether a command is on the line and its wait has not ended.
     bool commandWaiting() const;
+    // Whether a turn holds the line or clicks wait for it.
+    bool lineBusy() const;
+
+    // Runs `action` (a click that talks to the phone) now when the line is free, or else
+    // once every turn and every click before it has had its turn, in the order of the
+    // clicks. A click inside a wait cannot wait there for the turn beneath it to end:
+    // that turn goes on only when the click has returned.
+    void runWhenLineFree(std::function<void()> action);
+    // Forgets the clicks still waiting for the line (the window is closing).
+    void dropWaitingClicks();
+
+    // The limit of every command sent without a limit of its own (2000 ms). Tests
+    // shorten it rather than wait for it.
+    void setReplyLimitMs(int ms) { m_replyLimitMs = ms; }
+    int replyLimitMs() const { return m_replyLimitMs; }
 
     // OnTriggerAvail of PhoneComPort: `Count` characters can be read.
     void PhoneComPortTriggerAvail(uint16_t Count);
@@ -88,24 +109,85 @@ protected:
     PhonePort& port() { return m_port; }
 
 private:
+    friend class CommandTurn;
     struct Exchange;
 
+    // One command of turn `turn`; the turn's outcome goes to *outcome.
+    std::string runCommand(uint64_t turn, const std::string& command, const std::string& completion,
+                           int limitMs, CommandOutcome* outcome);
+    void endTurn(uint64_t turn);
+    // Lets the first waiting click run, later, from the message queue.
+    void scheduleWaitingClick();
+    void runWaitingClick();
     // Ends the wait of the command on the line if its reply, an error line, the close
     // of the port or its time limit has come; every waiting loop calls it.
     void settleActive();
     // A wait: process the pending messages, settle the command on the line, test
-    // `done`, sleep 1 ms, and again.
-    void waitUntil(const std::function<bool()>& done);
+    // `done`; sleep on the queue until a message comes or the command's deadline or
+    // `wakeBy` (ClockMs) passes, and again.
+    void waitUntil(const std::function<bool()>& done, std::optional<uint32_t> wakeBy);
 
     PhoneView& m_view;
     PhonePort& m_port;
     platform::MessageQueue& m_queue;
     PhoneState m_state;
-    // The command on the line, while its SendCommand runs; null otherwise.
+    // The command on the line, while its wait runs; null otherwise.
     Exchange* m_active = nullptr;
     CommandOutcome m_lastOutcome = CommandOutcome::Disconnected;
+    int m_replyLimitMs = kReplyLimitMs;
     // The port number of the last open.
     int m_portNumber = 0;
+    // The turn holding the line (0: none), and the number of the next one.
+    uint64_t m_holder = 0;
+    uint64_t m_nextTurn = 1;
+    // The holder gives the line up when its one command's reply is in (SendCommand).
+    bool m_holderIsSingle = false;
+    // User starts waiting for the line inside some wait.
+    int m_waiters = 0;
+    // Clicks waiting for the line, oldest first, and whether a run is on the queue.
+    std::deque<std::function<void()>> m_waitingClicks;
+    bool m_clickScheduled = false;
+    // Clicks running now: their own turns go before the clicks that came after them.
+    int m_clicksRunning = 0;
+    platform::HandlerId m_handler = platform::kNoHandler;
+};
+
+// One turn on the line. Commands sent through one turn follow each other with nothing
+// written between them by anybody else; the turn ends when the object is destroyed
+// (movable, not copyable).
+class CommandTurn {
+public:
+    CommandTurn() = default;
+    CommandTurn(CommandTurn&& other) noexcept;
+    CommandTurn& operator=(CommandTurn&& other) noexcept;
+    CommandTurn(const CommandTurn&) = delete;
+    CommandTurn& operator=(const CommandTurn&) = delete;
+    ~CommandTurn();
+
+    // false: not connected, or a poll that found the line busy. send() then returns ""
+    // at once.
+    explicit operator bool() const { return m_dialogue != nullptr; }
+
+    // Writes `command` exactly as given (the caller includes the final CR, or Ctrl-Z
+    // after a PDU) and waits, processing messages, for `completion`, an error line
+    // (CR LF "ERROR", "+CME ERROR: n", "+CMS ERROR: n"), a ring, the close of the port,
+    // or `limitMs`; returns what was received for this command. The deadline is set
+    // before the write. kReplyLimitMs means the dialogue's reply limit.
+    std::string send(const std::string& command, const std::string& completion,
+                     int limitMs = PhoneDialogue::kReplyLimitMs);
+    // Writes without waiting (e.g. ESC to cancel a half-open "> " prompt).
+    void write(const std::string& text);
+    CommandOutcome lastOutcome() const { return m_outcome; }
+
+private:
+    friend class PhoneDialogue;
+    CommandTurn(PhoneDialogue* dialogue, uint64_t id, CommandOutcome outcome)
+        : m_dialogue(dialogue), m_id(id), m_outcome(outcome) {}
+    void release();
+
+    PhoneDialogue* m_dialogue = nullptr;  // null: no turn was granted
+    uint64_t m_id = 0;
+    CommandOutcome m_outcome = CommandOutcome::Disconnected;
 };
 
 }  // namespace phone

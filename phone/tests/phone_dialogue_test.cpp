@@ -19,7 +19,23 @@ using testing::ScriptedPort;
 
 class DialogueTest : public ::testing::Test {
 protected:
-    DialogueTest() { port.dialogue = &dialogue; }
+    DialogueTest() {
+        port.dialogue = &dialogue;
+        dialogue.setReplyLimitMs(kLimitMs);
+    }
+
+    // Runs `action` once, `delayMs` from now, from the message queue (a click or a tick
+    // inside whatever wait is running then).
+    void later(int delayMs, std::function<void()> action) {
+        auto id = std::make_shared<platform::TimerId>();
+        *id = queue.startTimer(delayMs, [this, id, action] {
+            queue.stopTimer(*id);
+            action();
+        });
+    }
+
+    // Short, so that tests do not sit through the program's 2000 ms.
+    static constexpr int kLimitMs = 200;
 
     // Connects through the button, as the user does.
     void connect() {
@@ -80,12 +96,18 @@ TEST_F(DialogueTest, AnswersEndTheCommandAsTheyShould) {
          {"AT+CBC\r\r\nRING\r\n"},
          CommandOutcome::Completed,
          ""},
-        {"extended error runs into the limit",
+        {"+CME ERROR ends the wait as ERROR does",
          "AT+CPBR=1\r",
          "\r\nOK",
          {"AT+CPBR=1\r\r\n+CME ERROR: 21\r\n"},
-         CommandOutcome::TimedOut,
-         timedOut},
+         CommandOutcome::Failed,
+         "AT+CPBR=1\r" + unsupported},
+        {"+CMS ERROR waits for the end of its line",
+         "0011\x1a",
+         "\r\nOK",
+         {"0011\x1a\r\n+CMS ERROR: 3", "04\r\n"},
+         CommandOutcome::Failed,
+         "0011\x1a" + unsupported},
         {"lower-case ok is no completion",
          "AT+CGMI\r",
          "\r\nOK",
@@ -116,7 +138,7 @@ TEST_F(DialogueTest, AnswersEndTheCommandAsTheyShould) {
         EXPECT_EQ(view.panels[1], c.panel1);
         EXPECT_EQ(view.lamp, LampColor::Green);
         if (c.outcome == CommandOutcome::TimedOut) {
-            EXPECT_GE(took, std::chrono::milliseconds(2000));
+            EXPECT_GE(took, std::chrono::milliseconds(kLimitMs));
             EXPECT_TRUE(port.open);  // the phone is still there
         } else {
             EXPECT_LT(took, std::chrono::milliseconds(1500));
@@ -194,11 +216,8 @@ TEST_F(DialogueTest, CommandStartedInsideAWaitNeverTakesItsReply) {
 TEST_F(DialogueTest, DisconnectInsideAWaitEndsIt) {
     connect();
     port.answer("AT+COPS?\r", "AT+COPS?\r", 5);
-    auto id = std::make_shared<platform::TimerId>();
-    *id = queue.startTimer(40, [&, id] {
-        queue.stopTimer(*id);
-        dialogue.btnOpenClick();
-    });
+    later(40, [&] { dialogue.btnOpenClick(); });
+    dialogue.setReplyLimitMs(PhoneDialogue::kReplyLimitMs);
     const auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(dialogue.SendCommand("AT+COPS?\r", "\r\nOK"), "AT+COPS?\r");
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1500));
@@ -228,7 +247,7 @@ TEST_F(DialogueTest, CloseWaitEndsWhenNoCommandWaits) {
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(500));
 
     // Closing inside a wait: the close wait lasts until the reply has come.
-    port.answer("AT+CSCA?\r", "AT+CSCA?\r\r\n+CSCA: \"+90532\",145\r\n\r\nOK\r\n", 300);
+    port.answer("AT+CSCA?\r", "AT+CSCA?\r\r\n+CSCA: \"+90532\",145\r\n\r\nOK\r\n", 120);
     bool waitingAfterClose = true;
     auto id = std::make_shared<platform::TimerId>();
     *id = queue.startTimer(20, [&, id] {
@@ -349,6 +368,80 @@ TEST(DialogueQueryTest, WindowMatchesThePortAfterTheQuery) {
     EXPECT_FALSE(port.open);
     EXPECT_FALSE(view.refresh);
     EXPECT_EQ(view.caption, cp("Bağlan"));
+}
+
+// The message submission: prompt and PDU in one turn. Whatever starts inside its waits
+// (a click, a tick) writes nothing before the turn has ended; clicks then run in the
+// order they came.
+TEST_F(DialogueTest, ATurnKeepsTheLineUntilItEnds) {
+    connect();
+    port.answer("AT+CMGS=12\r", "AT+CMGS=12\r\r\n> ", 30);
+    port.answer("0011\x1a", "0011\x1a\r\n+CMGS: 7\r\n\r\nOK\r\n", 60);
+    port.answer("AT+CSQ\r", "AT+CSQ\r\r\n+CSQ: 9,99\r\n\r\nOK\r\n", 5);
+    port.answer("AT+CBC\r", "AT+CBC\r\r\n+CBC: 0,80\r\n\r\nOK\r\n", 5);
+
+    std::vector<std::string> events;
+    CommandOutcome pollOutcome = CommandOutcome::Completed;
+    std::string inner;
+    CommandOutcome innerOutcome = CommandOutcome::Completed;
+    later(10, [&] {
+        EXPECT_EQ(dialogue.SendCommand("AT+CBC\r", "\r\nOK", CommandOrigin::Poll), "");
+        pollOutcome = dialogue.lastOutcome();
+        dialogue.runWhenLineFree([&] {
+            events.push_back("first click: " + dialogue.SendCommand("AT+CSQ\r", "\r\nOK"));
+        });
+        dialogue.runWhenLineFree([&] {
+            events.push_back("second click: " + dialogue.SendCommand("AT+CBC\r", "\r\nOK"));
+        });
+    });
+    // Between the prompt and the PDU: a command started here directly cannot wait for
+    // a turn that goes on only after it has returned.
+    later(45, [&] {
+        inner = dialogue.SendCommand("AT+CSQ\r", "\r\nOK");
+        innerOutcome = dialogue.lastOutcome();
+    });
+    {
+        CommandTurn turn = dialogue.beginTurn(CommandOrigin::User);
+        ASSERT_TRUE(turn);
+        EXPECT_NE(turn.send("AT+CMGS=12\r", ">").find("> "), std::string::npos);
+        EXPECT_EQ(turn.lastOutcome(), CommandOutcome::Completed);
+        // The inner start needs a pumped wait: the PDU's is the next one.
+        EXPECT_EQ(turn.send("0011\x1a", "\r\nOK", 60000), "0011\x1a\r\n+CMGS: 7\r\n\r\nOK\r\n");
+        EXPECT_EQ(turn.lastOutcome(), CommandOutcome::Completed);
+        events.push_back("turn ended");
+    }
+    // The clicks run from the queue once the turn is over.
+    for (int i = 0; i < 200 && events.size() < 3; ++i) {
+        queue.waitAndPumpOne(5);
+    }
+    EXPECT_EQ(pollOutcome, CommandOutcome::Skipped);
+    EXPECT_EQ(inner, "");
+    EXPECT_EQ(innerOutcome, CommandOutcome::Busy);
+    EXPECT_EQ(port.written,
+              (std::vector<std::string>{"AT+CMGS=12\r", "0011\x1a", "AT+CSQ\r", "AT+CBC\r"}));
+    EXPECT_EQ(events, (std::vector<std::string>{
+                          "turn ended", "first click: AT+CSQ\r\r\n+CSQ: 9,99\r\n\r\nOK\r\n",
+                          "second click: AT+CBC\r\r\n+CBC: 0,80\r\n\r\nOK\r\n"}));
+    EXPECT_FALSE(dialogue.lineBusy());
+}
+
+// Clicks that came while a command waited go before a command started after them,
+// also when that command belongs to the operation which held the line (the next
+// message of a bulk run), and a click on a free line runs at once.
+TEST_F(DialogueTest, WaitingClicksGoFirst) {
+    connect();
+    port.answer("AT+CGMI\r", "AT+CGMI\r\r\nACME\r\n\r\nOK\r\n", 40);
+    port.answer("AT+CSQ\r", "AT+CSQ\r\r\n+CSQ: 9,99\r\n\r\nOK\r\n", 5);
+    port.answer("AT+CBC\r", "AT+CBC\r\r\n+CBC: 0,80\r\n\r\nOK\r\n", 5);
+    later(10,
+          [&] { dialogue.runWhenLineFree([&] { dialogue.SendCommand("AT+CSQ\r", "\r\nOK"); }); });
+    dialogue.SendCommand("AT+CGMI\r", "\r\nOK");
+    dialogue.SendCommand("AT+CBC\r", "\r\nOK");
+    EXPECT_EQ(port.written, (std::vector<std::string>{"AT+CGMI\r", "AT+CSQ\r", "AT+CBC\r"}));
+
+    bool ran = false;
+    dialogue.runWhenLineFree([&] { ran = true; });
+    EXPECT_TRUE(ran);
 }
 
 TEST(StrToIntTest, DecimalNumbersOnly) {

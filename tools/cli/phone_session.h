@@ -36,6 +36,10 @@ class ConsoleView : public phone::PhoneView {
 public:
     explicit ConsoleView(const PortChoice& choice) : m_choice(choice) {}
 
+    // Off: the texts are kept (panel()) but not printed.
+    void setPrinting(bool printing) { m_printing = printing; }
+    const std::string& panel(int index) const { return m_panels[index]; }
+
     void setLamp(phone::LampColor) override {}
     void setStatusPanel(int index, const std::string& text) override;
     void addInfoRow(const std::string& caption, const std::string& value) override;
@@ -49,9 +53,14 @@ public:
     std::string portText() const override;
     std::string speedText() const override { return m_choice.speed; }
 
+    // Where the status texts and info rows go (a command whose output is data sends
+    // them to stderr).
+    std::FILE* out = stdout;
+
 private:
     const PortChoice& m_choice;
     std::string m_panels[3];
+    bool m_printing = true;
 };
 
 class PhoneSession {
@@ -64,6 +73,8 @@ public:
     bool connect();
     void disconnect();
     phone::PhoneDialogue& dialogue() { return m_dialogue; }
+    ConsoleView& view() { return m_view; }
+    platform::MessageQueue& queue() { return m_queue; }
 
 private:
     PortChoice m_choice;
