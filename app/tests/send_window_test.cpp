@@ -17,8 +17,10 @@
 #include <filesystem>
 
 #include "app/bulk_progress_panel.h"
+#include "app/list_imports.h"
 #include "app/main_window.h"
 #include "app/phone_controller.h"
+#include "app/phonebook_buttons.h"
 #include "app/qt_message_queue.h"
 #include "app/send_controller.h"
 #include "app/tests/fake_asker.h"
@@ -43,8 +45,19 @@ protected:
         form = std::make_unique<TMainForm>(options);
         phone = std::make_unique<PhoneController>(*form, queue);
         sending = std::make_unique<SendController>(*form, *phone, queue);
+        // As in the program: the imports' buttons are the ones a run must lock.
+        ListImportOptions importOptions;
+        importOptions.chooseTextFile = [this](QWidget*) {
+            ++m_importsStarted;
+            return QString();
+        };
+        importOptions.chooseWorkbook = importOptions.chooseTextFile;
+        imports = std::make_unique<ListImports>(*form, importOptions);
+        phonebooks = std::make_unique<PhonebookButtons>(*form, *phone);
     }
     void TearDown() override {
+        phonebooks.reset();
+        imports.reset();
         sending.reset();
         phone.reset();
         form.reset();
@@ -77,8 +90,11 @@ protected:
     std::unique_ptr<TMainForm> form;
     std::unique_ptr<PhoneController> phone;
     std::unique_ptr<SendController> sending;
+    std::unique_ptr<ListImports> imports;
+    std::unique_ptr<PhonebookButtons> phonebooks;
     std::unique_ptr<SimulatedPhone> sim;
     fs::path m_dir;
+    int m_importsStarted = 0;
 };
 
 TEST_F(SendWindow, SingleSendShowsTheReference) {
@@ -168,20 +184,41 @@ TEST_F(SendWindow, BulkClickWaitsForTheLineOnce) {
 }
 
 // "Durdur" during the 30 s pause: the window answers, the run ends at once, and the
-// list could not be changed meanwhile.
+// list could not be changed nor a send, an import or a phonebook reading started
+// meanwhile.
 TEST_F(SendWindow, StopDuringThePause) {
     ASSERT_TRUE(connect());
     list({"05321112233", "05321112234", "05321112235"});
     form->Memo3->setPlainText("Kampanya");
     form->edtSure->setValue(30);
-    bool listLocked = false;
+    // Everything that changes the list or starts a send.
+    const std::vector<std::pair<const char*, QPushButton*>> buttons = {
+        {"Ekle", form->Button2},
+        {"Seçili Kaydı Sil", form->Button3},
+        {"Tüm Kayıtları Sil", form->Button4},
+        {"Aktar (Txt Dosya)", form->Button5},
+        {"Aktar (Excel)", form->Button6},
+        {"Aktar (Telefon)", form->btnME},
+        {"Aktar (SIM Kart)", form->btnSM},
+        {"Tekrarları Sil", imports->btnRepeats},
+        {"Sms Gönder (toplu)", form->Button1},
+        {"Sms Gönder (tek)", form->btnSMS}};
+    std::vector<std::string> enabledDuringRun;
     QTimer::singleShot(300, form.get(), [&] {
-        listLocked = !form->cxGroupBox3->isEnabled() && !form->Button1->isEnabled() &&
-                     !form->btnSMS->isEnabled();
+        for (const auto& [name, button] : buttons) {
+            if (button->isEnabled()) {
+                enabledDuringRun.push_back(name);
+            }
+            button->click();  // a disabled button takes no click
+        }
         sending->panel().stopButton->click();
     });
     form->Button1->click();
-    EXPECT_TRUE(listLocked);
+    EXPECT_TRUE(enabledDuringRun.empty()) << enabledDuringRun.front();
+    EXPECT_EQ(m_importsStarted, 0);
+    for (const auto& [name, button] : buttons) {
+        EXPECT_TRUE(button->isEnabled()) << name;
+    }
     EXPECT_EQ(form->statusPanel(1), "1 gönderildi, 0 başarısız, 2 gönderilmedi");
     EXPECT_EQ(sim->sim.messages().size(), 1u);
     EXPECT_EQ(sending->panel().results->rowCount(), 3);
