@@ -9,6 +9,8 @@
 #include <QScopeGuard>
 #include <QSpinBox>
 
+#include <exception>
+
 #include "app/import_runner.h"
 #include "app/main_window.h"
 #include "recipients/workbook.h"
@@ -35,8 +37,12 @@ QSpinBox* spin(QWidget* parent, int maximum) {
 
 }  // namespace
 
-TFrm_Cari_Excel::TFrm_Cari_Excel(TMainForm& form, FileChooser choose)
-    : QDialog(&form), m_form(form), m_choose(std::move(choose)) {
+TFrm_Cari_Excel::TFrm_Cari_Excel(TMainForm& form, FileChooser choose,
+                                 recipients::ColumnReader readColumn)
+    : QDialog(&form),
+      m_form(form),
+      m_choose(std::move(choose)),
+      m_readColumn(std::move(readColumn)) {
     setWindowTitle(QStringLiteral("Excel'den Veri Al"));
     // A fixed single border without title-bar buttons.
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
@@ -88,6 +94,8 @@ void TFrm_Cari_Excel::cxButton1Click() {
                                       cxSpinEdit1->value()};
     const std::filesystem::path path = file.toStdString();
     recipients::ImportResult result;
+    // A read that failed part-way: its rows are appended first, then the error shown.
+    std::exception_ptr failure;
     {
         WaitCursor hourglass;
         // The window stays painted while the file is read and takes no second import;
@@ -110,15 +118,21 @@ void TFrm_Cari_Excel::cxButton1Click() {
             result = runImport(
                 m_form,
                 [&](const recipients::ReadControl& control) {
-                    return recipients::workbookImportEntries(path, range, control);
+                    return recipients::workbookImportEntries(path, range, control, m_readColumn);
                 },
                 &m_cancel);
         } catch (const recipients::ImportCancelled&) {
             reject();
             return;
+        } catch (const recipients::ImportFailedPartway& e) {
+            result = e.kept;
+            failure = std::current_exception();
         }
     }
     appendImported(m_form, result);
+    if (failure) {
+        std::rethrow_exception(failure);
+    }
     m_form.asker().tell(this, QStringLiteral("Bilgi"), QStringLiteral("Aktarım İşlemi Tamamlandı."),
                         Asker::Icon::Information);
     accept();

@@ -8,6 +8,8 @@
 #include <atomic>
 #include <functional>
 
+#include "recipients/workbook.h"
+
 class QLabel;
 class QPushButton;
 class QSpinBox;
@@ -21,8 +23,10 @@ using FileChooser = std::function<QString(QWidget* parent)>;
 
 class TFrm_Cari_Excel : public QDialog {
 public:
-    // `choose` stands for OpenDialog1; empty: the real file dialog.
-    TFrm_Cari_Excel(TMainForm& form, FileChooser choose = {});
+    // `choose` stands for OpenDialog1; empty: the real file dialog. `readColumn` stands
+    // for the workbook readers; empty: those.
+    TFrm_Cari_Excel(TMainForm& form, FileChooser choose = {},
+                    recipients::ColumnReader readColumn = {});
 
     // "Excel'den Aktar": the import.
     void cxButton1Click();
@@ -42,6 +46,7 @@ protected:
 private:
     TMainForm& m_form;
     FileChooser m_choose;
+    recipients::ColumnReader m_readColumn;
     // A workbook is being read (the window's own thread only), and the user asked to
     // stop it (read by the reading thread).
     bool m_reading = false;

@@ -59,6 +59,13 @@ void ColumnCollector::set(long long row, std::string text) {
     }
 }
 
+void ColumnCollector::fail(long long row, const std::string& message) {
+    const long long before =
+        std::clamp<long long>(row - m_range.first, 0, static_cast<long long>(m_texts.size()));
+    m_texts.resize(static_cast<std::size_t>(before));
+    throw WorkbookPartlyRead(message, take());
+}
+
 std::vector<std::string> readWorkbookColumn(const std::filesystem::path& file, WorkbookKind kind,
                                             const CellRange& range, const ReadControl& control) {
     if (range.column < 1 || range.column > kMaxColumn) {
@@ -98,16 +105,27 @@ std::vector<std::string> readWorkbookColumn(const std::filesystem::path& file, W
     return texts;
 }
 
-ImportResult workbookImportEntries(const std::filesystem::path& file, const CellRange& range,
-                                   const ReadControl& control) {
-    const std::vector<std::string> texts =
-        readWorkbookColumn(file, workbookKind(file), range, control);
+namespace {
+
+ImportResult entriesOf(const std::vector<std::string>& texts) {
     ImportResult result;
     result.entries.reserve(texts.size());
     for (const std::string& text : texts) {
         addEntryUtf8(result, flattenLines(text));
     }
     return result;
+}
+
+}  // namespace
+
+ImportResult workbookImportEntries(const std::filesystem::path& file, const CellRange& range,
+                                   const ReadControl& control, const ColumnReader& read) {
+    try {
+        return entriesOf(read ? read(file, range, control)
+                              : readWorkbookColumn(file, workbookKind(file), range, control));
+    } catch (const WorkbookPartlyRead& e) {
+        throw ImportFailedPartway(e.what(), entriesOf(e.rowsRead));
+    }
 }
 
 }  // namespace recipients

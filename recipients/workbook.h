@@ -13,6 +13,7 @@
 #include <functional>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "recipients/list_entry.h"
@@ -28,6 +29,24 @@ WorkbookKind workbookKind(const std::filesystem::path& file);
 class WorkbookError : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;
+};
+
+// A read that failed part-way: the texts of the rows read before the failure, in order
+// from the range's first row.
+class WorkbookPartlyRead : public WorkbookError {
+public:
+    WorkbookPartlyRead(const std::string& message, std::vector<std::string> rows)
+        : WorkbookError(message), rowsRead(std::move(rows)) {}
+    std::vector<std::string> rowsRead;
+};
+
+// An import that failed part-way: the entries of the rows read before the failure,
+// which the list keeps as it would have kept them had the read gone on.
+class ImportFailedPartway : public WorkbookError {
+public:
+    ImportFailedPartway(const std::string& message, ImportResult result)
+        : WorkbookError(message), kept(std::move(result)) {}
+    ImportResult kept;
 };
 
 // The user stopped the import.
@@ -57,16 +76,22 @@ struct ReadControl {
     void check() const;
 };
 
-// The texts (UTF-8) of the range, one per row. Throws WorkbookError, FileError (a file
-// that cannot be opened) or ImportCancelled.
+// The texts (UTF-8) of the range, one per row. Throws WorkbookError (WorkbookPartlyRead
+// when a cell fails after some rows were read), FileError (a file that cannot be
+// opened) or ImportCancelled.
 std::vector<std::string> readWorkbookColumn(const std::filesystem::path& file, WorkbookKind kind,
                                             const CellRange& range,
                                             const ReadControl& control = {});
 
+using ColumnReader = std::function<std::vector<std::string>(
+    const std::filesystem::path& file, const CellRange& range, const ReadControl& control)>;
+
 // The import: the range's texts as list entries (a line break inside a cell becomes a
 // blank); texts the list cannot hold are refused. The kind comes from the extension;
-// a name without one of the four extensions is refused with WorkbookError.
+// a name without one of the four extensions is refused with WorkbookError. A read that
+// fails part-way throws ImportFailedPartway with the rows before the failure. `read`
+// stands in for readWorkbookColumn when given.
 ImportResult workbookImportEntries(const std::filesystem::path& file, const CellRange& range,
-                                   const ReadControl& control = {});
+                                   const ReadControl& control = {}, const ColumnReader& read = {});
 
 }  // namespace recipients

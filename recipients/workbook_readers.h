@@ -21,6 +21,8 @@ public:
     // How far through the range `row` is, 0 to 100.
     int percent(long long row) const;
     void set(long long row, std::string text);
+    // Ends the read at `row`, keeping the rows before it.
+    [[noreturn]] void fail(long long row, const std::string& message);
     int column() const { return m_range.column; }
     std::vector<std::string> take() { return std::move(m_texts); }
 

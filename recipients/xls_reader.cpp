@@ -57,8 +57,7 @@ std::vector<std::string> readXlsColumn(const std::string& path, const CellRange&
         FreeXL_CellValue value{};
         if (freexl_get_cell_value(xls.get(), static_cast<unsigned>(row - 1),
                                   static_cast<unsigned short>(column), &value) != FREEXL_OK) {
-            throw WorkbookError("Dosya bozuk: " + std::to_string(row) +
-                                ". satırdaki hücre okunamadı.");
+            cells.fail(row, "Dosya bozuk: " + std::to_string(row) + ". satırdaki hücre okunamadı.");
         }
         switch (value.type) {
             case FREEXL_CELL_INT:

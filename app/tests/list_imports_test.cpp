@@ -15,6 +15,7 @@
 
 #include "app/main_window.h"
 #include "app/tests/fake_asker.h"
+#include "recipients/workbook_readers.h"
 
 namespace app {
 namespace {
@@ -113,6 +114,36 @@ TEST_F(ListImportsTest, WorkbookWindowReadsTheRowsAndCloses) {
     EXPECT_EQ(m_asker.told[0].title, QStringLiteral("Bilgi"));
     EXPECT_EQ(m_asker.told[0].text, QStringLiteral("Aktarım İşlemi Tamamlandı."));
     EXPECT_EQ(window.result(), QDialog::Accepted);
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
+// A cell that cannot be read after some rows: those rows stay in the list, under the
+// list's own rules, and the error is shown with the window left open.
+TEST_F(ListImportsTest, WorkbookFailingPartWayKeepsTheRowsBeforeTheFailure) {
+    const auto failAtRow6 = [](const fs::path&, const recipients::CellRange& range,
+                               const recipients::ReadControl&) -> std::vector<std::string> {
+        recipients::ColumnCollector cells(range);
+        cells.set(2, "05321112233");
+        cells.set(3, "Привет");
+        cells.set(5, "0532 111\n2234");
+        cells.fail(6, "Dosya bozuk: 6. satırdaki hücre okunamadı.");
+    };
+    TFrm_Cari_Excel window(
+        *m_form, [this](QWidget*) { return m_chosen; }, failAtRow6);
+    window.show();
+    m_chosen = fixture("book.xls");
+    window.cxSpinEdit4->setValue(2);
+    window.cxSpinEdit1->setValue(10);
+    window.cxButton1->click();
+
+    EXPECT_EQ(entries(), (QStringList{"önce", "05321112233", "", "0532 111 2234"}));
+    ASSERT_EQ(m_asker.told.size(), 2u);
+    EXPECT_EQ(m_asker.told[0].icon, Asker::Icon::Warning);
+    EXPECT_TRUE(m_asker.told[0].text.contains(QStringLiteral("\"Привет\"")));
+    EXPECT_EQ(m_asker.told[1].icon, Asker::Icon::Error);
+    EXPECT_EQ(m_asker.told[1].text, QStringLiteral("Dosya bozuk: 6. satırdaki hücre okunamadı."));
+    EXPECT_TRUE(window.isVisible());
+    EXPECT_TRUE(window.cxButton1->isEnabled());
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }
 
