@@ -124,9 +124,9 @@ void TFrm_Cari_Excel::cxButton1Click() {
         } catch (const recipients::ImportCancelled&) {
             reject();
             return;
-        } catch (const recipients::ImportFailedPartway& e) {
-            result = e.kept;
+        } catch (recipients::ImportFailedPartway& e) {
             failure = std::current_exception();
+            result = std::move(e.kept);  // the error shown later needs only its text
         }
     }
     appendImported(m_form, result);
