@@ -190,12 +190,17 @@ TMainForm::TMainForm(MainFormOptions options, QWidget* parent)
 
 TMainForm::~TMainForm() = default;
 
-void TMainForm::setHooks(MainFormHooks hooks) {
-    m_hooks = std::move(hooks);
-}
-
 void TMainForm::guarded(const std::function<void()>& handler) {
     runGuarded(*m_asker, this, handler);
+}
+
+void TMainForm::phoneClick(std::function<void()> handler) {
+    auto run = [this, handler = std::move(handler)] { guarded(handler); };
+    if (m_hooks.whenLineFree) {
+        m_hooks.whenLineFree(std::move(run));
+    } else {
+        run();
+    }
 }
 
 // ---------------------------------------------------------------- status strip

@@ -61,6 +61,9 @@ struct MainFormHooks {
     // Last step of FormClose, after tiRefresh is off: let a waiting command finish and
     // close the port.
     std::function<void()> closing;
+    // Runs a click that talks to the phone (send, phonebook, bulk send) once the line is
+    // free, clicks in their order; empty: at once.
+    std::function<void(std::function<void()> click)> whenLineFree;
 };
 
 class TMainForm : public QWidget {
@@ -68,7 +71,7 @@ public:
     explicit TMainForm(MainFormOptions options = {}, QWidget* parent = nullptr);
     ~TMainForm() override;
 
-    void setHooks(MainFormHooks hooks);
+    // Each part sets the hooks it serves and leaves the others alone.
     MainFormHooks& hooks() { return m_hooks; }
     Asker& asker() { return *m_asker; }
     // The recipient list of the bulk tab, for the imports and the bulk send.
@@ -76,6 +79,8 @@ public:
 
     // Runs a handler under the application's default error handler.
     void guarded(const std::function<void()>& handler);
+    // A click that talks to the phone: guarded, and through hooks().whenLineFree.
+    void phoneClick(std::function<void()> handler);
 
     // --- What the phone dialogue changes in the window ---
     void setStatusPanel(int index, const QString& text);  // 0 state, 1 last error, 2 phonebook

@@ -1,8 +1,10 @@
 #include "app/phone_controller.h"
 
 #include <QComboBox>
+#include <QFrame>
 #include <QLabel>
 #include <QMetaObject>
+#include <QPushButton>
 #include <QTimer>
 
 #include "app/error_handler.h"
@@ -43,10 +45,27 @@ PhoneController::PhoneController(TMainForm& form, platform::MessageQueue& queue)
     phone::routePortEvents(*form.PhoneComPort, m_dialogue);
     MainFormHooks& hooks = form.hooks();
     hooks.connectClicked = [this] { m_dialogue.btnOpenClick(); };
+    hooks.refreshTick = [this] { m_dialogue.tiRefreshTimer(); };
+    hooks.clearTick = [this] { m_dialogue.tiClearTimer(); };
+    hooks.whenLineFree = [this](std::function<void()> click) {
+        m_dialogue.runWhenLineFree(std::move(click));
+    };
     hooks.closing = [this] {
+        m_dialogue.dropWaitingClicks();
         m_dialogue.waitForPendingCommand();
         m_form.PhoneComPort->SetOpen(false);
     };
+
+    // Beside the lamp, up to the exit button.
+    m_callNotice = new QLabel(form.Panel5);
+    const int left = form.Panel1->geometry().right() + 10;
+    m_callNotice->setGeometry(left, form.Panel1->y(), form.Button7->x() - 8 - left,
+                              form.Panel1->height());
+    m_callNotice->setFont(form.Label2->font());
+    QPalette palette = m_callNotice->palette();
+    palette.setColor(QPalette::WindowText, QColor(192, 0, 0));
+    m_callNotice->setPalette(palette);
+    m_callNotice->hide();
 }
 
 PhoneController::~PhoneController() {
@@ -55,8 +74,12 @@ PhoneController::~PhoneController() {
     port.OnPortOpen = nullptr;
     port.OnPortClose = nullptr;
     port.SetOnTriggerAvail(nullptr);
-    m_form.hooks().connectClicked = nullptr;
-    m_form.hooks().closing = nullptr;
+    MainFormHooks& hooks = m_form.hooks();
+    hooks.connectClicked = nullptr;
+    hooks.refreshTick = nullptr;
+    hooks.clearTick = nullptr;
+    hooks.whenLineFree = nullptr;
+    hooks.closing = nullptr;
     serial::setExceptionDisplay(nullptr);
 }
 
@@ -89,6 +112,25 @@ void PhoneController::setLabel(int number, const std::string& text) {
                               m_form.Label5, m_form.Label6, m_form.Label7, m_form.Label8};
     if (number >= 1 && number <= 8) {
         labels[number - 1]->setText(fromCodePage(text));
+    }
+    if (number == 2 || number == 3) {
+        showCallNotice();
+    }
+}
+
+void PhoneController::showCallNotice() {
+    // The hidden labels hold the texts; the top bar shows them where the user looks.
+    const QString text =
+        (m_form.Label2->text() + QLatin1Char(' ') + m_form.Label3->text()).trimmed();
+    m_callNotice->setText(text);
+    m_callNotice->setVisible(!text.isEmpty());
+}
+
+void PhoneController::setClearEnabled(bool enabled) {
+    if (enabled) {
+        m_form.tiClear->start();
+    } else {
+        m_form.tiClear->stop();
     }
 }
 

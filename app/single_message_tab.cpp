@@ -138,13 +138,13 @@ void TMainForm::ButtonClick(QAbstractButton* sender) {
             break;
         case 16:
             if (!Memo2->toPlainText().isEmpty() && !Edit1->text().isEmpty() && m_hooks.sendSms) {
-                m_hooks.sendSms(memoText(Memo2));
+                phoneClick([this, text = memoText(Memo2)] { m_hooks.sendSms(text); });
             }
             break;
         case 19:
         case 20:
             if (m_hooks.phonebookClicked) {
-                m_hooks.phonebookClicked(tag == 19 ? "ME" : "SM");
+                phoneClick([this, tag] { m_hooks.phonebookClicked(tag == 19 ? "ME" : "SM"); });
             }
             break;
         case 23:

@@ -405,8 +405,4 @@ void PhoneDialogue::waitForPendingCommand(int limitMs) {
     waitUntil([&] { return !commandWaiting() || after(platform::ClockMs(), deadline); }, deadline);
 }
 
-void PhoneDialogue::QueryDeviceInfo() {}
-
-void PhoneDialogue::showIncomingCall(const std::string&) {}
-
 }  // namespace phone
