@@ -59,10 +59,10 @@ std::string scratchLine(const std::string& scratch, int index) {
     return line;
 }
 
-// The gauge value of a +CSQ signal level: 0..31 in per cent, rounded (99, "not
-// detectable", shows as full).
+// The gauge value of a +CSQ signal level: 0..31 in per cent, rounded, within the
+// gauge's 0..100 (99, "not detectable", shows as full).
 int signalPercent(int32_t level) {
-    return int(std::lround(double(level) * 100.0 / 31.0));
+    return int(std::lround(std::clamp(double(level) * 100.0 / 31.0, 0.0, 100.0)));
 }
 
 }  // namespace
@@ -111,9 +111,8 @@ void PhoneDialogue::ParseReply(const std::string& reply) {
         };
         switch (ClassifyReply(std::string_view(fields[1]))) {
             case 1:  // +CSQ:
-                gauge(2, m_signalErrorShown, [this](int32_t n) {
-                    m_view.setSignalGauge(std::clamp(signalPercent(n), 0, 100));
-                });
+                gauge(2, m_signalErrorShown,
+                      [this](int32_t n) { m_view.setSignalGauge(signalPercent(n)); });
                 break;
             case 2:  // +CBC:
                 gauge(3, m_batteryErrorShown,

@@ -178,7 +178,7 @@ private:
 
 // One turn on the line. Commands sent through one turn follow each other with nothing
 // written between them by anybody else; the turn ends when the object is destroyed
-// (movable, not copyable).
+// (movable, not copyable; it must not outlive its dialogue).
 class CommandTurn {
 public:
     CommandTurn() = default;
