@@ -9,6 +9,8 @@
 
 #include "app/error_handler.h"
 #include "app/main_window.h"
+#include "app/ui_fonts.h"
+#include "phone/phone_texts.h"
 #include "platform/codepage_1254.h"
 #include "platform/message_queue.h"
 #include "serial/com_port.h"
@@ -61,7 +63,7 @@ PhoneController::PhoneController(TMainForm& form, platform::MessageQueue& queue)
     const int left = form.Panel1->geometry().right() + 10;
     m_callNotice->setGeometry(left, form.Panel1->y(), form.Button7->x() - 8 - left,
                               form.Panel1->height());
-    m_callNotice->setFont(form.Label2->font());
+    m_callNotice->setFont(arialFont(12, true));
     QPalette palette = m_callNotice->palette();
     palette.setColor(QPalette::WindowText, QColor(192, 0, 0));
     m_callNotice->setPalette(palette);
@@ -119,9 +121,14 @@ void PhoneController::setLabel(int number, const std::string& text) {
 }
 
 void PhoneController::showCallNotice() {
-    // The hidden labels hold the texts; the top bar shows them where the user looks.
-    const QString text =
-        (m_form.Label2->text() + QLatin1Char(' ') + m_form.Label3->text()).trimmed();
+    // The hidden labels hold the texts; the top bar shows them where the user looks: the
+    // notice, and under it the number alone, which is what fits beside the lamp.
+    QString number = m_form.Label3->text();
+    number.remove(fromCodePage(std::string(phone::texts::kCallerPrefix)));
+    QString text = m_form.Label2->text();
+    if (!number.isEmpty()) {
+        text += (text.isEmpty() ? QString() : QStringLiteral("\n")) + number;
+    }
     m_callNotice->setText(text);
     m_callNotice->setVisible(!text.isEmpty());
 }

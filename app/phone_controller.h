@@ -29,8 +29,8 @@ public:
     PhoneController& operator=(const PhoneController&) = delete;
 
     phone::PhoneDialogue& dialogue() { return m_dialogue; }
-    // The call notice in the top bar, beside the lamp: "Gelen Çağrı!" and the caller's
-    // number while a call rings, hidden otherwise.
+    // The call notice in the top bar, beside the lamp: "Gelen Çağrı!" and under it the
+    // caller's number while a call rings, hidden otherwise.
     QLabel* callNotice() const { return m_callNotice; }
 
     void setLamp(phone::LampColor color) override;
