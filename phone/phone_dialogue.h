@@ -105,7 +105,7 @@ public:
     void ParseReply(const std::string& reply);
 
     // tiRefresh: the phonebook read when one is asked for, else the signal and the
-    // battery in turn. A tick that finds the line busy is skipped and asks again next.
+    // battery in turn. A tick that finds the line busy does neither and asks again next.
     void tiRefreshTimer();
     // What the tick runs while PhonebookReading is set.
     void setPhonebookReader(std::function<void()> reader) { m_phonebookReader = std::move(reader); }

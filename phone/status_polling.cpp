@@ -9,7 +9,8 @@ namespace phone {
 
 void PhoneDialogue::tiRefreshTimer() {
     if (m_state.PhonebookReading) {
-        if (m_phonebookReader) {
+        // Like a poll, the read waits for a tick that finds the line free.
+        if (m_phonebookReader && !lineBusy()) {
             m_phonebookReader();
         }
         return;

@@ -185,6 +185,11 @@ TEST_F(ParseTest, PollAlternatesAndSkipsABusyLine) {
     int reads = 0;
     dialogue.setPhonebookReader([&] { ++reads; });
     dialogue.state().PhonebookReading = true;
+    {
+        CommandTurn turn = dialogue.beginTurn(CommandOrigin::User);
+        dialogue.tiRefreshTimer();
+        EXPECT_EQ(reads, 0);
+    }
     dialogue.tiRefreshTimer();
     EXPECT_EQ(reads, 1);
     EXPECT_EQ(port.written.size(), 3u);
