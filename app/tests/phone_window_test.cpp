@@ -74,6 +74,9 @@ protected:
     // machine (the phone did get ATE1): the tests using it are about what follows.
     bool connectPhone() {
         for (int attempt = 0; attempt < 3 && !dialogue().state().IsConnected; ++attempt) {
+            if (!portClosed()) {
+                break;
+            }
             form->btnOpen->click();
         }
         return dialogue().state().IsConnected;
