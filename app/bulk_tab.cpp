@@ -118,7 +118,7 @@ void TMainForm::buildBulkTab() {
     Button1->setCursor(Qt::PointingHandCursor);
     connect(Button1, &QPushButton::clicked, this, [this] {
         if (m_hooks.bulkSendClicked) {
-            phoneClick([this] { m_hooks.bulkSendClicked(); });
+            guarded(m_hooks.bulkSendClicked);
         }
     });
 }

@@ -3,6 +3,7 @@
 //   toplusms                 the program
 //   toplusms --demo          the program against the phone simulator (Com5)
 //   toplusms --screenshot D  writes a picture of every tab to folder D and ends
+//   toplusms --user-folder   works in ~/.local/share/toplusms (the menu entry starts it so)
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -14,8 +15,13 @@
 #include "app/error_handler.h"
 #include "app/main_window.h"
 #include "app/phone_controller.h"
+#include "app/port_hints.h"
 #include "app/qt_message_queue.h"
 #include "app/screenshot.h"
+#include "app/send_controller.h"
+#include "app/settings.h"
+#include "app/startup.h"
+#include "app/window_settings.h"
 #include "tools/phone-sim/port_link.h"
 #include "tools/phone-sim/simulator.h"
 
@@ -68,7 +74,14 @@ struct DemoPhone {
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (const auto noDisplay = app::choosePlatform(argc, argv)) {
+        std::fprintf(stderr, "%s\n", noDisplay->c_str());
+        return 1;
+    }
+    std::unique_ptr<app::DisplayStartGuard> displayGuard =
+        std::make_unique<app::DisplayStartGuard>();
     QApplication application(argc, argv);
+    displayGuard.reset();
     QCoreApplication::setApplicationName(app::kApplicationTitle);
     QCoreApplication::setApplicationVersion(QStringLiteral("1.0.1"));
 
@@ -81,9 +94,22 @@ int main(int argc, char** argv) {
                                   QStringLiteral("dir"));
     QCommandLineOption demo(QStringLiteral("demo"),
                             QStringLiteral("Use the phone simulator behind Com5."));
+    QCommandLineOption userFolder(
+        QStringLiteral("user-folder"),
+        QStringLiteral("Work in ~/.local/share/toplusms (created when missing), where "
+                       "rehber.txt and the sent-message records are kept."));
     parser.addOption(screenshot);
     parser.addOption(demo);
+    parser.addOption(userFolder);
     parser.process(application);
+
+    if (parser.isSet(userFolder)) {
+        QString error;
+        if (!app::enterFolder(app::userDataFolder(), &error)) {
+            std::fprintf(stderr, "toplusms: %s\n", qPrintable(error));
+            return 1;
+        }
+    }
 
     // The user-interface thread's message queue: the serial layer's events reach the
     // window through it.
@@ -94,6 +120,7 @@ int main(int argc, char** argv) {
         app::MainFormOptions options;
         options.asker = &asker;
         app::TMainForm form(options);
+        app::PortHints portHints(form);
         QString error;
         const QStringList files = app::saveTabScreenshots(form, parser.value(screenshot), &error);
         for (const QString& f : files) {
@@ -112,7 +139,19 @@ int main(int argc, char** argv) {
     }
 
     app::TMainForm form;
+    // The demonstration phone answers on Com5 only: its runs neither take nor leave
+    // the remembered choices.
+    app::Settings settings;
+    if (!parser.isSet(demo)) {
+        app::applySettings(form, settings);
+    }
     app::PhoneController phone(form, queue);
+    app::SendController sending(form, phone, queue);
+    app::PortHints portHints(form);
     form.show();
-    return QApplication::exec();
+    const int code = QApplication::exec();
+    if (!parser.isSet(demo)) {
+        app::storeSettings(form, settings);
+    }
+    return code;
 }

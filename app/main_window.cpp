@@ -159,6 +159,7 @@ TMainForm::TMainForm(MainFormOptions options, QWidget* parent)
     buildConnectionTab();
     buildSingleMessageTab();
     buildBulkTab();
+    buildTurkishOption();
     buildAboutTab();
     buildHelpTab();
 
@@ -192,15 +193,6 @@ TMainForm::~TMainForm() = default;
 
 void TMainForm::guarded(const std::function<void()>& handler) {
     runGuarded(*m_asker, this, handler);
-}
-
-void TMainForm::phoneClick(std::function<void()> handler) {
-    auto run = [this, handler = std::move(handler)] { guarded(handler); };
-    if (m_hooks.whenLineFree) {
-        m_hooks.whenLineFree(std::move(run));
-    } else {
-        run();
-    }
 }
 
 // ---------------------------------------------------------------- status strip

@@ -18,6 +18,7 @@
 #include "recipients/recipient_list.h"
 
 class QAbstractButton;
+class QCheckBox;
 class QComboBox;
 class QFrame;
 class QGroupBox;
@@ -46,6 +47,8 @@ struct MainFormOptions {
     Asker* asker = nullptr;
     // Null: the desktop's browser and mail client (QDesktopServices).
     std::function<void(const QUrl&)> openUrl;
+    // The settings file; empty: the user's own (app/settings.h).
+    QString settingsFile;
 };
 
 // What the later parts plug in. Every hook is optional; an empty one does nothing.
@@ -61,9 +64,6 @@ struct MainFormHooks {
     // Last step of FormClose, after tiRefresh is off: let a waiting command finish and
     // close the port.
     std::function<void()> closing;
-    // Runs a click that talks to the phone (send, phonebook, bulk send) once the line is
-    // free, clicks in their order; empty: at once.
-    std::function<void(std::function<void()> click)> whenLineFree;
 };
 
 class TMainForm : public QWidget {
@@ -76,11 +76,14 @@ public:
     Asker& asker() { return *m_asker; }
     // The recipient list of the bulk tab, for the imports and the bulk send.
     recipients::RecipientList& recipientList() { return *m_recipients; }
+    // "Türkçe karakterleri 7 bit gönder": whether a send may use the Turkish shift tables.
+    bool turkishSevenBit() const;
+
+    // The recipient list file; the results of bulk runs go beside it.
+    const std::filesystem::path& listFile() const { return m_options.listFile; }
 
     // Runs a handler under the application's default error handler.
     void guarded(const std::function<void()>& handler);
-    // A click that talks to the phone: guarded, and through hooks().whenLineFree.
-    void phoneClick(std::function<void()> handler);
 
     // --- What the phone dialogue changes in the window ---
     void setStatusPanel(int index, const QString& text);  // 0 state, 1 last error, 2 phonebook
@@ -107,6 +110,7 @@ public:
     void Memo3Click();
     void Memo2Change();
     void Memo3Change();
+    void TurkishOptionToggled(bool checked);  // either tab's check box
     void Button2Click();
     void Button3Click();
     void Button4Click();
@@ -178,6 +182,8 @@ public:
     QPlainTextEdit* Memo2 = nullptr;
     QLabel* Label19 = nullptr;
     QPushButton* btnSMS = nullptr;  // Tag 16
+    // "Türkçe karakterleri 7 bit gönder", on both sending tabs and always alike
+    QCheckBox* chkTurkish2 = nullptr;
 
     // "Toplu Sms Gönderme"
     QGroupBox* cxGroupBox3 = nullptr;  // " Telefon Numaraları "
@@ -195,6 +201,7 @@ public:
     QGroupBox* cxGroupBox4 = nullptr;  // " Gönderilecek SMS Metni "
     QPlainTextEdit* Memo3 = nullptr;
     QLabel* Label20 = nullptr;
+    QCheckBox* chkTurkish3 = nullptr;
     QLabel* Label15 = nullptr;  // caption of edtSure
     QSpinBox* edtSure = nullptr;
     QPushButton* Button1 = nullptr;
@@ -231,6 +238,7 @@ private:
     void buildConnectionTab();
     void buildSingleMessageTab();
     void buildBulkTab();
+    void buildTurkishOption();  // after both sending tabs
     void buildAboutTab();
     void buildHelpTab();
     QPushButton* makeTagButton(QWidget* parent, const QString& caption, int tag);

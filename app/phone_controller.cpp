@@ -7,28 +7,16 @@
 #include <QPushButton>
 #include <QTimer>
 
+#include "app/code_page_text.h"
 #include "app/error_handler.h"
 #include "app/main_window.h"
 #include "app/ui_fonts.h"
 #include "phone/phone_texts.h"
-#include "platform/codepage_1254.h"
 #include "platform/message_queue.h"
 #include "serial/com_port.h"
 #include "serial/pump.h"
 
 namespace app {
-
-namespace {
-
-QString fromCodePage(const std::string& text) {
-    return QString::fromStdU16String(platform::cp1254::toUtf16(text));
-}
-
-std::string toCodePage(const QString& text) {
-    return platform::cp1254::fromUtf16(text.toStdU16String());
-}
-
-}  // namespace
 
 PhoneController::PhoneController(TMainForm& form, platform::MessageQueue& queue)
     : m_form(form), m_link(*form.PhoneComPort), m_dialogue(*this, m_link, queue) {
@@ -49,9 +37,6 @@ PhoneController::PhoneController(TMainForm& form, platform::MessageQueue& queue)
     hooks.connectClicked = [this] { m_dialogue.btnOpenClick(); };
     hooks.refreshTick = [this] { m_dialogue.tiRefreshTimer(); };
     hooks.clearTick = [this] { m_dialogue.tiClearTimer(); };
-    hooks.whenLineFree = [this](std::function<void()> click) {
-        m_dialogue.runWhenLineFree(std::move(click));
-    };
     hooks.closing = [this] {
         m_dialogue.dropWaitingClicks();
         m_dialogue.waitForPendingCommand();
@@ -80,7 +65,6 @@ PhoneController::~PhoneController() {
     hooks.connectClicked = nullptr;
     hooks.refreshTick = nullptr;
     hooks.clearTick = nullptr;
-    hooks.whenLineFree = nullptr;
     hooks.closing = nullptr;
     serial::setExceptionDisplay(nullptr);
 }

@@ -1,6 +1,7 @@
 #include "app/settings.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QSettings>
 #include <QStandardPaths>
@@ -19,6 +20,8 @@ QString defaultPath() {
     return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
            QStringLiteral("/toplusms/toplusms.conf");
 }
+
+constexpr int kLastPort = 50;
 
 int intOr(const QString& text, int fallback) {
     bool ok = false;
@@ -47,27 +50,47 @@ int Settings::readInt(const char* key, int fallback) const {
 
 void Settings::write(const char* key, const QString& value) {
     QDir().mkpath(QFileInfo(m_path).absolutePath());
+    // Qt leaves a file it cannot parse alone, so nothing would be remembered again:
+    // the broken one is kept beside it and a new one begun.
+    if (QSettings(m_path, QSettings::IniFormat).status() == QSettings::FormatError) {
+        const QString kept = m_path + QStringLiteral(".bad");
+        QFile::remove(kept);
+        QFile::rename(m_path, kept);
+    }
     QSettings file(m_path, QSettings::IniFormat);
     file.setValue(QLatin1String(key), value);
     file.sync();
 }
 
+bool Settings::isPortName(const QString& text) {
+    if (!text.startsWith(QLatin1String("com"), Qt::CaseInsensitive) || text.size() > 5) {
+        return false;
+    }
+    const QStringView digits = QStringView(text).mid(3);
+    bool ok = false;
+    const int n = digits.toInt(&ok);
+    return ok && !digits.startsWith(u'0') && !digits.startsWith(u'+') && n >= 1 && n <= kLastPort;
+}
+
 QString Settings::port() const {
-    return readText(kPortKey, QStringLiteral("Com5"));
+    const QString text = readText(kPortKey, QString()).trimmed();
+    return isPortName(text) ? QStringLiteral("Com") + text.mid(3) : QStringLiteral("Com5");
 }
 void Settings::setPort(const QString& port) {
     write(kPortKey, port);
 }
 
 int Settings::baud() const {
-    return readInt(kBaudKey, 115200);
+    const int baud = readInt(kBaudKey, 115200);
+    return baud > 0 ? baud : 115200;
 }
 void Settings::setBaud(int baud) {
     write(kBaudKey, QString::number(baud));
 }
 
 int Settings::pauseSeconds() const {
-    return readInt(kPauseKey, 30);
+    const int seconds = readInt(kPauseKey, 30);
+    return seconds >= 0 ? seconds : 30;
 }
 void Settings::setPauseSeconds(int seconds) {
     write(kPauseKey, QString::number(seconds));

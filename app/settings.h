@@ -16,15 +16,18 @@ public:
     QString path() const { return m_path; }
 
     // Values, each with the default the program has without a settings file.
-    QString port() const;  // "Com5"
+    QString port() const;  // "Com5"; a stored value that names no port gives it too
     void setPort(const QString& port);
-    int baud() const;  // 115200
+    int baud() const;  // 115200; also for a stored value that is no positive number
     void setBaud(int baud);
-    int pauseSeconds() const;  // 30
+    int pauseSeconds() const;  // 30; also for a stored negative value
     void setPauseSeconds(int seconds);
     // Send Turkish letters with the national language tables of 3GPP TS 23.038.
     bool turkishSevenBit() const;  // false
     void setTurkishSevenBit(bool on);
+
+    // "Com1" to "Com50", letter case ignored: the names a port can have.
+    static bool isPortName(const QString& text);
 
 private:
     QString readText(const char* key, const QString& fallback) const;

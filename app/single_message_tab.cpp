@@ -10,6 +10,7 @@
 #include <QVariant>
 
 #include "app/main_window.h"
+#include "app/message_counter.h"
 #include "app/ui_fonts.h"
 #include "platform/codepage_1254.h"
 
@@ -138,13 +139,13 @@ void TMainForm::ButtonClick(QAbstractButton* sender) {
             break;
         case 16:
             if (!Memo2->toPlainText().isEmpty() && !Edit1->text().isEmpty() && m_hooks.sendSms) {
-                phoneClick([this, text = memoText(Memo2)] { m_hooks.sendSms(text); });
+                m_hooks.sendSms(memoText(Memo2));
             }
             break;
         case 19:
         case 20:
             if (m_hooks.phonebookClicked) {
-                phoneClick([this, tag] { m_hooks.phonebookClicked(tag == 19 ? "ME" : "SM"); });
+                m_hooks.phonebookClicked(tag == 19 ? "ME" : "SM");
             }
             break;
         case 23:
@@ -157,22 +158,25 @@ void TMainForm::ButtonClick(QAbstractButton* sender) {
     }
 }
 
+// A click takes the placeholder away; a message the user has typed stays.
 void TMainForm::Memo2Click() {
-    Memo2->clear();
+    if (Memo2->toPlainText() == kPlaceholder) {
+        Memo2->clear();
+    }
 }
 
 void TMainForm::Memo3Click() {
-    Memo3->clear();
+    if (Memo3->toPlainText() == kPlaceholder) {
+        Memo3->clear();
+    }
 }
 
 void TMainForm::Memo2Change() {
-    Label19->setText(QStringLiteral("Toplam Karekter: ") +
-                     QString::number(codePageLength(memoText(Memo2))));
+    Label19->setText(counterText(memoText(Memo2), turkishSevenBit()));
 }
 
 void TMainForm::Memo3Change() {
-    Label20->setText(QStringLiteral("Toplam Karekter: ") +
-                     QString::number(codePageLength(memoText(Memo3))));
+    Label20->setText(counterText(memoText(Memo3), turkishSevenBit()));
 }
 
 }  // namespace app

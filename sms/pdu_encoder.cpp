@@ -2,10 +2,11 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <span>
 #include <utility>
 #include <vector>
 
-#include "platform/codepage_1254.h"
+#include "sms/coded_text.h"
 
 namespace sms {
 namespace {
@@ -58,7 +59,7 @@ std::vector<unsigned char> parseHex(std::string_view hex) {
 }
 
 // Septets packed low bit first into ud, starting at bit startBit.
-void packSeptets(const std::vector<unsigned char>& septets, std::size_t startBit,
+void packSeptets(std::span<const unsigned char> septets, std::size_t startBit,
                  std::vector<unsigned char>& ud) {
     std::size_t bit = startBit;
     for (unsigned char s : septets) {
@@ -72,73 +73,28 @@ void packSeptets(const std::vector<unsigned char>& septets, std::size_t startBit
     }
 }
 
-SmsCoding effectiveCoding(SmsCoding requested, std::u16string_view text) {
-    switch (requested) {
-        case SmsCoding::Auto:
-            return ChooseCoding(text);
-        case SmsCoding::Gsm7:
-        case SmsCoding::Data8:
-            return requested;
-        default:
-            return SmsCoding::Ucs2;
-    }
-}
-
-std::vector<unsigned char> gsm7Septets(std::string_view bytes) {
-    std::vector<unsigned char> septets;
-    septets.reserve(bytes.size());
-    for (char c : bytes) {
-        const GsmCode g = MapGsmChar(static_cast<unsigned char>(c));
-        if (g.extension) {
-            septets.push_back(kGsmEscape);
-            septets.push_back(g.code);
-        } else if ((g.code & 0x80) || g.code == kGsmEscape) {
-            // No septet for an 8-bit-only character; and a lone escape (from a NUL byte)
-            // would change the meaning of the character after it.
-            septets.push_back(kGsmQuestionMark);
-        } else {
-            septets.push_back(g.code);
-        }
-    }
-    return septets;
-}
-
 // TP-UDL and TP-UD (header included) as octets.
 struct UserData {
     std::size_t length = 0;
     std::vector<unsigned char> octets;
 };
 
-UserData encodeUserData(SmsCoding coding, std::u16string_view text,
-                        const std::vector<unsigned char>& header) {
+UserData packUserData(SmsCoding coding, std::span<const unsigned char> header,
+                      std::span<const unsigned char> units) {
     UserData ud;
-    if (coding == SmsCoding::Ucs2) {
-        ud.octets = header;
-        for (char16_t unit : text) {
-            ud.octets.push_back(static_cast<unsigned char>(unit >> 8));
-            ud.octets.push_back(static_cast<unsigned char>(unit & 0xFF));
-        }
-        ud.length = ud.octets.size();
-        return ud;
-    }
-    // A character without a 1254 byte becomes '?', which the alphabet also has.
-    const std::string bytes = platform::cp1254::fromUtf16(text);
-    if (coding == SmsCoding::Data8) {
-        ud.octets = header;
-        for (char c : bytes) {
-            ud.octets.push_back(MapGsmChar(static_cast<unsigned char>(c)).code);
-        }
+    if (coding != SmsCoding::Gsm7) {
+        ud.octets.assign(header.begin(), header.end());
+        ud.octets.insert(ud.octets.end(), units.begin(), units.end());
         ud.length = ud.octets.size();
         return ud;
     }
     // 7-bit: a header is followed by fill bits up to the next septet boundary, and
     // TP-UDL counts the header's septets too.
-    const std::vector<unsigned char> septets = gsm7Septets(bytes);
     const std::size_t headerSeptets = (header.size() * 8 + 6) / 7;
-    ud.length = headerSeptets + septets.size();
+    ud.length = headerSeptets + units.size();
     ud.octets.assign((ud.length * 7 + 7) / 8, 0);
     std::copy(header.begin(), header.end(), ud.octets.begin());
-    packSeptets(septets, headerSeptets * 7, ud.octets);
+    packSeptets(units, headerSeptets * 7, ud.octets);
     return ud;
 }
 
@@ -204,42 +160,46 @@ std::string TSMS::EncodeAddress(std::string_view number) {
 }
 
 std::string TSMS::EncodePdu() {
-    const std::string address = EncodeAddress(Number);
-
-    unsigned messageRef = 0;
-    if (!MessageRef.empty()) {
-        const auto mr = parseHex(MessageRef);
-        if (mr.size() != 1) {
-            throw EPduError();
-        }
-        messageRef = mr[0];
-    }
-
     // The header's first octet counts the octets after it; anything else makes a PDU the
     // phone would read wrongly.
     const std::vector<unsigned char> header = parseHex(UserDataHeader);
     if (!header.empty() && header[0] != header.size() - 1) {
         throw EPduError();
     }
+    const SmsCoding coding = EffectiveCoding(Coding, Text);
+    return EncodeSubmit(*this, coding, header, CodeText(Text, coding).units, TpduLength);
+}
 
-    const SmsCoding coding = effectiveCoding(Coding, Text);
-    const UserData ud = encodeUserData(coding, Text, header);
+std::string EncodeSubmit(const TSMS& sms, SmsCoding coding, std::span<const unsigned char> header,
+                         std::span<const unsigned char> units, std::int32_t& tpduLength) {
+    const std::string address = TSMS::EncodeAddress(sms.Number);
+
+    unsigned messageRef = 0;
+    if (!sms.MessageRef.empty()) {
+        const auto mr = parseHex(sms.MessageRef);
+        if (mr.size() != 1) {
+            throw EPduError();
+        }
+        messageRef = mr[0];
+    }
+
+    const UserData ud = packUserData(coding, header, units);
     if (ud.length > kMaxUserDataLength) {
         throw EPduError();
     }
 
     unsigned firstOctet = kFirstOctetSubmit;
-    if (StatusReport) {
+    if (sms.StatusReport) {
         firstOctet |= kStatusReportFlag;
     }
     if (!header.empty()) {
         firstOctet |= kHeaderFlag;
     }
-    if (ReplyPath) {
+    if (sms.ReplyPath) {
         firstOctet |= kReplyPathFlag;
     }
     unsigned dcs = coding == SmsCoding::Gsm7 ? 0x00 : coding == SmsCoding::Data8 ? 0x04 : 0x08;
-    if (Flash) {
+    if (sms.Flash) {
         dcs |= kFlashClass;
     }
 
@@ -256,7 +216,7 @@ std::string TSMS::EncodePdu() {
         appendHex(tpdu, o);
     }
 
-    TpduLength = static_cast<std::int32_t>(tpdu.size() / 2);
+    tpduLength = static_cast<std::int32_t>(tpdu.size() / 2);
     return "00" + tpdu;
 }
 

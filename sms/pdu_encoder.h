@@ -3,6 +3,7 @@
 // text a phone in PDU mode expects after AT+CMGS, with an empty service-centre field first.
 
 #include <cstdint>
+#include <span>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -44,5 +45,12 @@ public:
     // Exchanges the characters of each pair; throws EPduError for an odd length.
     static std::string SwapSemiOctets(std::string_view digits);
 };
+
+// One SMS-SUBMIT from the fields of `sms` other than Text, Coding and UserDataHeader,
+// around user data already coded in `coding` (Gsm7, Data8 or Ucs2): `header` is a user
+// data header with its length octet first, or empty; `units` are septets for Gsm7 and
+// octets otherwise. Sets tpduLength only on success; throws EPduError.
+std::string EncodeSubmit(const TSMS& sms, SmsCoding coding, std::span<const unsigned char> header,
+                         std::span<const unsigned char> units, std::int32_t& tpduLength);
 
 }  // namespace sms

@@ -1,5 +1,6 @@
 #include "app/main_window.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QImage>
@@ -53,6 +54,7 @@ protected:
         options.listFile = m_file;
         options.asker = &m_asker;
         options.openUrl = [this](const QUrl& url) { m_urls.push_back(url); };
+        options.settingsFile = QString::fromStdString((m_dir / "toplusms.conf").string());
         m_form = std::make_unique<TMainForm>(options);
         return *m_form;
     }
@@ -248,7 +250,7 @@ TEST_F(MainWindow, TagButtonsReachTheirHooks) {
     EXPECT_EQ(calls, (std::vector<std::string>{"connect", "ME", "SM"}));
 }
 
-TEST_F(MainWindow, EditorsClearOnEveryClickAndCountCodePageBytes) {
+TEST_F(MainWindow, EditorsClearThePlaceholderOnlyAndCountBytesAndParts) {
     TMainForm& form = makeForm();
     form.show();
     const struct {
@@ -262,19 +264,64 @@ TEST_F(MainWindow, EditorsClearOnEveryClickAndCountCodePageBytes) {
         EXPECT_EQ(e.memo->toPlainText(), kPlaceholder);
         EXPECT_EQ(e.counter->text(), QStringLiteral("Toplam Karekter :"));
 
-        e.memo->setPlainText(QStringLiteral("ab\nc"));  // a line break counts 2
-        EXPECT_EQ(e.counter->text(), QStringLiteral("Toplam Karekter: 5"));
-        e.memo->setPlainText(QStringLiteral("Şişli ğ"));  // Turkish letters are one byte
-        EXPECT_EQ(e.counter->text(), QStringLiteral("Toplam Karekter: 7"));
-
-        QTest::mouseClick(e.memo->viewport(), Qt::LeftButton);
+        QTest::mouseClick(e.memo->viewport(), Qt::LeftButton);  // the placeholder goes
         EXPECT_TRUE(e.memo->toPlainText().isEmpty());
         EXPECT_EQ(e.counter->text(), QStringLiteral("Toplam Karekter: 0"));
 
+        const struct {
+            QString text;
+            const char* counter;
+        } counts[] = {
+            {QStringLiteral("ab\nc"), "Toplam Karekter: 5 · 1 SMS (7 bit)"},  // CR LF counts 2
+            {QStringLiteral("Şişli ğ"), "Toplam Karekter: 7 · 1 SMS (UCS-2)"},
+            {QString(172, QLatin1Char('a')), "Toplam Karekter: 172 · 2 SMS (7 bit)"},
+            {QStringLiteral("x©"), "Toplam Karekter: 2 · 1 SMS (8 bit)"},
+            {QString(71, QChar(0x15F)), "Toplam Karekter: 71 · 2 SMS (UCS-2)"},
+        };
+        for (const auto& c : counts) {
+            e.memo->setPlainText(c.text);
+            EXPECT_EQ(e.counter->text(), QString::fromUtf8(c.counter));
+        }
+
+        // A typed message survives further clicks.
         e.memo->setPlainText(QStringLiteral("yazılmış mesaj"));
-        QTest::mouseClick(e.memo->viewport(), Qt::LeftButton);  // not only the first click
-        EXPECT_TRUE(e.memo->toPlainText().isEmpty());
+        QTest::mouseClick(e.memo->viewport(), Qt::LeftButton);
+        QTest::mouseClick(e.memo->viewport(), Qt::LeftButton);
+        EXPECT_EQ(e.memo->toPlainText(), QStringLiteral("yazılmış mesaj"));
     }
+}
+
+TEST_F(MainWindow, TurkishCheckBoxIsOneRememberedSettingOnBothTabs) {
+    TMainForm& form = makeForm();
+    form.show();
+    ASSERT_TRUE(form.chkTurkish2 && form.chkTurkish3);
+    EXPECT_EQ(form.chkTurkish2->text(), QStringLiteral("Türkçe karakterleri 7 bit gönder"));
+    EXPECT_FALSE(form.chkTurkish2->isChecked());
+    EXPECT_FALSE(form.chkTurkish3->isChecked());
+    EXPECT_FALSE(form.turkishSevenBit());
+
+    const QString turkish = QString(152, QChar(0x15F));  // ş: one SMS with the tables, 3 without
+    form.Memo2->setPlainText(turkish);
+    form.Memo3->setPlainText(QStringLiteral("Günaydın"));
+    EXPECT_EQ(form.Label19->text(), QStringLiteral("Toplam Karekter: 152 · 3 SMS (UCS-2)"));
+
+    form.cxPageControl1->setCurrentWidget(form.cxTabSheet3);
+    QTest::mouseClick(form.chkTurkish3, Qt::LeftButton);
+    EXPECT_TRUE(form.chkTurkish2->isChecked());
+    EXPECT_TRUE(form.turkishSevenBit());
+    // Counters follow at once.
+    EXPECT_EQ(form.Label19->text(), QStringLiteral("Toplam Karekter: 152 · 1 SMS (7 bit, Türkçe)"));
+    EXPECT_EQ(form.Label20->text(), QStringLiteral("Toplam Karekter: 8 · 1 SMS (7 bit, Türkçe)"));
+
+    // The next run starts with the box as it was left.
+    m_form.reset();
+    TMainForm& again = makeForm();
+    EXPECT_TRUE(again.chkTurkish2->isChecked());
+    EXPECT_TRUE(again.chkTurkish3->isChecked());
+    again.chkTurkish2->setChecked(false);
+    EXPECT_FALSE(again.chkTurkish3->isChecked());
+    m_form.reset();
+    EXPECT_FALSE(makeForm().turkishSevenBit());
 }
 
 TEST_F(MainWindow, AddAndDeleteEntriesWithTheirQuestions) {

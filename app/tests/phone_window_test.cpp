@@ -325,14 +325,19 @@ TEST_F(PhoneWindow, ClicksWaitForTheLineInTheirOrder) {
     ASSERT_TRUE(connectPhone());
     form->Edit1->setText("05321112233");
     form->Memo2->setPlainText("merhaba");
+    // As the sending and the phonebook controllers hand their clicks to the dialogue.
     std::vector<std::string> order;
     form->hooks().sendSms = [&](const QString&) {
-        order.push_back("sms");
-        send("AT+CSQ\r");
+        dialogue().runWhenLineFree([&] {
+            order.push_back("sms");
+            send("AT+CSQ\r");
+        });
     };
     form->hooks().phonebookClicked = [&](const char*) {
-        order.push_back("phonebook");
-        send("AT+CBC\r");
+        dialogue().runWhenLineFree([&] {
+            order.push_back("phonebook");
+            send("AT+CBC\r");
+        });
     };
     phonesim::Faults slow;
     slow.delayMs = 200;

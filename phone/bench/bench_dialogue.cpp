@@ -22,13 +22,13 @@
 #include <string>
 #include <vector>
 
+#include "phone/null_phone_view.h"
 #include "phone/phone_dialogue.h"
 #include "phone/phone_port.h"
-#include "phone/phone_view.h"
 #include "platform/plain_message_queue.h"
 #include "serial/com_port.h"
 #include "serial/pump.h"
-#include "tools/phone-sim/simulator.h"
+#include "tools/phone-sim/simulator_process.h"
 
 namespace {
 
@@ -53,51 +53,6 @@ double cpuMs() {
     return tv(u.ru_utime) + tv(u.ru_stime);
 }
 
-// A simulator in a child process; its line's path comes back through a pipe.
-struct SimulatorProcess {
-    pid_t pid = -1;
-    std::string path;
-
-    bool start() {
-        int fds[2];
-        if (::pipe(fds) != 0) {
-            return false;
-        }
-        pid = ::fork();
-        if (pid == 0) {
-            ::close(fds[0]);
-            phonesim::Simulator sim;
-            std::string error;
-            std::string line = sim.start(&error) ? sim.slavePath() : "";
-            line += "\n";
-            (void)!::write(fds[1], line.data(), line.size());
-            ::close(fds[1]);
-            ::pause();  // until the parent ends us
-            _exit(0);
-        }
-        ::close(fds[1]);
-        char buf[256];
-        ssize_t n;
-        while ((n = ::read(fds[0], buf, sizeof buf)) > 0) {
-            path.append(buf, size_t(n));
-            if (path.find('\n') != std::string::npos) {
-                break;
-            }
-        }
-        ::close(fds[0]);
-        if (!path.empty() && path.back() == '\n') {
-            path.pop_back();
-        }
-        return !path.empty();
-    }
-    ~SimulatorProcess() {
-        if (pid > 0) {
-            ::kill(pid, SIGTERM);
-            ::waitpid(pid, nullptr, 0);
-        }
-    }
-};
-
 // Plain write and read of "AT" CR until the final OK line; *cpuPerCommand gets the
 // processor time this side spent per exchange.
 std::vector<double> baseline(const std::string& path, int rounds, double* cpuPerCommand) {
@@ -108,21 +63,7 @@ std::vector<double> baseline(const std::string& path, int rounds, double* cpuPer
     }
     // Echo on, as the program's handshake leaves the phone.
     const auto exchange = [fd](const std::string& command) {
-        (void)!::write(fd, command.data(), command.size());
-        std::string got;
-        while (got.find("\r\nOK\r\n") == std::string::npos) {
-            pollfd p{fd, POLLIN, 0};
-            if (::poll(&p, 1, 2000) <= 0) {
-                return false;
-            }
-            char buf[256];
-            const ssize_t n = ::read(fd, buf, sizeof buf);
-            if (n <= 0) {
-                return false;
-            }
-            got.append(buf, size_t(n));
-        }
-        return true;
+        return phonesim::plainExchange(fd, command, "\r\nOK\r\n");
     };
     exchange("ATE1\r");
     const double cpuStart = cpuMs();
@@ -138,22 +79,6 @@ std::vector<double> baseline(const std::string& path, int rounds, double* cpuPer
     return times;
 }
 
-class NullView : public phone::PhoneView {
-public:
-    void setLamp(phone::LampColor) override {}
-    void setStatusPanel(int, const std::string&) override {}
-    void addInfoRow(const std::string&, const std::string&) override {}
-    void clearInfoRows() override {}
-    void setSignalGauge(int) override {}
-    void setBatteryGauge(int) override {}
-    void setLabel(int, const std::string&) override {}
-    void setConnectCaption(const std::string&) override {}
-    void setRefreshEnabled(bool) override {}
-    int portIndex() const override { return 4; }
-    std::string portText() const override { return "Com5"; }
-    std::string speedText() const override { return "115200"; }
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -161,8 +86,8 @@ int main(int argc, char** argv) {
     const int rounds = quick ? 20 : 300;
 
     // Two simulators, two identical lines: one for the baseline, one for the program.
-    SimulatorProcess plain;
-    SimulatorProcess phone;
+    phonesim::SimulatorProcess plain;
+    phonesim::SimulatorProcess phone;
     if (!plain.start() || !phone.start()) {
         std::fprintf(stderr, "bench-dialogue: no pseudo-terminal\n");
         return 1;
@@ -180,7 +105,7 @@ int main(int argc, char** argv) {
     {
         platform::PlainMessageQueue queue;
         serial::setMessageQueue(&queue);
-        NullView view;
+        phone::NullPhoneView view;
         serial::TComPort port;
         port.SetAutoOpen(false);
         phone::ComPortLink link(port);

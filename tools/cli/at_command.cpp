@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <string>
 
+#include "platform/codepage_1254.h"
 #include "tools/cli/command.h"
 #include "tools/cli/phone_session.h"
 
@@ -45,9 +46,21 @@ int runAt(std::span<const std::string_view> args) {
     for (std::string_view command : commands) {
         // The message submission waits for the prompt, every other command for OK.
         const std::string completion = startsWithIgnoringCase(command, "AT+CMGS=") ? ">" : "\r\nOK";
+        // The phone reads code page 1254. A PDU ends in Ctrl-Z, which sends it: no CR.
+        bool lossy = false;
+        std::string bytes = platform::cp1254::fromUtf8(command, &lossy);
+        if (lossy) {
+            std::fprintf(stderr,
+                         "toplusms-cli at: '%.*s' has characters code page 1254 lacks; "
+                         "they are sent as '?'\n",
+                         int(command.size()), command.data());
+        }
+        if (bytes.empty() || bytes.back() != '\x1a') {
+            bytes += '\r';
+        }
         std::string reply;
         try {
-            reply = session.dialogue().SendCommand(std::string(command) + "\r", completion);
+            reply = session.dialogue().SendCommand(bytes, completion);
         } catch (const std::exception& e) {
             std::fprintf(stderr, "%s\n", visible(e.what()).c_str());
             return kExitFailed;
@@ -63,8 +76,9 @@ int runAt(std::span<const std::string_view> args) {
 
 const CommandRegistration kRegistration(
     {"at", kUsage,
-     "connect, send each COMMAND (CR added) and print its reply with control characters "
-     "made visible; exit 0 when every command completed",
+     "connect, send each COMMAND in code page 1254 (CR added, except after a PDU ending in "
+     "Ctrl-Z) and print its reply with control characters made visible; exit 0 when every "
+     "command completed",
      runAt});
 
 }  // namespace

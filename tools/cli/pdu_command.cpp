@@ -1,16 +1,17 @@
-// toplusms-cli pdu NUMBER TEXT: the SMS-SUBMIT PDU the program would send, and the
-// length that goes into AT+CMGS.
+// toplusms-cli pdu [--turkish] NUMBER TEXT: the SMS-SUBMIT PDUs the program would send,
+// each followed by the length that goes into its AT+CMGS; one pair per part of a long text.
+// --turkish allows the Turkish shift tables, as the check box of the sending tabs does.
 #include <cstdio>
 #include <string>
 
 #include "platform/codepage_1254.h"
-#include "sms/pdu_encoder.h"
+#include "sms/message_parts.h"
 #include "tools/cli/command.h"
 
 namespace cli {
 namespace {
 
-constexpr std::string_view kUsage = "NUMBER TEXT";
+constexpr std::string_view kUsage = "[--turkish] NUMBER TEXT";
 
 bool isValidUtf8(std::string_view s) {
     using namespace platform::cp1254;
@@ -18,6 +19,11 @@ bool isValidUtf8(std::string_view s) {
 }
 
 int runPdu(std::span<const std::string_view> args) {
+    sms::EncodeOptions options;
+    if (!args.empty() && args[0] == "--turkish") {
+        options.TurkishTables = true;
+        args = args.subspan(1);
+    }
     if (args.size() != 2) {
         std::fprintf(stderr, "usage: toplusms-cli pdu %.*s\n", int(kUsage.size()), kUsage.data());
         return kExitUsage;
@@ -32,8 +38,9 @@ int runPdu(std::span<const std::string_view> args) {
     message.Text = platform::cp1254::utf8ToUtf16(args[1]);
     message.Coding = sms::SmsCoding::Auto;
     try {
-        const std::string pdu = message.EncodePdu();
-        std::printf("%s\n%d\n", pdu.c_str(), int(message.TpduLength));
+        for (const sms::PduPart& part : sms::EncodeMessage(message, options)) {
+            std::printf("%s\n%d\n", part.Pdu.c_str(), int(part.TpduLength));
+        }
     } catch (const sms::EPduError& e) {
         std::fprintf(stderr, "%s\n", e.what());
         return kExitFailed;
@@ -42,8 +49,9 @@ int runPdu(std::span<const std::string_view> args) {
 }
 
 const CommandRegistration kRegistration({"pdu", kUsage,
-                                         "print the SMS-SUBMIT PDU for a number and a UTF-8 "
-                                         "text, then its length in octets (for AT+CMGS)",
+                                         "print the SMS-SUBMIT PDUs for a number and a UTF-8 "
+                                         "text, each followed by its length in octets (for "
+                                         "AT+CMGS); --turkish allows the Turkish shift tables",
                                          runPdu});
 
 }  // namespace

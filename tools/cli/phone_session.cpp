@@ -2,12 +2,14 @@
 
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <exception>
-#include <fstream>
 #include <utility>
 
 #include "platform/codepage_1254.h"
+#include "platform/port_check.h"
 #include "serial/pump.h"
 #include "tools/cli/command.h"
 
@@ -88,7 +90,9 @@ void ConsoleView::setStatusPanel(int index, const std::string& text) {
         return;
     }
     m_panels[index] = text;
-    print("panel " + std::to_string(index) + ": " + text);
+    if (m_printing) {
+        print("panel " + std::to_string(index) + ": " + text);
+    }
 }
 
 void ConsoleView::addInfoRow(const std::string& caption, const std::string& value) {
@@ -159,10 +163,23 @@ std::string ConsoleView::portText() const {
 
 PhoneSession::PhoneSession(PortChoice choice) : m_choice(std::move(choice)) {
     if (!m_choice.devicePath.empty()) {
-        m_mapFile = std::filesystem::temp_directory_path() /
-                    ("toplusms-cli-" + std::to_string(::getpid()) + ".ports");
-        std::ofstream(m_mapFile) << "Com" << m_choice.number << "=" << m_choice.devicePath << "\n";
-        ::setenv("TOPLUSMS_PORTS", m_mapFile.c_str(), 1);
+        // A name nobody can guess: a planted file or link there would redirect the port.
+        std::string name =
+            (std::filesystem::temp_directory_path() / "toplusms-cli-XXXXXX").string();
+        const int fd = ::mkstemp(name.data());
+        if (fd < 0) {
+            std::fprintf(stderr, "toplusms-cli: cannot make a temporary port map: %s\n",
+                         std::strerror(errno));
+        } else {
+            m_mapFile = name;
+            const std::string line =
+                "Com" + std::to_string(m_choice.number) + "=" + m_choice.devicePath + "\n";
+            const bool written = ::write(fd, line.data(), line.size()) == ssize_t(line.size());
+            ::close(fd);
+            if (written) {
+                ::setenv("TOPLUSMS_PORTS", m_mapFile.c_str(), 1);
+            }
+        }
     }
     serial::setMessageQueue(&m_queue);
     serial::setExceptionDisplay([](const std::exception& e) {
@@ -187,13 +204,20 @@ PhoneSession::~PhoneSession() {
 }
 
 bool PhoneSession::connect() {
+    bool connected = false;
     try {
         m_dialogue.btnOpenClick();
+        connected = m_dialogue.state().IsConnected;
     } catch (const std::exception& e) {
         std::fprintf(stderr, "%s\n", platform::cp1254::toUtf8(e.what()).c_str());
-        return false;
     }
-    return m_dialogue.state().IsConnected;
+    // Whatever the serial layer said, the user learns why the device did not open.
+    if (!connected && !m_port.Open()) {
+        if (const std::string why = platform::explainComPort(m_choice.number); !why.empty()) {
+            m_view.setStatusPanel(1, why);
+        }
+    }
+    return connected;
 }
 
 void PhoneSession::disconnect() {

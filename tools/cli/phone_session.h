@@ -43,6 +43,10 @@ class ConsoleView : public phone::PhoneView {
 public:
     explicit ConsoleView(const PortChoice& choice) : m_choice(choice) {}
 
+    // Off: the texts are kept (panel()) but not printed.
+    void setPrinting(bool printing) { m_printing = printing; }
+    const std::string& panel(int index) const { return m_panels[index]; }
+
     void setLamp(phone::LampColor) override {}
     void setStatusPanel(int index, const std::string& text) override;
     void addInfoRow(const std::string& caption, const std::string& value) override;
@@ -80,6 +84,7 @@ private:
     std::string m_callShown;  // the call display as last printed
     bool m_reporting = false;
     std::chrono::steady_clock::time_point m_start;
+    bool m_printing = true;
 };
 
 class PhoneSession {
@@ -93,7 +98,7 @@ public:
     void disconnect();
     phone::PhoneDialogue& dialogue() { return m_dialogue; }
     ConsoleView& view() { return m_view; }
-    platform::PlainMessageQueue& queue() { return m_queue; }
+    platform::MessageQueue& queue() { return m_queue; }
 
 private:
     PortChoice m_choice;

@@ -12,6 +12,8 @@
 
 namespace phonesim {
 
+// Texts here (identity, operator, phonebook names) are UTF-8; the phone sends them in
+// code page 1254, as a phone on this program's line does.
 struct PhonebookEntry {
     int index = 0;
     std::string number;
@@ -39,6 +41,13 @@ struct Faults {
     std::set<std::string> refuseNumbers;  // messages to these destinations (exact, '+' included)
     int refuseCode = 21;                  // ... get "+CMS ERROR: <refuseCode>"
     int hangUpAfter = 0;                  // hang up after answering this many commands; 0: never
+    // Sending. A phone that is still submitting one message answers a further AT+CMGS
+    // with "+CMS ERROR: 302".
+    int submitDelayMs = 0;       // before the answer to a PDU: the network accepting it
+    bool silentPrompt = false;   // AT+CMGS waits for the PDU without sending "> "
+    bool textMode = false;       // starts in text mode (AT+CMGF=1)
+    bool simPin = false;         // the SIM wants its PIN: nothing can be sent
+    bool notRegistered = false;  // no network: messages are refused
 };
 
 struct AcceptedMessage {

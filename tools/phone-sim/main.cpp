@@ -13,10 +13,12 @@
 #include <fstream>
 #include <iostream>
 #include <mutex>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "platform/codepage_1254.h"
 #include "tools/phone-sim/port_link.h"
 #include "tools/phone-sim/simulator.h"
 
@@ -29,7 +31,8 @@ each command received and each message accepted.
 
 Line:
   --link PATH            make PATH a symbolic link to the pseudo-terminal (removed at exit)
-  --port-map FILE        write the line "Com5=/dev/pts/N" into FILE (other lines are kept)
+  --port-map FILE        write the line "Com5=/dev/pts/N" into FILE (other lines are kept;
+                         the line it replaced is put back at exit)
   --port NAME            port name for --port-map (default Com5)
 
 Identity (answers to the information commands):
@@ -56,6 +59,12 @@ Faults:
   --refuse NUMBER        answer messages to NUMBER with +CMS ERROR (repeatable)
   --refuse-code N        the error code for --refuse (default 21)
   --hangup-after N       hang up (close the line) after answering N commands
+  --submit-delay MS      take MS milliseconds to submit each message; a further AT+CMGS
+                         meanwhile is answered "+CMS ERROR: 302"
+  --silent-prompt        AT+CMGS waits for the PDU without sending the "> " prompt
+  --text-mode            start in text mode (AT+CMGF=1)
+  --sim-pin              the SIM wants its PIN (AT+CPIN? SIM PIN; messages refused)
+  --not-registered       no network (AT+CREG? 0,0; messages refused)
   CMD is a command line as sent, compared ignoring case, either whole (AT+CPBR=?) or by
   its name before '=' or '?' (AT+CPBR stands for every AT+CPBR command).
 
@@ -253,13 +262,26 @@ int main(int argc, char** argv) {
             f.refuseCode = toInt(a, value());
         } else if (a == "--hangup-after") {
             f.hangUpAfter = std::max(0, toInt(a, value()));
+        } else if (a == "--submit-delay") {
+            f.submitDelayMs = std::max(0, toInt(a, value()));
+        } else if (a == "--silent-prompt") {
+            f.silentPrompt = true;
+        } else if (a == "--text-mode") {
+            f.textMode = true;
+        } else if (a == "--sim-pin") {
+            f.simPin = true;
+        } else if (a == "--not-registered") {
+            f.notRegistered = true;
         } else {
             std::cerr << "phone-sim: unknown option " << a << " (see --help)\n";
             return 2;
         }
     }
 
-    config.onCommand = [](const std::string& c) { say("command: " + visible(c)); };
+    // Commands come in code page 1254; the terminal reads UTF-8.
+    config.onCommand = [](const std::string& c) {
+        say("command: " + visible(platform::cp1254::toUtf8(c)));
+    };
     config.onRefusal = [](const std::string& why) { say("refused: " + visible(why)); };
     config.onMessage = [](const phonesim::AcceptedMessage& m) {
         const phonesim::SubmitPdu& p = m.pdu;
@@ -296,8 +318,10 @@ int main(int argc, char** argv) {
         }
         say("phone-sim: link " + link + " -> " + path);
     }
+    // The line our port had before, put back when we end however we end.
+    std::optional<std::string> replacedLine;
     if (!portMap.empty()) {
-        if (!phonesim::writePortMap(portMap, port, path)) {
+        if (!phonesim::writePortMap(portMap, port, path, &replacedLine)) {
             std::cerr << "phone-sim: cannot write " << portMap << ": " << std::strerror(errno)
                       << "\n";
             if (!link.empty()) {
@@ -342,6 +366,9 @@ int main(int argc, char** argv) {
     sim.stop();
     if (!link.empty()) {
         phonesim::removeLinkIfOurs(link, path);
+    }
+    if (!portMap.empty() && !phonesim::restorePortMap(portMap, port, path, replacedLine)) {
+        std::cerr << "phone-sim: cannot restore " << portMap << "\n";
     }
     say(hungUp ? "phone-sim: hung up" : "phone-sim: stopped");
     return 0;

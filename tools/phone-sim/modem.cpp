@@ -4,6 +4,8 @@
 #include <cctype>
 #include <utility>
 
+#include "platform/codepage_1254.h"
+
 namespace phonesim {
 namespace {
 
@@ -14,7 +16,10 @@ constexpr char kBackspace = 8;
 constexpr std::size_t kMaxLine = 512;
 constexpr std::size_t kMaxPduDigits = 2 * (12 + 164);
 constexpr int kMaxTpdu = 164;
-constexpr int kBadPdu = 304;  // "invalid PDU mode parameter", TS 27.005 3.2.5
+constexpr int kBadPdu = 304;      // "invalid PDU mode parameter", TS 27.005 3.2.5
+constexpr int kNotAllowed = 302;  // "operation not allowed"
+constexpr int kSimPin = 311;      // "(U)SIM PIN required"
+constexpr int kNoNetwork = 331;   // "no network service"
 
 const std::string kOk = "\r\nOK\r\n";
 const std::string kError = "\r\nERROR\r\n";
@@ -29,6 +34,11 @@ std::string framed(const std::vector<std::string>& lines) {
 
 std::string quoted(const std::string& s) {
     return "\"" + s + "\"";
+}
+
+// The configured texts are UTF-8; a phone on this line speaks code page 1254.
+std::string onLine(const std::string& utf8) {
+    return platform::cp1254::fromUtf8(utf8);
 }
 
 // Upper case outside double quotes: command names ignore case, quoted texts keep it.
@@ -63,7 +73,7 @@ int parseNumber(const std::string& s) {
 
 }  // namespace
 
-Modem::Modem(Config config) : m_config(std::move(config)) {}
+Modem::Modem(Config config) : m_config(std::move(config)), m_textMode(m_config.faults.textMode) {}
 
 void Modem::setSignal(int rssi, int ber) {
     m_config.signal = rssi;
@@ -90,9 +100,9 @@ Response Modem::receive(std::string_view bytes) {
             if (c == kCtrlZ) {
                 endOfPdu(out);
             } else if (c == kEsc) {
-                // Cancelled: nothing is sent.
+                // Cancelled: nothing is sent. The record keeps what had come.
                 m_pduMode = false;
-                m_line.clear();
+                m_commands.push_back(std::exchange(m_line, {}) + kEsc);
                 m_overflow = false;
                 deliver(out, std::exchange(m_echoOut, {}), false);
                 deliver(out, okText(), true);
@@ -183,6 +193,14 @@ void Modem::deliver(Response& out, std::string bytes, bool delayed) {
     }
 }
 
+void Modem::deliverAfter(Response& out, const std::string& bytes, int submitDelayMs) {
+    const std::size_t first = out.chunks.size();
+    deliver(out, bytes, true);
+    if (first < out.chunks.size()) {
+        out.chunks[first].delayMs += submitDelayMs;
+    }
+}
+
 void Modem::refuse(const std::string& why) {
     m_refusals.push_back(why);
 }
@@ -236,6 +254,16 @@ void Modem::endOfPdu(Response& out) {
     m_commands.push_back(hex + kCtrlZ);
     ++m_answered;
     const Faults& f = m_config.faults;
+    const int delay = f.submitDelayMs;
+    m_submittingUntil = std::chrono::steady_clock::now() + std::chrono::milliseconds(delay);
+    if (m_textMode) {
+        // What a phone left in text mode does with a PDU: sends its digits as the text.
+        refuse("text mode: message to " + m_textDestination + " with the text " + hex);
+        const int reference = m_nextReference;
+        m_nextReference = (m_nextReference + 1) % 256;
+        deliverAfter(out, framed({"+CMGS: " + std::to_string(reference)}) + okText(), delay);
+        return;
+    }
 
     std::string error = "PDU longer than any message";
     std::optional<SubmitPdu> pdu;
@@ -253,14 +281,17 @@ void Modem::endOfPdu(Response& out) {
     } else if (f.refuseNumbers.count(pdu->destination)) {
         refuse("message to " + pdu->destination + " refused");
         code = f.refuseCode;
+    } else if (f.notRegistered) {
+        refuse("message to " + pdu->destination + ": no network");
+        code = kNoNetwork;
     }
     if (code != 0) {
-        deliver(out, framed({"+CMS ERROR: " + std::to_string(code)}), true);
+        deliverAfter(out, framed({"+CMS ERROR: " + std::to_string(code)}), delay);
     } else {
         const int reference = m_nextReference;
         m_nextReference = (m_nextReference + 1) % 256;
         m_messages.push_back({reference, m_declaredLength, hex, *pdu});
-        deliver(out, framed({"+CMGS: " + std::to_string(reference)}) + okText(), true);
+        deliverAfter(out, framed({"+CMGS: " + std::to_string(reference)}) + okText(), delay);
     }
     if (f.hangUpAfter > 0 && m_answered >= f.hangUpAfter) {
         out.hangUp = true;
@@ -286,7 +317,7 @@ Modem::Answer Modem::execute(const std::string& body) {
         return {"", kOk};
     }
     if (u == "I") {
-        return info({c.manufacturer, c.model, c.revision});
+        return info({onLine(c.manufacturer), onLine(c.model), onLine(c.revision)});
     }
     const std::pair<const char*, const std::string*> identity[] = {
         {"+CGMI", &c.manufacturer}, {"+GMI", &c.manufacturer}, {"+CGMM", &c.model},
@@ -295,14 +326,15 @@ Modem::Answer Modem::execute(const std::string& body) {
     };
     for (const auto& [name, value] : identity) {
         if (u == name) {
-            return info({*value});
+            return info({onLine(*value)});
         }
         if (u == std::string(name) + "=?") {
             return {"", kOk};
         }
     }
     if (u == "+COPS?") {
-        return info({c.operatorName.empty() ? "+COPS: 0" : "+COPS: 0,0," + quoted(c.operatorName)});
+        return info(
+            {c.operatorName.empty() ? "+COPS: 0" : "+COPS: 0,0," + quoted(onLine(c.operatorName))});
     }
     if (u == "^SCID") {
         return info({"^SCID: " + c.simId});
@@ -344,18 +376,39 @@ Modem::Answer Modem::execute(const std::string& body) {
         return info({"+CBC: (0-3),(0-100)"});
     }
     if (u == "+CMGF?") {
-        return info({"+CMGF: 0"});
+        return info({m_textMode ? "+CMGF: 1" : "+CMGF: 0"});
     }
-    if (u == "+CMGF=0") {
+    if (u == "+CMGF=0" || u == "+CMGF=1") {
+        m_textMode = u == "+CMGF=1";
         return {"", kOk};
     }
     if (u == "+CMGF=?") {
-        return info({"+CMGF: (0)"});
+        return info({"+CMGF: (0,1)"});
+    }
+    if (u == "+CPIN?") {
+        return info({c.faults.simPin ? "+CPIN: SIM PIN" : "+CPIN: READY"});
+    }
+    if (u == "+CREG?") {
+        return info({c.faults.simPin || c.faults.notRegistered ? "+CREG: 0,0" : "+CREG: 0,1"});
     }
     if (u == "+CMGS=?") {
         return {"", kOk};
     }
     if (u.starts_with("+CMGS=")) {
+        if (c.faults.simPin) {
+            return {"", framed({"+CMS ERROR: " + std::to_string(kSimPin)})};
+        }
+        if (std::chrono::steady_clock::now() < m_submittingUntil) {
+            refuse("AT+CMGS while the last message is still being submitted");
+            return {"", framed({"+CMS ERROR: " + std::to_string(kNotAllowed)})};
+        }
+        if (m_textMode) {
+            // TS 27.005 3.5.1: the destination, the prompt, then the text.
+            m_textDestination = body.substr(6);
+            m_pduMode = true;
+            m_declaredLength = 0;
+            return {"", c.faults.silentPrompt ? "" : "\r\n> "};
+        }
         const int n = parseNumber(u.substr(6));
         if (n < 0) {
             return {"", kError};
@@ -366,7 +419,7 @@ Modem::Answer Modem::execute(const std::string& body) {
         }
         m_pduMode = true;
         m_declaredLength = n;
-        return {"", "\r\n> "};
+        return {"", c.faults.silentPrompt ? "" : "\r\n> "};
     }
     if (u.starts_with("+CPBS") || u.starts_with("+CPBR")) {
         return phonebookCommand(u, body);
@@ -431,7 +484,7 @@ Modem::Answer Modem::phonebookCommand(const std::string& u, const std::string& b
     std::vector<std::string> lines;
     for (const PhonebookEntry* e : found) {
         lines.push_back("+CPBR: " + std::to_string(e->index) + "," + quoted(e->number) + "," +
-                        std::to_string(e->type) + "," + quoted(e->text));
+                        std::to_string(e->type) + "," + quoted(onLine(e->text)));
     }
     // TS 27.007 puts several entries into one information text, one line each.
     return info(lines);

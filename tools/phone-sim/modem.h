@@ -3,6 +3,7 @@
 // bytes to send back come out, each with the pause that comes before it. Not thread-safe;
 // Simulator serialises the calls.
 
+#include <chrono>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -48,6 +49,8 @@ private:
     Answer execute(const std::string& body);
     Answer phonebookCommand(const std::string& upper, const std::string& body);
     void deliver(Response& out, std::string bytes, bool delayed);
+    // An answer to a PDU: after the usual delay and the submission's own.
+    void deliverAfter(Response& out, const std::string& bytes, int submitDelayMs);
     bool matches(const std::set<std::string>& chosen, const std::string& line) const;
     void refuse(const std::string& why);
     std::string ringText(const std::string& number, int type) const;
@@ -56,7 +59,11 @@ private:
     Config m_config;
     bool m_echo = true;
     bool m_clip = false;
-    bool m_pduMode = false;    // collecting a PDU after the "> " prompt
+    bool m_pduMode = false;         // collecting a PDU after the "> " prompt
+    bool m_textMode = false;        // AT+CMGF=1: AT+CMGS takes a number and the text follows
+    std::string m_textDestination;  // of the message being typed in text mode
+    // Until then the last message is still being submitted.
+    std::chrono::steady_clock::time_point m_submittingUntil{};
     int m_declaredLength = 0;  // from AT+CMGS
     bool m_overflow = false;   // the current line or PDU grew past its limit
     std::string m_line;        // command line or PDU being received

@@ -192,6 +192,39 @@ std::string ucs2ToUtf8(std::string_view octets) {
     return out;
 }
 
+// The information elements of a user data header (TS 23.040 9.2.3.24). An element with
+// values out of range is ignored, as a receiving phone does; one that runs past the
+// header makes the whole PDU malformed.
+bool readHeaderElements(std::string_view header, SubmitPdu* pdu, std::string* error) {
+    std::size_t at = 1;
+    while (at < header.size()) {
+        if (at + 2 > header.size()) {
+            return fail(error, "user data header element cut short");
+        }
+        const int id = static_cast<unsigned char>(header[at]);
+        const std::size_t length = static_cast<unsigned char>(header[at + 1]);
+        if (at + 2 + length > header.size()) {
+            return fail(error, "user data header element longer than the header");
+        }
+        const auto value = [&](std::size_t i) {
+            return static_cast<int>(static_cast<unsigned char>(header[at + 2 + i]));
+        };
+        if (id == 0x00 && length == 3 && value(1) > 0 && value(2) > 0 && value(2) <= value(1)) {
+            pdu->concatenation = SubmitPdu::Concatenation{value(0), value(1), value(2)};
+        } else if (id == 0x08 && length == 4 && value(2) > 0 && value(3) > 0 &&
+                   value(3) <= value(2)) {
+            pdu->concatenation =
+                SubmitPdu::Concatenation{value(0) << 8 | value(1), value(2), value(3)};
+        } else if (id == 0x24 && length == 1) {
+            pdu->singleShift = value(0);
+        } else if (id == 0x25 && length == 1) {
+            pdu->lockingShift = value(0);
+        }
+        at += 2 + length;
+    }
+    return true;
+}
+
 bool readUserData(Reader& r, SubmitPdu* pdu, std::string* error) {
     if (!r.byte(&pdu->userDataLength)) {
         return fail(error, "user data length missing");
@@ -215,6 +248,9 @@ bool readUserData(Reader& r, SubmitPdu* pdu, std::string* error) {
         }
         headerOctets = static_cast<unsigned char>(ud[0]) + 1u;
         pdu->userDataHeader = toHex(ud.substr(0, headerOctets));
+        if (!readHeaderElements(ud.substr(0, headerOctets), pdu, error)) {
+            return false;
+        }
     }
     if (gsm7) {
         // The text starts at the first septet boundary after the header.
@@ -225,7 +261,7 @@ bool readUserData(Reader& r, SubmitPdu* pdu, std::string* error) {
         auto septets = unpackSeptets(ud, udl);
         septets.erase(septets.begin(), septets.begin() + static_cast<std::ptrdiff_t>(skip));
         pdu->userData = ud.substr(headerOctets);
-        pdu->text = gsm7ToUtf8(septets);
+        pdu->text = gsm7ToUtf8(septets, pdu->lockingShift, pdu->singleShift);
         return true;
     }
     pdu->userData = ud.substr(headerOctets);

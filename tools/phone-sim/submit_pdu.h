@@ -31,13 +31,24 @@ struct SubmitPdu {
     std::string validity;        // the TP-VP octets, as hexadecimal digits
     int userDataLength = 0;      // TP-UDL: septets for Gsm7, octets otherwise
     std::string userDataHeader;  // its octets with the length octet first, as hexadecimal digits
-    std::string userData;        // the user data octets after the header, raw
-    std::string text;            // the decoded text in UTF-8 (see decodeSubmitPdu)
-    int tpduLength = 0;          // octets after the service-centre field
+    // Elements of the header (TS 23.040 9.2.3.24): a part of a concatenated message, and
+    // the national language shift tables (0: none).
+    struct Concatenation {
+        int reference = 0;  // 8 or 16 bits
+        int count = 0;
+        int index = 0;  // 1..count
+    };
+    std::optional<Concatenation> concatenation;
+    int lockingShift = 0;
+    int singleShift = 0;
+    std::string userData;  // the user data octets after the header, raw
+    std::string text;      // the decoded text in UTF-8 (see decodeSubmitPdu)
+    int tpduLength = 0;    // octets after the service-centre field
 };
 
 // Decodes a PDU; on a malformed one returns nothing and says why in *error.
-// `text` is the message in UTF-8: the default alphabet and UCS-2 decoded, 8-bit data
+// `text` is the message (or this part of it) in UTF-8: the default alphabet, with the
+// shift tables the header names, and UCS-2 decoded, 8-bit data
 // shown byte by byte, printable ASCII as it is and every other byte as \xNN.
 std::optional<SubmitPdu> decodeSubmitPdu(std::string_view hex, std::string* error = nullptr);
 

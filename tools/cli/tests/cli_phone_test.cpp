@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <thread>
@@ -134,6 +135,25 @@ TEST_F(CliPhoneTest, WatchPrintsWhatChanges) {
     EXPECT_EQ(runCli("watch --device /nonexistent/tty --seconds 1").exitCode, 1);
 }
 
+// Arguments go to the phone in code page 1254; a PDU ending in Ctrl-Z goes without the
+// CR that would otherwise reach the phone as an empty line before the next command.
+TEST_F(CliPhoneTest, AtSpeaksCodePage1254AndSendsAPduWithoutCr) {
+    start();
+    const CliRun pdu = runCli("pdu +905321112233 abc");
+    ASSERT_EQ(pdu.exitCode, 0) << pdu.out;
+    const std::string hex = pdu.out.substr(0, pdu.out.find('\n'));
+    const std::string length =
+        pdu.out.substr(hex.size() + 1, pdu.out.find('\n', hex.size() + 1) - hex.size() - 1);
+    const CliRun r = runCli("at " + device() + " AT+CMGS=" + length + " \"$(printf '" + hex +
+                            "\\032')\" AT 'AT+CPBS=\"Şirket\"'");
+    EXPECT_NE(r.out.find("+CMGS: 1\\r\\n\\r\\nOK"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("\nAT\\r\\r\\nOK\\r\\n\n"), std::string::npos) << r.out;
+    ASSERT_EQ(sim->messages().size(), 1u);
+    EXPECT_EQ(sim->messages()[0].pdu.text, "abc");
+    const std::vector<std::string> commands = sim->commands();
+    EXPECT_NE(std::find(commands.begin(), commands.end(), "AT+CPBS=\"\xDEirket\""), commands.end());
+}
+
 TEST(CliPortsTest, ListsTheMappedDevice) {
     phonesim::Simulator sim;
     std::string error;
@@ -141,7 +161,9 @@ TEST(CliPortsTest, ListsTheMappedDevice) {
     const std::string map = ::testing::TempDir() + "cli-ports.conf";
     FILE* f = std::fopen(map.c_str(), "w");
     ASSERT_NE(f, nullptr);
-    std::fprintf(f, "Com40=%s\nCom41=/nonexistent/tty\n", sim.slavePath().c_str());
+    // Map lines naming a regular file and a folder: not usable, never a crash.
+    std::fprintf(f, "Com40=%s\nCom41=/nonexistent/tty\nCom42=%s\nCom43=%s\n",
+                 sim.slavePath().c_str(), map.c_str(), ::testing::TempDir().c_str());
     std::fclose(f);
     const CliRun r = runCli("ports");  // the environment below is the child's
     ::setenv("TOPLUSMS_PORTS", map.c_str(), 1);
@@ -158,6 +180,8 @@ TEST(CliPortsTest, ListsTheMappedDevice) {
     EXPECT_NE(line("Com40").find("present"), std::string::npos) << line("Com40");
     EXPECT_NE(line("Com41").find("missing"), std::string::npos) << line("Com41");
     EXPECT_NE(line("Com50").find("missing"), std::string::npos) << line("Com50");
+    EXPECT_NE(line("Com42").find("not usable"), std::string::npos) << line("Com42");
+    EXPECT_NE(line("Com43").find("not usable"), std::string::npos) << line("Com43");
 
     // Held by another program: still there, but in use.
     const int held = ::open(sim.slavePath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
@@ -165,12 +189,79 @@ TEST(CliPortsTest, ListsTheMappedDevice) {
     ASSERT_EQ(::flock(held, LOCK_EX | LOCK_NB), 0);
     ::setenv("TOPLUSMS_PORTS", map.c_str(), 1);
     const CliRun busy = runCli("ports");
+    // Connecting says who holds it; a map line naming a file says it is no port.
+    const CliRun refused = runCli("connect Com40");
+    const CliRun notPort = runCli("connect Com42");
     ::unsetenv("TOPLUSMS_PORTS");
     ::close(held);
+    EXPECT_EQ(refused.exitCode, 1);
+    EXPECT_NE(
+        refused.out.find("panel 1: Com40 (" + sim.slavePath() +
+                         ") başka bir program tarafından kullanılıyor: cli_phone_tests (pid " +
+                         std::to_string(::getpid()) + ")"),
+        std::string::npos)
+        << refused.out;
+    EXPECT_EQ(notPort.exitCode, 1);
+    EXPECT_NE(notPort.out.find("panel 1: Com42 (" + map + ") bir seri port değil, kullanılamaz"),
+              std::string::npos)
+        << notPort.out;
     const size_t at = busy.out.find("Com40");
     ASSERT_NE(at, std::string::npos) << busy.out;
     EXPECT_NE(busy.out.substr(at, busy.out.find('\n', at) - at).find("in use"), std::string::npos)
         << busy.out;
+}
+
+TEST_F(CliPhoneTest, SendPrintsTheOutcomeAndExitsWithIt) {
+    phonesim::Config config;
+    config.faults.refuseNumbers = {"+905550000000"};
+    start(config);
+    CliRun r = runCli("send " + device() + " +905321112233 'Merhaba dünya'");
+    EXPECT_EQ(r.exitCode, 0) << r.out;
+    EXPECT_EQ(r.out, "Gönderildi: ref 1\n");
+    ASSERT_EQ(sim->messages().size(), 1u);
+    EXPECT_EQ(sim->messages()[0].pdu.text, "Merhaba dünya");
+
+    r = runCli("send " + device() + " +905550000000 x");
+    EXPECT_EQ(r.exitCode, 1) << r.out;
+    EXPECT_EQ(r.out, "Gönderilemedi: Kısa mesaj aktarımı reddedildi (+CMS ERROR: 21)\n");
+    EXPECT_EQ(runCli("send " + device() + " +905321112233").exitCode, 2);
+}
+
+TEST_F(CliPhoneTest, BulkServesANumbersFile) {
+    phonesim::Config config;
+    config.faults.refuseNumbers = {"05550000000"};
+    start(config);
+    const std::string dir = ::testing::TempDir();
+    const std::string numbers = dir + "/cli-bulk-numbers.txt";
+    const std::string results = dir + "/cli-bulk-results.csv";
+    std::FILE* f = std::fopen(numbers.c_str(), "wb");
+    std::fputs("05321112233\r\n\r\n05550000000\r\n05321112234\r\n", f);
+    std::fclose(f);
+
+    CliRun r = runCli("bulk " + device() + " --numbers " + numbers +
+                      " --text Selam --pause 0 --results " + results);
+    EXPECT_EQ(r.exitCode, 1) << r.out;
+    EXPECT_EQ(r.out,
+              "05321112233\tGönderildi: ref 1\n"
+              "\tGönderilemedi: Error encoding PDU\n"
+              "05550000000\tGönderilemedi: Kısa mesaj aktarımı reddedildi (+CMS ERROR: 21)\n"
+              "05321112234\tGönderildi: ref 2\n"
+              "2 gönderildi, 2 başarısız\n");
+    std::FILE* csv = std::fopen(results.c_str(), "rb");
+    ASSERT_NE(csv, nullptr);
+    char head[64] = {};
+    ASSERT_NE(std::fgets(head, sizeof head, csv), nullptr);
+    std::fclose(csv);
+    EXPECT_STREQ(head, "\xEF\xBB\xBFnumara;zaman;sonuç;referanslar;hata\r\n");
+
+    f = std::fopen(numbers.c_str(), "wb");
+    std::fputs("05321112233\n", f);
+    std::fclose(f);
+    r = runCli("bulk " + device() + " --numbers " + numbers + " --text Selam --pause 0");
+    EXPECT_EQ(r.exitCode, 0) << r.out;
+    EXPECT_EQ(runCli("bulk " + device() + " --numbers " + numbers).exitCode, 2);
+    std::remove(numbers.c_str());
+    std::remove(results.c_str());
 }
 
 }  // namespace

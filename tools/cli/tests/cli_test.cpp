@@ -81,6 +81,27 @@ TEST(CliPdu, PrintsThePduAndItsLength) {
     }
 }
 
+TEST(CliPdu, OnePairPerPartAndTheTurkishTables) {
+    // 161 septets take two parts under one reference: a PDU line and a length line each.
+    const CliRun r = runCli({"pdu", "0123456789", std::string(161, 'a')});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    std::vector<std::string> lines;
+    for (std::size_t at = 0, end; (end = r.out.find('\n', at)) != std::string::npos; at = end + 1) {
+        lines.push_back(r.out.substr(at, end - at));
+    }
+    ASSERT_EQ(lines.size(), 4u);
+    EXPECT_EQ(lines[0].substr(0, 36),
+              "0051000A8110325476980000FFA0050003" + lines[0].substr(34, 2));
+    EXPECT_EQ(lines[0].substr(36, 4), "0201");
+    EXPECT_EQ(lines[1], "153");
+    EXPECT_EQ(lines[2].substr(26, 14), "0F050003" + lines[0].substr(34, 2) + "0202");
+    EXPECT_EQ(lines[3], std::to_string((lines[2].size() - 2) / 2));
+
+    const CliRun t = runCli({"pdu", "--turkish", "0123456789", "Şeker"});
+    EXPECT_EQ(t.exitCode, 0) << t.err;
+    EXPECT_EQ(t.out, "0051000A8110325476980000FF0B03240101D84CCBEBB21C\n23\n");
+}
+
 TEST(CliPdu, RefusedNumbersAndBadArguments) {
     struct Case {
         std::vector<std::string> args;
@@ -90,9 +111,9 @@ TEST(CliPdu, RefusedNumbersAndBadArguments) {
     const Case cases[] = {
         {{"pdu", "", "merhaba"}, 1, "Error encoding PDU\n"},
         {{"pdu", "0532\rATD112;", "x"}, 1, "Error encoding PDU\n"},
-        {{"pdu", "12", std::string(161 * 2, '[')}, 1, "Error encoding PDU\n"},
+        {{"pdu", "12", std::string(255 * 153 + 1, 'a')}, 1, "Error encoding PDU\n"},
         {{"pdu", "12", "\xC3("}, 2, "toplusms-cli pdu: arguments must be UTF-8"},
-        {{"pdu", "12"}, 2, "usage: toplusms-cli pdu NUMBER TEXT"},
+        {{"pdu", "12"}, 2, "usage: toplusms-cli pdu [--turkish] NUMBER TEXT"},
         {{}, 2, "usage: toplusms-cli COMMAND"},
         {{"nosuch"}, 2, "toplusms-cli: unknown command 'nosuch'"},
     };
@@ -107,7 +128,7 @@ TEST(CliPdu, RefusedNumbersAndBadArguments) {
 TEST(CliPdu, HelpListsThePduCommand) {
     const CliRun r = runCli({"--help"});
     EXPECT_EQ(r.exitCode, 0);
-    EXPECT_NE(r.out.find("pdu NUMBER TEXT"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("pdu [--turkish] NUMBER TEXT"), std::string::npos) << r.out;
 }
 
 }  // namespace

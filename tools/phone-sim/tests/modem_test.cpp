@@ -49,5 +49,63 @@ TEST(Modem, CommandSplitOverDeliveriesAndLineEditing) {
     EXPECT_EQ(joined(modem.receive("AT\r")), "AT\r\r\nOK\r\n");
 }
 
+const std::string kPdu = "001100099121436587F90000FF0361F118";  // "abc" to +123456789
+
+TEST(Modem, SendingFaultsOfRealPhones) {
+    {
+        // Starts in text mode: a PDU after AT+CMGS=16 is sent as text to "16".
+        Config config;
+        config.faults.textMode = true;
+        Modem modem(config);
+        EXPECT_EQ(joined(modem.receive("AT+CMGF?\r")), "AT+CMGF?\r\r\n+CMGF: 1\r\n\r\nOK\r\n");
+        EXPECT_EQ(joined(modem.receive("AT+CMGS=16\r")), "AT+CMGS=16\r\r\n> ");
+        modem.receive(kPdu + "\x1A");
+        EXPECT_TRUE(modem.messages().empty());
+        EXPECT_EQ(modem.refusals().back(), "text mode: message to 16 with the text " + kPdu);
+        modem.receive("AT+CMGF=0\r");
+        modem.receive("AT+CMGS=16\r");
+        modem.receive(kPdu + "\x1A");
+        EXPECT_EQ(modem.messages().size(), 1u);
+    }
+    {
+        // Busy while the network takes the message; the answer comes after the delay.
+        Config config;
+        config.faults.submitDelayMs = 600000;
+        Modem modem(config);
+        modem.receive("AT+CMGS=16\r");
+        const Response r = modem.receive(kPdu + "\x1A");
+        ASSERT_GE(r.chunks.size(), 2u);
+        EXPECT_EQ(r.chunks[1].delayMs, 600000);
+        EXPECT_EQ(joined(modem.receive("AT+CMGS=16\r")), "AT+CMGS=16\r\r\n+CMS ERROR: 302\r\n");
+    }
+    {
+        // No prompt; ESC cancels what came and is recorded.
+        Config config;
+        config.faults.silentPrompt = true;
+        Modem modem(config);
+        EXPECT_EQ(joined(modem.receive("AT+CMGS=16\r")), "AT+CMGS=16\r");
+        modem.receive("\x1B");
+        EXPECT_EQ(modem.commands().back(), "\x1B");
+        EXPECT_TRUE(modem.messages().empty());
+    }
+    {
+        Config config;
+        config.faults.simPin = true;
+        Modem modem(config);
+        EXPECT_EQ(joined(modem.receive("AT+CPIN?\r")),
+                  "AT+CPIN?\r\r\n+CPIN: SIM PIN\r\n\r\nOK\r\n");
+        EXPECT_EQ(joined(modem.receive("AT+CMGS=16\r")), "AT+CMGS=16\r\r\n+CMS ERROR: 311\r\n");
+    }
+    {
+        Config config;
+        config.faults.notRegistered = true;
+        Modem modem(config);
+        EXPECT_EQ(joined(modem.receive("AT+CPIN?\r")), "AT+CPIN?\r\r\n+CPIN: READY\r\n\r\nOK\r\n");
+        EXPECT_EQ(joined(modem.receive("AT+CREG?\r")), "AT+CREG?\r\r\n+CREG: 0,0\r\n\r\nOK\r\n");
+        modem.receive("AT+CMGS=16\r");
+        EXPECT_EQ(joined(modem.receive(kPdu + "\x1A")), kPdu + "\r\n+CMS ERROR: 331\r\n");
+    }
+}
+
 }  // namespace
 }  // namespace phonesim

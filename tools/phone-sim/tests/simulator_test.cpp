@@ -301,7 +301,8 @@ TEST(PortMap, SetsItsLineAndKeepsTheOthers) {
     ASSERT_TRUE(writePortMap(file, "Com5", "/dev/pts/9"));
     std::stringstream content;
     content << std::ifstream(file).rdbuf();
-    EXPECT_EQ(content.str(), "Com1=/dev/ttyUSB3\n# note\nCom5=/dev/pts/9\n");
+    // In the old line's place, so that putting the old line back restores the file.
+    EXPECT_EQ(content.str(), "Com1=/dev/ttyUSB3\nCom5=/dev/pts/9\n# note\n");
 
     const std::string link = std::string(dir) + "/phone";
     std::string error;

@@ -1,0 +1,192 @@
+// The send buttons and the bulk run on the bulk tab, against the simulated phone.
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTableWidget>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+
+#include "app/bulk_progress_panel.h"
+#include "app/main_window.h"
+#include "app/phone_controller.h"
+#include "app/qt_message_queue.h"
+#include "app/send_controller.h"
+#include "app/tests/fake_asker.h"
+#include "app/tests/simulated_phone.h"
+
+namespace app {
+namespace {
+
+namespace fs = std::filesystem;
+
+class SendWindow : public ::testing::Test {
+protected:
+    void SetUp() override {
+        m_dir = fs::temp_directory_path() /
+                ("send-window-" + std::to_string(::getpid()) + "-" +
+                 ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::create_directories(m_dir);
+        MainFormOptions options;
+        options.listFile = m_dir / "rehber.txt";
+        options.settingsFile = QString::fromStdString((m_dir / "settings.conf").string());
+        options.asker = &asker;
+        form = std::make_unique<TMainForm>(options);
+        phone = std::make_unique<PhoneController>(*form, queue);
+        sending = std::make_unique<SendController>(*form, *phone, queue);
+    }
+    void TearDown() override {
+        sending.reset();
+        phone.reset();
+        form.reset();
+        sim.reset();
+        fs::remove_all(m_dir);
+    }
+    // The handshake gives the phone 550 ms, which a loaded machine may miss: a user
+    // would click again.
+    bool connect(phonesim::Config config = {}) {
+        sim = std::make_unique<SimulatedPhone>(std::move(config));
+        if (!sim->start()) {
+            return false;
+        }
+        for (int attempt = 0; attempt < 3 && !phone->dialogue().state().IsConnected; ++attempt) {
+            form->btnOpen->click();
+        }
+        return form->statusPanel(0) == "Bağlı: Com5";
+    }
+    void list(const QStringList& entries) {
+        for (const QString& e : entries) {
+            form->ListBox1->addItem(e);
+        }
+    }
+    QString cell(int row, int column) const {
+        return sending->panel().results->item(row, column)->text();
+    }
+
+    QtMessageQueue queue;
+    FakeAsker asker;
+    std::unique_ptr<TMainForm> form;
+    std::unique_ptr<PhoneController> phone;
+    std::unique_ptr<SendController> sending;
+    std::unique_ptr<SimulatedPhone> sim;
+    fs::path m_dir;
+};
+
+TEST_F(SendWindow, SingleSendShowsTheReference) {
+    ASSERT_TRUE(connect());
+    form->Edit1->setText("+905321112233");
+    form->Memo2->setPlainText("Merhaba");
+    form->btnSMS->click();
+    EXPECT_EQ(form->statusPanel(1), "Gönderildi: ref 1");
+    ASSERT_EQ(sim->sim.messages().size(), 1u);
+    EXPECT_EQ(sim->sim.messages()[0].pdu.destination, "+905321112233");
+    EXPECT_TRUE(form->btnSMS->isEnabled());
+    EXPECT_TRUE(form->tiRefresh->isActive());
+
+    // "Türkçe karakterleri 7 bit gönder" reaches the send: 7-bit with the Turkish tables.
+    form->chkTurkish2->setChecked(true);
+    form->Memo2->setPlainText("Şeker ğ");
+    form->btnSMS->click();
+    ASSERT_EQ(sim->sim.messages().size(), 2u) << form->statusPanel(1).toStdString();
+    EXPECT_EQ(sim->sim.messages()[1].pdu.coding, phonesim::Coding::Gsm7);
+    EXPECT_EQ(sim->sim.messages()[1].pdu.text, "Şeker ğ");
+}
+
+TEST_F(SendWindow, BulkRunFillsTheResultsAndResendsTheFailed) {
+    phonesim::Config config;
+    config.faults.refuseNumbers = {"05550000000"};
+    ASSERT_TRUE(connect(config));
+    list({"05321112233", "", "05550000000", "05321112234"});
+    form->Memo3->setPlainText("Kampanya");
+    form->edtSure->setValue(0);
+    form->Button1->click();
+
+    BulkProgressPanel& panel = sending->panel();
+    EXPECT_FALSE(panel.isHidden());
+    EXPECT_EQ(form->statusPanel(1), "2 gönderildi, 2 başarısız");
+    EXPECT_EQ(panel.count->text(), "4 / 4");
+    EXPECT_EQ(panel.progress->value(), 4);
+    ASSERT_EQ(panel.results->rowCount(), 4);
+    EXPECT_EQ(cell(0, 2), "gönderildi");
+    EXPECT_EQ(cell(0, 3), "ref 1");
+    EXPECT_EQ(cell(1, 3), "Error encoding PDU");
+    EXPECT_EQ(cell(2, 2), "başarısız");
+    EXPECT_EQ(cell(2, 3), "Kısa mesaj aktarımı reddedildi (+CMS ERROR: 21)");
+    EXPECT_EQ(form->Edit1->text(), "05321112234");
+    EXPECT_TRUE(form->cxGroupBox3->isEnabled());
+    EXPECT_TRUE(form->Button1->isEnabled());
+    EXPECT_TRUE(panel.resendButton->isEnabled());
+    EXPECT_TRUE(fs::exists(sending->lastSummary().resultsFile));
+    EXPECT_EQ(sending->lastSummary().resultsFile.parent_path(), m_dir / "gonderimler");
+    EXPECT_TRUE(asker.told.empty());
+
+    // The resend serves only the two that failed, with the run's own text.
+    form->Memo3->setPlainText("başka");
+    sim->sim.setFaults({});
+    panel.resendButton->click();
+    ASSERT_EQ(panel.results->rowCount(), 2);
+    EXPECT_EQ(cell(0, 0), "");
+    EXPECT_EQ(cell(1, 0), "05550000000");
+    EXPECT_EQ(cell(1, 2), "gönderildi");
+    EXPECT_EQ(sim->sim.messages().back().pdu.text, "Kampanya");
+
+    panel.closeButton->click();
+    EXPECT_TRUE(panel.isHidden());
+}
+
+// A click while a command holds the line waits for it, once: the buttons are off.
+TEST_F(SendWindow, BulkClickWaitsForTheLineOnce) {
+    ASSERT_TRUE(connect());
+    list({"05321112233", "05321112234"});
+    form->Memo3->setPlainText("Kampanya");
+    form->edtSure->setValue(0);
+    {
+        phone::CommandTurn held = phone->dialogue().beginTurn(phone::CommandOrigin::User);
+        ASSERT_TRUE(held);
+        form->Button1->click();
+        EXPECT_FALSE(form->Button1->isEnabled());
+        EXPECT_FALSE(form->btnSMS->isEnabled());
+        form->Button1->click();
+        EXPECT_TRUE(sim->sim.messages().empty());
+    }
+    for (int i = 0; i < 5000 && (sending->lastSummary().sent < 2 || !form->Button1->isEnabled());
+         ++i) {
+        queue.waitAndPumpOne(1);
+    }
+    EXPECT_EQ(sending->lastSummary().sent, 2);
+    EXPECT_EQ(sim->sim.messages().size(), 2u);
+    EXPECT_TRUE(form->Button1->isEnabled());
+}
+
+// "Durdur" during the 30 s pause: the window answers, the run ends at once, and the
+// list could not be changed meanwhile.
+TEST_F(SendWindow, StopDuringThePause) {
+    ASSERT_TRUE(connect());
+    list({"05321112233", "05321112234", "05321112235"});
+    form->Memo3->setPlainText("Kampanya");
+    form->edtSure->setValue(30);
+    bool listLocked = false;
+    QTimer::singleShot(300, form.get(), [&] {
+        listLocked = !form->cxGroupBox3->isEnabled() && !form->Button1->isEnabled() &&
+                     !form->btnSMS->isEnabled();
+        sending->panel().stopButton->click();
+    });
+    form->Button1->click();
+    EXPECT_TRUE(listLocked);
+    EXPECT_EQ(form->statusPanel(1), "1 gönderildi, 0 başarısız, 2 gönderilmedi");
+    EXPECT_EQ(sim->sim.messages().size(), 1u);
+    EXPECT_EQ(sending->panel().results->rowCount(), 3);
+    EXPECT_EQ(form->ListBox1->count(), 3);
+}
+
+}  // namespace
+}  // namespace app

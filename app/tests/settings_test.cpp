@@ -1,0 +1,105 @@
+#include "app/settings.h"
+
+#include <QComboBox>
+#include <QSpinBox>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+#include "app/main_window.h"
+#include "app/tests/fake_asker.h"
+#include "app/window_settings.h"
+
+namespace app {
+namespace {
+
+class SettingsFile : public testing::Test {
+protected:
+    QString path() const { return m_dir.filePath(QStringLiteral("sub/toplusms.conf")); }
+    void writeRaw(const std::string& bytes) const {
+        QDir().mkpath(m_dir.filePath(QStringLiteral("sub")));
+        std::ofstream(path().toStdString(), std::ios::binary) << bytes;
+    }
+    TMainForm& makeForm() {
+        MainFormOptions options;
+        options.listFile = (m_dir.path() + QStringLiteral("/rehber.txt")).toStdString();
+        options.asker = &m_asker;
+        m_form = std::make_unique<TMainForm>(options);
+        return *m_form;
+    }
+
+    QTemporaryDir m_dir;
+    FakeAsker m_asker;
+    std::unique_ptr<TMainForm> m_form;
+};
+
+TEST_F(SettingsFile, BrokenOrOddFilesGiveThePresets) {
+    const std::string cases[] = {
+        "",                                                    // empty
+        std::string("\x00\xff\x01[[[\n=\xfe\n", 10),           // not text at all
+        "[General\nport=Com7\n",                               // unclosed section
+        "port=Com0\nbaud=fast\npause=-4\n",                    // values of no use
+        "port=Com51\nbaud=0\npause=x\n",                       // out of range
+        "port=Com05\nbaud=-9600\n",                            // a port no box names
+        "port=/dev/ttyACM0\nbaud=1e5\nturkish7bit=perhaps\n",  // the wrong kind
+    };
+    for (const std::string& bytes : cases) {
+        SCOPED_TRACE(testing::PrintToString(bytes));
+        writeRaw(bytes);
+        const Settings s(path());
+        EXPECT_EQ(s.port(), "Com5");
+        EXPECT_EQ(s.baud(), 115200);
+        EXPECT_EQ(s.pauseSeconds(), 30);
+        EXPECT_FALSE(s.turkishSevenBit());
+    }
+}
+
+TEST_F(SettingsFile, FirstRunKeepsThePresetsAndTheLastChoicesComeBack) {
+    {
+        TMainForm& form = makeForm();
+        applySettings(form, Settings(path()));  // no file yet
+        EXPECT_EQ(form.ComboBox1->currentText(), "Com5");
+        EXPECT_EQ(form.ComboBox1->currentIndex(), 4);
+        EXPECT_EQ(form.ComboBox2->currentText(), "115200");
+        EXPECT_EQ(form.edtSure->value(), 30);
+
+        form.ComboBox1->setCurrentIndex(2);
+        form.ComboBox2->setCurrentText(QStringLiteral("9600"));
+        form.edtSure->setValue(7);
+        Settings s(path());
+        s.setTurkishSevenBit(true);
+        storeSettings(form, s);
+    }
+    TMainForm& next = makeForm();
+    applySettings(next, Settings(path()));
+    EXPECT_EQ(next.ComboBox1->currentText(), "Com3");
+    EXPECT_EQ(next.ComboBox1->currentIndex(), 2);
+    EXPECT_EQ(next.ComboBox2->currentText(), "9600");
+    EXPECT_EQ(next.edtSure->value(), 7);
+    EXPECT_TRUE(Settings(path()).turkishSevenBit());  // other values stay in the same file
+
+    // A port typed beyond the list, and a speed box emptied: the port is kept as typed,
+    // the speed as it was remembered.
+    next.ComboBox1->setCurrentText(QStringLiteral("com45"));
+    next.ComboBox2->setCurrentText(QString());
+    Settings s(path());
+    storeSettings(next, s);
+    EXPECT_EQ(s.port(), "Com45");
+    EXPECT_EQ(s.baud(), 9600);
+    TMainForm& third = makeForm();
+    applySettings(third, s);
+    EXPECT_EQ(third.ComboBox1->currentText(), "Com45");
+}
+
+TEST_F(SettingsFile, ABrokenFileIsSetAsideAndTheNewChoiceRemembered) {
+    writeRaw("[General\nport=Com7\n");
+    Settings s(path());
+    s.setPort(QStringLiteral("Com9"));
+    EXPECT_EQ(Settings(path()).port(), "Com9");
+    EXPECT_TRUE(QFile::exists(path() + QStringLiteral(".bad")));
+}
+
+}  // namespace
+}  // namespace app

@@ -1,0 +1,83 @@
+#pragma once
+// SendSms: one message to one number through the phone, as AT+CMGS turns in PDU mode,
+// one turn per part of a long text, and the outcome the phone gave for it.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "sms/message_parts.h"
+
+namespace phone {
+class PhoneView;
+}
+
+namespace sms {
+
+class SmsLine;
+
+struct SendLimits {
+    // Every command but the PDU; 2000 stands for the dialogue's own reply limit.
+    int commandMs = 2000;
+    // The network takes seconds to accept a message; the PDU waits this long for its
+    // final result.
+    int submitMs = 60000;
+};
+
+enum class SendStatus {
+    Sent,     // the phone accepted every part
+    Failed,   // it refused one, or never answered, or the text cannot be encoded
+    NotSent,  // nothing was tried (a bulk run that ended before this recipient)
+};
+
+struct SendOutcome {
+    SendStatus status = SendStatus::NotSent;
+    // The references of the accepted parts, in order; -1 where the phone gave none.
+    std::vector<int> references;
+    int parts = 0;          // parts of the encoded message; 0 when it was not encoded
+    std::string error;      // the reason, Windows-1254; empty when sent
+    bool lineLost = false;  // the phone went away during the submission
+
+    // "5 6 7"
+    std::string referencesText() const;
+    // The reason, with "2/3 parça" in front when some parts of a long message went out.
+    std::string errorText() const;
+    // "Gönderildi: ref 5" or "Gönderilemedi: REASON".
+    std::string statusLine() const;
+};
+
+class SmsSender {
+public:
+    // `view` gets the outcome of each message in panel 1 and switches tiRefresh.
+    SmsSender(SmsLine& line, phone::PhoneView& view, SendLimits limits = {});
+
+    // The single send: selects PDU mode, then submits `text` (UTF-16) to `number`
+    // (Windows-1254, as typed).
+    SendOutcome SendSms(const std::string& number, const std::u16string& text,
+                        const EncodeOptions& options = {});
+
+    // Before a bulk run: a connected phone with its SIM ready, registered on a network,
+    // in PDU mode. Empty when ready, else the reason (also shown in panel 1).
+    std::string prepareRun();
+    // One message of a run that prepareRun() has readied.
+    SendOutcome submit(const std::string& number, const std::u16string& text,
+                       const EncodeOptions& options);
+
+    const SendLimits& limits() const { return m_limits; }
+    SmsLine& line() { return m_line; }
+    phone::PhoneView& view() { return m_view; }
+
+private:
+    // Empty when the phone took AT+CMGF=0, else the reason.
+    std::string selectPduMode();
+    // One part: AT+CMGS=length, the prompt, the PDU. Fills the part's reference or the
+    // reason into `outcome`; false when the part failed.
+    bool submitPart(const PduPart& part, SendOutcome& outcome);
+    SendOutcome show(SendOutcome outcome);
+
+    SmsLine& m_line;
+    phone::PhoneView& m_view;
+    SendLimits m_limits;
+};
+
+}  // namespace sms

@@ -1,0 +1,79 @@
+#pragma once
+// The whole line for the sending's tests against the simulated phone: the simulator on a
+// pseudo-terminal behind "Com5", the serial port component, the phone dialogue over the
+// plain message queue, and a view that records what it is shown.
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "phone/phone_dialogue.h"
+#include "phone/phone_port.h"
+#include "phone/tests/fake_phone.h"
+#include "platform/plain_message_queue.h"
+#include "serial/com_port.h"
+#include "serial/pump.h"
+#include "sms/dialogue_line.h"
+#include "tools/phone-sim/simulator.h"
+
+namespace sms::testing {
+
+class SimulatedPhoneLine {
+public:
+    explicit SimulatedPhoneLine(phonesim::Config config, int replyLimitMs = 1000)
+        : sim(std::move(config)) {
+        serial::setMessageQueue(&queue);
+        port.SetAutoOpen(false);
+        phone::routePortEvents(port, dialogue);
+        dialogue.setReplyLimitMs(replyLimitMs);
+    }
+    ~SimulatedPhoneLine() {
+        if (port.Open()) {
+            port.SetOpen(false);
+        }
+        serial::setMessageQueue(nullptr);
+        sim.stop();
+        std::error_code ignored;
+        std::filesystem::remove(m_mapFile, ignored);
+    }
+
+    // Starts the phone and connects to it as the connect button does.
+    bool connect() {
+        std::string error;
+        if (!sim.start(&error)) {
+            ADD_FAILURE() << "simulator: " << error;
+            return false;
+        }
+        m_mapFile = std::filesystem::temp_directory_path() /
+                    ("toplusms-send-" + std::to_string(::getpid()) + ".conf");
+        std::ofstream(m_mapFile) << "Com5=" << sim.slavePath() << "\n";
+        ::setenv("TOPLUSMS_PORTS", m_mapFile.c_str(), 1);
+        // The handshake gives the phone 550 ms, which a loaded machine may miss.
+        for (int attempt = 0; attempt < 3 && !dialogue.state().IsConnected; ++attempt) {
+            // A failed attempt's port finishes closing a moment later; until then it is
+            // in use and the next attempt would find no port.
+            for (int i = 0; i < 2000 && port.Open(); ++i) {
+                queue.waitAndPumpOne(1);
+            }
+            dialogue.btnOpenClick();
+        }
+        EXPECT_TRUE(dialogue.state().IsConnected) << view.panels[1];
+        return dialogue.state().IsConnected;
+    }
+
+    phonesim::Simulator sim;
+    platform::PlainMessageQueue queue;
+    phone::testing::FakeView view;
+    serial::TComPort port;
+    phone::ComPortLink link{port};
+    phone::PhoneDialogue dialogue{view, link, queue};
+    DialogueLine line{dialogue};
+
+private:
+    std::filesystem::path m_mapFile;
+};
+
+}  // namespace sms::testing
