@@ -14,6 +14,7 @@
 
 #include "app/main_window.h"
 #include "platform/codepage_1254.h"
+#include "recipients/list_entry.h"
 
 namespace app {
 namespace {
@@ -33,6 +34,14 @@ public:
     }
     void append(const std::string& entry) override {
         m_form.ListBox1->addItem(QString::fromStdU16String(platform::cp1254::toUtf16(entry)));
+    }
+    void appendAll(const std::vector<std::string>& entries) override {
+        QStringList items;
+        items.reserve(static_cast<qsizetype>(entries.size()));
+        for (const std::string& e : entries) {
+            items.append(QString::fromStdU16String(platform::cp1254::toUtf16(e)));
+        }
+        m_form.ListBox1->addItems(items);
     }
     void clear() override { m_form.ListBox1->clear(); }
     void updateNumberCount() override { m_form.UpdateNumberCount(); }
@@ -124,7 +133,15 @@ void TMainForm::buildBulkTab() {
 }
 
 void TMainForm::Button2Click() {
-    ListBox1->addItem(Edit3->text());
+    // Only what rehber.txt can store enters the list; a refused text stays in the field.
+    recipients::ImportResult typed;
+    if (!recipients::addEntry(typed, Edit3->text().toStdU16String())) {
+        m_asker->tell(this, QStringLiteral("Uyarı"),
+                      QString::fromStdString(recipients::refusalMessage(typed.refused)),
+                      Asker::Icon::Warning);
+        return;
+    }
+    m_recipients->append(typed.entries.front());
     Edit3->clear();
     Edit3->setFocus();
     UpdateNumberCount();

@@ -13,8 +13,10 @@
 #include <memory>
 
 #include "app/error_handler.h"
+#include "app/list_imports.h"
 #include "app/main_window.h"
 #include "app/phone_controller.h"
+#include "app/phonebook_buttons.h"
 #include "app/port_hints.h"
 #include "app/qt_message_queue.h"
 #include "app/screenshot.h"
@@ -120,6 +122,7 @@ int main(int argc, char** argv) {
         app::MainFormOptions options;
         options.asker = &asker;
         app::TMainForm form(options);
+        app::ListImports imports(form);  // its button under the list belongs in the pictures
         app::PortHints portHints(form);
         QString error;
         const QStringList files = app::saveTabScreenshots(form, parser.value(screenshot), &error);
@@ -147,6 +150,8 @@ int main(int argc, char** argv) {
     }
     app::PhoneController phone(form, queue);
     app::SendController sending(form, phone, queue);
+    app::ListImports imports(form);
+    app::PhonebookButtons phonebooks(form, phone);
     app::PortHints portHints(form);
     form.show();
     const int code = QApplication::exec();

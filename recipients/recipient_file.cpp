@@ -94,7 +94,7 @@ std::vector<std::string> splitLines(std::string_view text) {
     return lines;
 }
 
-std::vector<std::string> loadLines(const std::filesystem::path& file) {
+std::string readFileBytes(const std::filesystem::path& file, std::size_t limit) {
     Fd fd(::open(file.c_str(), O_RDONLY | O_CLOEXEC));
     if (fd.get() < 0) {
         failOpen(file, errno);
@@ -119,9 +119,18 @@ std::vector<std::string> loadLines(const std::filesystem::path& file) {
         if (n == 0) {
             break;
         }
+        if (static_cast<std::size_t>(n) > limit - text.size()) {
+            throw FileError("Cannot open file \"" + fullPath(file) +
+                            "\". Dosya çok büyük (en çok " + std::to_string(limit / (1024 * 1024)) +
+                            " MB).");
+        }
         text.append(buffer, static_cast<size_t>(n));
     }
-    return splitLines(text);
+    return text;
+}
+
+std::vector<std::string> loadLines(const std::filesystem::path& file) {
+    return splitLines(readFileBytes(file));
 }
 
 void saveLines(const std::filesystem::path& file, const std::vector<std::string>& entries) {

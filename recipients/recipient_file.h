@@ -22,6 +22,11 @@ public:
 // gives an empty one.
 std::vector<std::string> splitLines(std::string_view text);
 
+// Reads a file whole. Throws FileError ("Cannot open file "<path>". <reason>"); a file
+// longer than `limit` bytes fails the same way, its reason saying so.
+std::string readFileBytes(const std::filesystem::path& file,
+                          std::size_t limit = static_cast<std::size_t>(-1));
+
 // Reads a text file whole and splits it into lines. Throws FileError
 // ("Cannot open file "<path>". <reason>").
 std::vector<std::string> loadLines(const std::filesystem::path& file);

@@ -4,6 +4,7 @@
 // the imports and the bulk send use it.
 
 #include <string>
+#include <vector>
 
 namespace recipients {
 
@@ -16,6 +17,12 @@ public:
     // ("List index out of bounds (<index>)") outside 0 .. count() - 1.
     virtual std::string entry(int index) const = 0;
     virtual void append(const std::string& entry) = 0;
+    // Appends many entries in order; a list may do it faster than one by one.
+    virtual void appendAll(const std::vector<std::string>& entries) {
+        for (const std::string& e : entries) {
+            append(e);
+        }
+    }
     virtual void clear() = 0;
     // Refreshes the counter label after a change.
     virtual void updateNumberCount() = 0;

@@ -151,10 +151,10 @@ void ConsoleView::print(const std::string& text) {
         const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
                             std::chrono::steady_clock::now() - m_start)
                             .count();
-        std::printf("%lld ", static_cast<long long>(ms));
+        std::fprintf(out, "%lld ", static_cast<long long>(ms));
     }
-    std::printf("%s\n", visible(text).c_str());
-    std::fflush(stdout);
+    std::fprintf(out, "%s\n", visible(text).c_str());
+    std::fflush(out);
 }
 
 std::string ConsoleView::portText() const {

@@ -71,8 +71,12 @@ public:
     std::function<void(bool enabled)> onRefreshSwitched;
     std::function<void(bool enabled)> onClearSwitched;
 
+    // Where the status texts and the reported changes go (a command whose output is data
+    // sends them to stderr).
+    std::FILE* out = stdout;
+
 private:
-    // One line on standard output, UTF-8 (`text` is 1254 bytes).
+    // One line on `out`, UTF-8 (`text` is 1254 bytes).
     void print(const std::string& text);
 
     const PortChoice& m_choice;

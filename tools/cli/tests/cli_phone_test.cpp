@@ -135,6 +135,31 @@ TEST_F(CliPhoneTest, WatchPrintsWhatChanges) {
     EXPECT_EQ(runCli("watch --device /nonexistent/tty --seconds 1").exitCode, 1);
 }
 
+TEST_F(CliPhoneTest, PhonebookPrintsTheNumbers) {
+    phonesim::Config config;
+    config.phonebooks = {
+        {"ME", {6, {{1, "+905321112233", 145, "Ali, Veli"}, {3, "905337778899", 145, "Mehmet"}}}},
+        {"SM", {5, {}}},
+    };
+    start(config);
+    CliRun r = runCli("phonebook " + device() + " me");
+    EXPECT_EQ(r.exitCode, 0) << r.out;
+    EXPECT_NE(r.out.find("\n+905321112233\n+905337778899\n"), std::string::npos) << r.out;
+    r = runCli("phonebook " + device() + " SM");
+    EXPECT_EQ(r.exitCode, 0) << r.out;
+    EXPECT_EQ(r.out.find("+90"), std::string::npos) << r.out;
+
+    phonesim::Config refusing = config;
+    refusing.faults.errorFor = {"AT+CPBR=?"};
+    start(refusing);
+    r = runCli("phonebook " + device() + " ME");
+    EXPECT_EQ(r.exitCode, 1) << r.out;
+    EXPECT_NE(r.out.find("Telefon rehberi okunamadı"), std::string::npos) << r.out;
+
+    EXPECT_EQ(runCli("phonebook " + device()).exitCode, 2);
+    EXPECT_EQ(runCli("phonebook " + device() + " XX").exitCode, 2);
+}
+
 // Arguments go to the phone in code page 1254; a PDU ending in Ctrl-Z goes without the
 // CR that would otherwise reach the phone as an empty line before the next command.
 TEST_F(CliPhoneTest, AtSpeaksCodePage1254AndSendsAPduWithoutCr) {

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -129,6 +130,53 @@ TEST(CliPdu, HelpListsThePduCommand) {
     const CliRun r = runCli({"--help"});
     EXPECT_EQ(r.exitCode, 0);
     EXPECT_NE(r.out.find("pdu [--turkish] NUMBER TEXT"), std::string::npos) << r.out;
+}
+
+TEST(CliImport, PrintsTheEntriesOfAWorkbookOrATextFile) {
+    const std::string fixtures = TOPLUSMS_RECIPIENT_FIXTURES;
+    const std::string dir = testing::TempDir();
+    // The kind comes from the extension in any letter case.
+    const std::string upper = dir + "/BOOK.XLSX";
+    {
+        std::ifstream in(fixtures + "/book.xlsx", std::ios::binary);
+        std::ofstream(upper, std::ios::binary) << in.rdbuf();
+    }
+    CliRun r = runCli({"import", upper});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out, "905321112233\n");
+    r = runCli({"import", fixtures + "/book.ods", "--column", "2", "--first", "3", "--last", "4"});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out, "Ayşe\nFatma, Hanım\n");
+
+    const std::string text = dir + "/numbers.dat";
+    std::ofstream(text, std::ios::binary) << "0532 111\r\n\xFE\r\n";
+    r = runCli({"import", text, "--column", "5"});  // a text file ignores the options
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out, "0532\n111\nş\n");
+}
+
+TEST(CliImport, FailuresAndUsageErrors) {
+    const std::string fixtures = TOPLUSMS_RECIPIENT_FIXTURES;
+    const struct {
+        std::vector<std::string> args;
+        int exitCode;
+    } cases[] = {
+        {{"import", fixtures + "/truncated.xlsx"}, 1},
+        {{"import", fixtures + "/missing.txt"}, 1},
+        {{"import", fixtures + "/book.xls", "--last", "2000000"}, 1},
+        {{"import"}, 2},
+        {{"import", fixtures + "/book.xls", "--column"}, 2},
+        {{"import", fixtures + "/book.xls", "--first", "0"}, 2},
+        {{"import", fixtures + "/book.xls", "--last", "x"}, 2},
+        {{"import", fixtures + "/book.xls", "--sheet", "2"}, 2},
+        {{"import", "a.xls", "b.xls"}, 2},
+    };
+    for (const auto& c : cases) {
+        const CliRun r = runCli(c.args);
+        EXPECT_EQ(r.exitCode, c.exitCode) << c.args.back() << r.err;
+        EXPECT_EQ(r.out, "");
+        EXPECT_FALSE(r.err.empty());
+    }
 }
 
 }  // namespace

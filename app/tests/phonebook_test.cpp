@@ -1,0 +1,170 @@
+// The phonebook import through the window's buttons, against the simulated phone.
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <filesystem>
+
+#include "app/main_window.h"
+#include "app/phone_controller.h"
+#include "app/phonebook_buttons.h"
+#include "app/qt_message_queue.h"
+#include "app/tests/fake_asker.h"
+#include "app/tests/simulated_phone.h"
+
+namespace app {
+namespace {
+
+namespace fs = std::filesystem;
+
+phonesim::Config phonebooks() {
+    phonesim::Config c;
+    c.phonebooks = {
+        {"ME",
+         {8,
+          {{1, "+905321112233", 145, "Ali, Veli"},
+           {2, "02125556677", 129, "Ofis, santral, dahili 12"},
+           {3, "905337778899", 145, "Mehmet"},  // international without its '+'
+           {5, "05441234567", 129, "Eve"}}}},   // after a gap at 4
+        {"SM", {5, {}}},                        // empty
+    };
+    return c;
+}
+
+class Phonebook : public ::testing::Test {
+protected:
+    void SetUp() override {
+        m_dir = fs::temp_directory_path() /
+                ("phonebook-" + std::to_string(::getpid()) + "-" +
+                 ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::create_directories(m_dir);
+        MainFormOptions options;
+        options.listFile = m_dir / "rehber.txt";
+        options.asker = &asker;
+        form = std::make_unique<TMainForm>(options);
+        controller = std::make_unique<PhoneController>(*form, queue);
+        buttons = std::make_unique<PhonebookButtons>(*form, *controller);
+        form->ListBox1->addItem(QStringLiteral("eski"));
+    }
+    void TearDown() override {
+        buttons.reset();
+        controller.reset();
+        form.reset();
+        sim.reset();
+        fs::remove_all(m_dir);
+    }
+    void connect(phonesim::Config config) {
+        sim = std::make_unique<SimulatedPhone>(std::move(config));
+        ASSERT_TRUE(sim->start());
+        form->btnOpen->click();
+        ASSERT_TRUE(controller->dialogue().state().IsConnected);
+    }
+    // The poll timer's tick, without waiting its 5 s.
+    void tick() { form->hooks().refreshTick(); }
+    QStringList entries() const {
+        QStringList list;
+        for (int i = 0; i < form->ListBox1->count(); ++i) {
+            list << form->ListBox1->item(i)->text();
+        }
+        return list;
+    }
+
+    QtMessageQueue queue;
+    FakeAsker asker;
+    std::unique_ptr<TMainForm> form;
+    std::unique_ptr<PhoneController> controller;
+    std::unique_ptr<PhonebookButtons> buttons;
+    std::unique_ptr<SimulatedPhone> sim;
+
+private:
+    fs::path m_dir;
+};
+
+TEST_F(Phonebook, ReadsEveryLocationOfTheRangePastAGap) {
+    connect(phonebooks());
+    form->btnME->click();
+    EXPECT_EQ(form->statusPanel(2), "Telefon rehberi okunuyor !");
+    EXPECT_TRUE(entries().isEmpty());  // the list is replaced
+    EXPECT_TRUE(controller->dialogue().state().PhonebookReading);
+    EXPECT_TRUE(form->tiRefresh->isActive());
+    tick();
+    EXPECT_EQ(entries(),
+              (QStringList{"+905321112233", "02125556677", "+905337778899", "05441234567"}));
+    EXPECT_EQ(form->Label18->text(), "Toplam Telefon No: 4");
+    EXPECT_EQ(form->statusPanel(2), "Hazır !");
+    EXPECT_FALSE(controller->dialogue().state().PhonebookReading);
+    EXPECT_EQ(controller->dialogue().state().PhonebookIndex, 0);
+    EXPECT_TRUE(form->tiRefresh->isActive());
+    // Locations 1 to 8 were asked for, none beyond.
+    const auto commands = sim->sim.commands();
+    EXPECT_NE(std::find(commands.begin(), commands.end(), "AT+CPBR=8"), commands.end());
+    EXPECT_EQ(std::find(commands.begin(), commands.end(), "AT+CPBR=9"), commands.end());
+
+    // A later tick is the status poll's again.
+    tick();
+    EXPECT_EQ(entries().size(), 4);
+}
+
+TEST_F(Phonebook, EmptyPhonebookAndErrorsForEmptyLocations) {
+    phonesim::Config config = phonebooks();
+    config.faults.errorFor = {"AT+CPBR=4"};  // some phones refuse an empty location
+    connect(config);
+    form->btnSM->click();
+    tick();
+    EXPECT_TRUE(entries().isEmpty());
+    EXPECT_EQ(form->Label18->text(), "Toplam Telefon No: 0");
+    EXPECT_EQ(form->statusPanel(2), "Hazır !");
+
+    form->btnME->click();
+    tick();
+    EXPECT_EQ(entries().size(), 4);
+}
+
+TEST_F(Phonebook, ADisconnectEndsTheReadingKeepingWhatItRead) {
+    connect(phonebooks());
+    // Unplugged after answering AT+CPBS, AT+CPBR=? and two locations.
+    phonesim::Faults faults;
+    faults.hangUpAfter = static_cast<int>(sim->sim.commands().size()) + 4;
+    sim->sim.setFaults(faults);
+    controller->dialogue().setReplyLimitMs(300);
+    form->btnME->click();
+    tick();
+    EXPECT_FALSE(controller->dialogue().state().PhonebookReading);
+    EXPECT_EQ(entries(), (QStringList{"+905321112233", "02125556677"}));
+    EXPECT_FALSE(form->tiRefresh->isActive());
+}
+
+TEST_F(Phonebook, ASecondClickStopsTheReadingAndStartsAnew) {
+    connect(phonebooks());
+    form->btnME->click();
+    // The SIM button clicked while the first location is being read.
+    QTimer::singleShot(0, form.get(), [this] { form->btnSM->click(); });
+    tick();
+    EXPECT_LE(entries().size(), 1);
+    // The new import runs once the window's events are processed.
+    for (int i = 0; i < 500 && !controller->dialogue().state().PhonebookReading; ++i) {
+        queue.waitAndPumpOne(5);
+    }
+    ASSERT_TRUE(controller->dialogue().state().PhonebookReading);  // the SIM's reading is due
+    EXPECT_TRUE(entries().isEmpty());
+    const auto commands = sim->sim.commands();
+    EXPECT_NE(std::find(commands.begin(), commands.end(), "AT+CPBS=\"SM\""), commands.end());
+    tick();
+    EXPECT_TRUE(entries().isEmpty());
+    EXPECT_EQ(form->statusPanel(2), "Hazır !");
+}
+
+TEST_F(Phonebook, WithoutAConnectionTheButtonsDoNothing) {
+    form->btnME->click();
+    form->btnSM->click();
+    EXPECT_EQ(entries(), QStringList{"eski"});
+    EXPECT_TRUE(form->statusPanel(2).isEmpty());
+}
+
+}  // namespace
+}  // namespace app

@@ -1,0 +1,34 @@
+#pragma once
+// The zipped files of an .xlsx or .ods workbook, read from memory with libzip. A part
+// is never unpacked beyond kMaxPartBytes, whatever its header claims, so a zip bomb
+// ends with a message instead of filling the memory.
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+#include "recipients/workbook.h"
+
+struct zip;
+
+namespace recipients {
+
+inline constexpr std::size_t kMaxPartBytes = 200u * 1024 * 1024;
+
+class ZipArchive {
+public:
+    // Throws WorkbookError when the bytes are no zip archive.
+    explicit ZipArchive(std::string_view bytes);
+    ~ZipArchive();
+    ZipArchive(const ZipArchive&) = delete;
+    ZipArchive& operator=(const ZipArchive&) = delete;
+
+    bool has(const std::string& name) const;
+    // The unpacked part. Throws WorkbookError when it is missing, damaged or too large.
+    std::string read(const std::string& name, const ReadControl& control) const;
+
+private:
+    zip* m_zip = nullptr;
+};
+
+}  // namespace recipients
