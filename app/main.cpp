@@ -3,6 +3,7 @@
 //   toplusms                 the program
 //   toplusms --demo          the program against the phone simulator (Com5)
 //   toplusms --screenshot D  writes a picture of every tab to folder D and ends
+//   toplusms --trace --log   also writes SERIAL.TRC and SERIAL.LOG when the port closes
 //   toplusms --user-folder   works in ~/.local/share/toplusms (the menu entry starts it so)
 
 #include <QApplication>
@@ -12,6 +13,7 @@
 #include <cstdio>
 #include <memory>
 
+#include "app/com_select_form.h"
 #include "app/error_handler.h"
 #include "app/list_imports.h"
 #include "app/main_window.h"
@@ -20,6 +22,7 @@
 #include "app/port_hints.h"
 #include "app/qt_message_queue.h"
 #include "app/screenshot.h"
+#include "serial/com_port.h"
 #include "app/send_controller.h"
 #include "app/settings.h"
 #include "app/startup.h"
@@ -96,6 +99,14 @@ int main(int argc, char** argv) {
                                   QStringLiteral("dir"));
     QCommandLineOption demo(QStringLiteral("demo"),
                             QStringLiteral("Use the phone simulator behind Com5."));
+    QCommandLineOption trace(
+        QStringLiteral("trace"),
+        QStringLiteral("Write every byte to SERIAL.TRC when the port closes."));
+    QCommandLineOption log(
+        QStringLiteral("log"),
+        QStringLiteral("Write the serial events to SERIAL.LOG when the port closes."));
+    parser.addOption(trace);
+    parser.addOption(log);
     QCommandLineOption userFolder(
         QStringLiteral("user-folder"),
         QStringLiteral("Work in ~/.local/share/toplusms (created when missing), where "
@@ -104,6 +115,7 @@ int main(int argc, char** argv) {
     parser.addOption(demo);
     parser.addOption(userFolder);
     parser.process(application);
+    serial::SetRunRecording(parser.isSet(trace), parser.isSet(log));
 
     if (parser.isSet(userFolder)) {
         QString error;
@@ -141,6 +153,9 @@ int main(int argc, char** argv) {
         return 1;
     }
 
+    // A port opened with no number asks the operator for one.
+    app::ComSelectPrompt portPrompt;
+    serial::setPortPrompt(&portPrompt);
     app::TMainForm form;
     // The demonstration phone answers on Com5 only: its runs neither take nor leave
     // the remembered choices.

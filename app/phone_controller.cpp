@@ -14,6 +14,7 @@
 #include "phone/phone_texts.h"
 #include "platform/message_queue.h"
 #include "serial/com_port.h"
+#include "serial/exception_display.h"
 #include "serial/pump.h"
 
 namespace app {

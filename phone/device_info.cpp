@@ -11,7 +11,7 @@
 #include "phone/reply_classifier.h"
 #include "phone/str_to_int.h"
 #include "phone/string_list.h"
-#include "serial/pump.h"
+#include "serial/exception_display.h"
 
 namespace phone {
 

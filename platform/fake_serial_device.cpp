@@ -1,6 +1,6 @@
 #include "platform/fake_serial_device.h"
 
-#include <errno.h>
+#include "platform/system_error.h"
 
 #include <chrono>
 
@@ -15,6 +15,27 @@ void FakeLine::send(const std::vector<uint8_t>& bytes) {
 
 void FakeLine::send(const std::string& text) {
     send(std::vector<uint8_t>(text.begin(), text.end()));
+}
+
+void FakeLine::setRs485Supported(bool supported) {
+    std::lock_guard lock(m_mutex);
+    m_rs485Supported = supported;
+}
+
+bool FakeLine::rs485() const {
+    std::lock_guard lock(m_mutex);
+    return m_rs485;
+}
+
+void FakeLine::setWriteChunk(size_t bytes) {
+    std::lock_guard lock(m_mutex);
+    m_writeChunk = bytes;
+}
+
+void FakeLine::setModemLines(uint32_t lines) {
+    std::lock_guard lock(m_mutex);
+    m_modemLines = lines & (kMsCtsOn | kMsDsrOn | kMsRingOn | kMsRlsdOn);
+    m_changed.notify_all();
 }
 
 void FakeLine::hangUp() {
@@ -156,7 +177,7 @@ int FakeSerialDevice::read(uint8_t* buffer, size_t n) {
         m_line->m_input.pop_front();
     }
     if (k == 0 && m_line->m_hungUp) {
-        return -EIO;
+        return -kErrorDeviceRemoved;
     }
     return int(k);
 }
@@ -164,10 +185,13 @@ int FakeSerialDevice::read(uint8_t* buffer, size_t n) {
 int FakeSerialDevice::write(const uint8_t* buffer, size_t n) {
     std::lock_guard lock(m_line->m_mutex);
     if (m_line->m_hungUp) {
-        return -EIO;
+        return -kErrorDeviceRemoved;
     }
     if (m_line->m_holdWrites) {
         return 0;
+    }
+    if (m_line->m_writeChunk != 0 && n > m_line->m_writeChunk) {
+        n = m_line->m_writeChunk;
     }
     m_line->m_output.insert(m_line->m_output.end(), buffer, buffer + n);
     m_line->m_writeSizes.push_back(n);
@@ -187,7 +211,7 @@ int FakeSerialDevice::waitWritable(int timeoutMs) {
         return 0;
     }
     if (m_line->m_hungUp) {
-        return -EIO;
+        return -kErrorDeviceRemoved;
     }
     return m_line->m_holdWrites ? 0 : 1;
 }
@@ -214,7 +238,17 @@ int FakeSerialDevice::escape(int function) {
 }
 
 int FakeSerialDevice::modemStatus(uint32_t& lines) {
-    lines = 0;
+    std::lock_guard lock(m_line->m_mutex);
+    lines = m_line->m_modemLines;
+    return 0;
+}
+
+int FakeSerialDevice::setRs485(bool on) {
+    std::lock_guard lock(m_line->m_mutex);
+    if (!m_line->m_rs485Supported) {
+        return -kErrorNotSupported;
+    }
+    m_line->m_rs485 = on;
     return 0;
 }
 
@@ -228,17 +262,34 @@ int FakeSerialDevice::waitEvent(uint32_t& events) {
     events = 0;
     std::unique_lock lock(m_line->m_mutex);
     FakeLine& l = *m_line;
-    l.m_changed.wait(lock,
-                     [&] { return l.m_mask == 0 || l.m_hungUp || l.m_arrivals != l.m_reported; });
+    l.m_changed.wait(lock, [&] {
+        return l.m_mask == 0 || l.m_hungUp || l.m_arrivals != l.m_reported ||
+               l.m_modemLines != l.m_reportedLines;
+    });
     if (l.m_mask == 0) {
-        return -ECANCELED;
+        return -kErrorOperationAborted;
+    }
+    if (uint32_t changed = l.m_modemLines ^ l.m_reportedLines) {
+        // The lines as a driver reports them: one event bit per line that changed, a
+        // ring when the ring indicator goes off again.
+        l.m_reportedLines = l.m_modemLines;
+        events = (changed & kMsCtsOn ? kEvCts : 0) | (changed & kMsDsrOn ? kEvDsr : 0) |
+                 (changed & kMsRlsdOn ? kEvRlsd : 0) |
+                 ((changed & kMsRingOn) && !(l.m_modemLines & kMsRingOn) ? kEvRing : 0);
+        if (l.m_arrivals != l.m_reported) {
+            l.m_reported = l.m_arrivals;
+            events |= kEvRxChar;
+        }
+        if (events != 0) {
+            return 0;
+        }
     }
     if (l.m_arrivals != l.m_reported) {
         l.m_reported = l.m_arrivals;
         events = kEvRxChar;
         return 0;
     }
-    return -EIO;
+    return -kErrorDeviceRemoved;
 }
 
 SerialDeviceOpener fakeOpener(std::map<std::string, std::shared_ptr<FakeLine>> lines) {

@@ -21,6 +21,8 @@ public:
     void send(const std::string& text);
     // The far side goes away: waits and reads report a hang-up.
     void hangUp();
+    // The far side's modem lines (kMs* bits); a change is reported as a device event.
+    void setModemLines(uint32_t lines);
 
     // Everything the device was given to send, in order, and the size of each write.
     std::vector<uint8_t> received() const;
@@ -29,6 +31,12 @@ public:
 
     // While held, writes take nothing (the driver's queue is full).
     void holdWrites(bool hold);
+    // Each write takes at most this many bytes (0: all).
+    void setWriteChunk(size_t bytes);
+    // Whether the driver has an RS-485 mode (it has, unless told otherwise), and whether
+    // it is on.
+    void setRs485Supported(bool supported);
+    bool rs485() const;
 
     // Failures to simulate.
     void setOpenError(int sysError);  // 0: open succeeds
@@ -57,10 +65,15 @@ private:
     uint64_t m_reported = 0;                       // m_mutex: sends reported by waitEvent
     bool m_hungUp = false;                         // m_mutex
     bool m_holdWrites = false;                     // m_mutex
+    size_t m_writeChunk = 0;                       // m_mutex
+    bool m_rs485Supported = true;                  // m_mutex
+    bool m_rs485 = false;                          // m_mutex
     bool m_writeCancel = false;                    // m_mutex
     bool m_open = false;                           // m_mutex
     uint32_t m_mask = 0;                           // m_mutex
     uint32_t m_errors = 0;                         // m_mutex
+    uint32_t m_modemLines = 0;                     // m_mutex: kMs* bits
+    uint32_t m_reportedLines = 0;                  // m_mutex: as waitEvent last told them
     int m_openError = 0;                           // m_mutex
     int m_setStateResult = 0;                      // m_mutex
     int m_getStateCalls = 0;                       // m_mutex
@@ -87,6 +100,7 @@ public:
     int purge(bool input, bool output) override;
     int escape(int function) override;
     int modemStatus(uint32_t& lines) override;
+    int setRs485(bool on) override;
     void setEventMask(uint32_t mask) override;
     int waitEvent(uint32_t& events) override;
 

@@ -18,6 +18,7 @@
 #include <shared_mutex>
 
 #include "platform/serial_device.h"
+#include "platform/system_error.h"
 
 namespace platform {
 
@@ -33,22 +34,19 @@ bool isUnsupported(int err) {
     return err == ENOTTY || err == EINVAL;
 }
 
-int errorForOpen(int err) {
-    switch (err) {
-        case ENOENT:
-        case ENXIO:
-        case ENODEV:
-        case ENOTDIR:
-        case EIO:
-            return 2;
-        case EBUSY:
-        case EWOULDBLOCK:
-        case EACCES:
-        case EPERM:
-            return 5;
-        default:
-            return err;
-    }
+// Repeats a system call that a signal interrupted: EINTR is never reported.
+template <class F>
+auto retry(F call) {
+    decltype(call()) r;
+    do {
+        r = call();
+    } while (r == -1 && errno == EINTR);
+    return r;
+}
+
+// The failure of the last system call as the serial layer's result.
+int lastError() {
+    return -systemErrorFromErrno(errno);
 }
 
 uint32_t baudFromCode(speed_t code) {
@@ -93,7 +91,8 @@ public:
             return 0;
         }
         ioctl(m_fd, TIOCNXCL);
-        int r = ::close(m_fd) == 0 ? 0 : -errno;
+        // An interrupted close has closed the descriptor all the same on Linux.
+        int r = ::close(m_fd) == 0 || errno == EINTR ? 0 : lastError();
         ::close(m_eventFd);
         ::close(m_writeFd);
         m_fd = m_eventFd = m_writeFd = -1;
@@ -103,11 +102,11 @@ public:
     int getState(DeviceState& state) override {
         std::shared_lock using_(m_fdLock);
         if (m_fd < 0) {
-            return -EBADF;
+            return -kErrorInvalidHandle;
         }
         termios2 t{};
-        if (ioctl(m_fd, TCGETS2, &t) != 0) {
-            return -errno;
+        if (retry([&] { return ioctl(m_fd, TCGETS2, &t); }) != 0) {
+            return lastError();
         }
         std::lock_guard lock(m_mutex);
         state = m_shadow;
@@ -149,7 +148,7 @@ public:
     int setState(const DeviceState& s) override {
         std::shared_lock using_(m_fdLock);
         if (m_fd < 0) {
-            return -EBADF;
+            return -kErrorInvalidHandle;
         }
         // CSTOPB means 1.5 stop bits with 5 data bits and 2 with more: other pairs
         // cannot be set.
@@ -157,11 +156,16 @@ public:
             s.stopBits == kOneStopBit || (s.byteSize == 5) == (s.stopBits == kOne5StopBits);
         if (s.baud == 0 || s.byteSize < 5 || s.byteSize > 8 || s.parity > 4 || s.stopBits > 2 ||
             !stopOk) {
-            return -EINVAL;
+            return -kErrorInvalidParameter;
+        }
+        // DTR/DSR handshaking has no driver support on Linux: refuse it rather than
+        // let the line go unguarded.
+        if (s.dtrControl == kDtrControlHandshake || s.outxDsrFlow) {
+            return -kErrorNotSupported;
         }
         termios2 t{};
-        if (ioctl(m_fd, TCGETS2, &t) != 0) {
-            return -errno;
+        if (retry([&] { return ioctl(m_fd, TCGETS2, &t); }) != 0) {
+            return lastError();
         }
         t.c_cflag &=
             ~(CBAUD | (CBAUD << IBSHIFT) | CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS);
@@ -188,6 +192,8 @@ public:
         if (s.stopBits != kOneStopBit) {
             t.c_cflag |= CSTOPB;
         }
+        // One flag on Linux for both directions of RTS/CTS flow. The XON/XOFF limits
+        // have no counterpart: the driver keeps its own.
         if (s.outxCtsFlow || s.rtsControl == kRtsControlHandshake) {
             t.c_cflag |= CRTSCTS;
         }
@@ -203,8 +209,8 @@ public:
         }
         t.c_cc[VSTART] = s.xonChar;
         t.c_cc[VSTOP] = s.xoffChar;
-        if (ioctl(m_fd, TCSETS2, &t) != 0) {
-            return -errno;
+        if (retry([&] { return ioctl(m_fd, TCSETS2, &t); }) != 0) {
+            return lastError();
         }
         std::lock_guard lock(m_mutex);
         m_shadow = s;
@@ -214,7 +220,7 @@ public:
     int status(DeviceQueueStatus& st) override {
         std::shared_lock using_(m_fdLock);
         if (m_fd < 0) {
-            return -EBADF;
+            return -kErrorInvalidHandle;
         }
         st = DeviceQueueStatus{};
         int n = 0;
@@ -243,9 +249,9 @@ public:
     int read(uint8_t* buffer, size_t n) override {
         std::shared_lock using_(m_fdLock);
         if (m_fd < 0) {
-            return -EBADF;
+            return -kErrorInvalidHandle;
         }
-        ssize_t r = ::read(m_fd, buffer, n);
+        ssize_t r = retry([&] { return ::read(m_fd, buffer, n); });
         if (r > 0) {
             m_readSinceReport.store(true);
             if (m_parked.load()) {
@@ -256,52 +262,62 @@ public:
         if (r == 0) {
             // With VMIN 0 an empty read gives 0 as well; only a hang-up sets POLLHUP.
             pollfd pfd{m_fd, 0, 0};
-            if (::poll(&pfd, 1, 0) > 0 && (pfd.revents & POLLHUP)) {
+            if (retry([&] { return ::poll(&pfd, 1, 0); }) > 0 && (pfd.revents & POLLHUP)) {
                 m_hungUp.store(true);
-                return -EIO;
+                return -kErrorDeviceRemoved;
             }
             return 0;
         }
-        if (errno == EAGAIN || errno == EINTR) {
+        if (errno == EAGAIN) {
             return 0;
         }
-        if (errno == EIO) {
+        int code = lastError();
+        if (code == -kErrorDeviceRemoved) {
             m_hungUp.store(true);
         }
-        return -errno;
+        return code;
     }
 
     int write(const uint8_t* buffer, size_t n) override {
         std::shared_lock using_(m_fdLock);
         if (m_fd < 0) {
-            return -EBADF;
+            return -kErrorInvalidHandle;
         }
-        ssize_t r = ::write(m_fd, buffer, n);
+        if (m_hungUp.load()) {
+            return -kErrorDeviceRemoved;
+        }
+        ssize_t r = retry([&] { return ::write(m_fd, buffer, n); });
         if (r >= 0) {
             return int(r);
         }
-        if (errno == EAGAIN || errno == EINTR) {
+        if (errno == EAGAIN) {
             return 0;
         }
-        return -errno;
+        int code = lastError();
+        if (code == -kErrorDeviceRemoved) {
+            m_hungUp.store(true);
+        }
+        return code;
     }
 
     int waitWritable(int timeoutMs) override {
         std::shared_lock using_(m_fdLock);
         if (m_fd < 0 || m_closing.load()) {
-            return -EBADF;
+            return -kErrorInvalidHandle;
         }
         pollfd fds[2] = {{m_fd, POLLOUT, 0}, {m_writeFd, POLLIN, 0}};
         int r = ::poll(fds, 2, timeoutMs);
         if (r < 0) {
-            return errno == EINTR ? 0 : -errno;
+            // An interrupted wait counts as a wait that found nothing yet.
+            return errno == EINTR ? 0 : lastError();
         }
         if (fds[1].revents & POLLIN) {
             drain(m_writeFd);
             return 0;
         }
         if (fds[0].revents & (POLLHUP | POLLERR | POLLNVAL)) {
-            return -EIO;
+            m_hungUp.store(true);
+            return -kErrorDeviceRemoved;
         }
         return (fds[0].revents & POLLOUT) ? 1 : 0;
     }
@@ -316,16 +332,16 @@ public:
     int purge(bool input, bool output) override {
         std::shared_lock using_(m_fdLock);
         if (m_fd < 0) {
-            return -EBADF;
+            return -kErrorInvalidHandle;
         }
         int what = input && output ? TCIOFLUSH : input ? TCIFLUSH : TCOFLUSH;
-        return ioctl(m_fd, TCFLSH, what) == 0 ? 0 : -errno;
+        return retry([&] { return ioctl(m_fd, TCFLSH, what); }) == 0 ? 0 : lastError();
     }
 
     int escape(int function) override {
         std::shared_lock using_(m_fdLock);
         if (m_fd < 0) {
-            return -EBADF;
+            return -kErrorInvalidHandle;
         }
         int bits = 0;
         unsigned long request = 0;
@@ -346,7 +362,7 @@ public:
                 return 0;
         }
         // Pseudo-terminals have no modem lines and refuse with ENOTTY: nothing to do.
-        ioctl(m_fd, request, &bits);
+        retry([&] { return ioctl(m_fd, request, &bits); });
         return 0;
     }
 
@@ -354,17 +370,38 @@ public:
         lines = 0;
         std::shared_lock using_(m_fdLock);
         if (m_fd < 0) {
-            return -EBADF;
+            return -kErrorInvalidHandle;
         }
         lines = 0;
         int bits = 0;
-        if (!m_modemLines.load() || ioctl(m_fd, TIOCMGET, &bits) != 0) {
+        if (!m_modemLines.load() || retry([&] { return ioctl(m_fd, TIOCMGET, &bits); }) != 0) {
             if (isUnsupported(errno)) {
                 m_modemLines.store(false);
             }
             return 0;
         }
         lines = msBits(bits);
+        return 0;
+    }
+
+    int setRs485(bool on) override {
+        std::shared_lock using_(m_fdLock);
+        if (m_fd < 0) {
+            return -kErrorInvalidHandle;
+        }
+        serial_rs485 rs{};
+        if (retry([&] { return ioctl(m_fd, TIOCGRS485, &rs); }) != 0) {
+            return isUnsupported(errno) ? -kErrorNotSupported : lastError();
+        }
+        if (on) {
+            rs.flags |= SER_RS485_ENABLED | SER_RS485_RTS_ON_SEND;
+            rs.flags &= ~uint32_t(SER_RS485_RTS_AFTER_SEND);
+        } else {
+            rs.flags &= ~uint32_t(SER_RS485_ENABLED);
+        }
+        if (retry([&] { return ioctl(m_fd, TIOCSRS485, &rs); }) != 0) {
+            return isUnsupported(errno) ? -kErrorNotSupported : lastError();
+        }
         return 0;
     }
 
@@ -379,13 +416,13 @@ public:
     int waitEvent(uint32_t& events) override {
         std::shared_lock using_(m_fdLock);
         if (m_fd < 0) {
-            return -EBADF;
+            return -kErrorInvalidHandle;
         }
         events = 0;
         for (;;) {
             uint32_t mask = m_mask.load();
             if (mask == 0 || m_closing.load()) {
-                return -ECANCELED;
+                return -kErrorOperationAborted;
             }
             int q = 0;
             if (ioctl(m_fd, TIOCINQ, &q) != 0 || q < 0) {
@@ -417,7 +454,7 @@ public:
             }
             if (m_hungUp.load()) {
                 m_parked.store(false);
-                return -EIO;
+                return -kErrorDeviceRemoved;
             }
             pollfd fds[2] = {{m_fd, short(parked || !(mask & kEvRxChar) ? 0 : POLLIN), 0},
                              {m_eventFd, POLLIN, 0}};
@@ -425,7 +462,7 @@ public:
             int r = ::poll(fds, 2, lines ? kLinePollMs : kIdlePollMs);
             m_parked.store(false);
             if (r < 0 && errno != EINTR) {
-                return -errno;
+                return lastError();
             }
             if (r > 0 && (fds[1].revents & POLLIN)) {
                 drain(m_eventFd);
@@ -480,7 +517,7 @@ private:
         if (!m_counters.load()) {
             return false;
         }
-        if (ioctl(m_fd, TIOCGICOUNT, &ic) != 0) {
+        if (retry([&] { return ioctl(m_fd, TIOCGICOUNT, &ic); }) != 0) {
             if (isUnsupported(errno)) {
                 m_counters.store(false);
             }
@@ -494,7 +531,7 @@ private:
         uint32_t ev = 0;
         int bits = 0;
         if (m_modemLines.load()) {
-            if (ioctl(m_fd, TIOCMGET, &bits) == 0) {
+            if (retry([&] { return ioctl(m_fd, TIOCMGET, &bits); }) == 0) {
                 uint32_t lines = msBits(bits);
                 uint32_t changed = lines ^ m_eventLines;
                 if (m_haveEventLines) {
@@ -561,9 +598,10 @@ SerialDeviceOpener g_opener;  // g_openerMutex
 
 std::unique_ptr<SerialDevice> openPosixSerialDevice(const std::string& path, int& sysError) {
     sysError = 0;
-    int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    int fd =
+        retry([&] { return ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC); });
     if (fd < 0) {
-        sysError = errorForOpen(errno);
+        sysError = systemErrorFromErrno(errno);
         return nullptr;
     }
     auto fail = [&](int err) {
@@ -572,22 +610,24 @@ std::unique_ptr<SerialDevice> openPosixSerialDevice(const std::string& path, int
         return nullptr;
     };
     termios2 t{};
-    if (ioctl(fd, TCGETS2, &t) != 0) {
-        return fail(2);  // not a terminal: no serial port there
+    if (retry([&] { return ioctl(fd, TCGETS2, &t); }) != 0) {
+        // Not a terminal: no serial port there. A terminal whose far side has gone is
+        // a device that has been removed.
+        return fail(errno == EIO ? kErrorDeviceRemoved : kErrorFileNotFound);
     }
     // Root passes TIOCEXCL; the lock is what keeps a second program out.
-    if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        return fail(errorForOpen(errno));
+    if (retry([&] { return flock(fd, LOCK_EX | LOCK_NB); }) != 0) {
+        return fail(systemErrorFromErrno(errno));
     }
     if (ioctl(fd, TIOCEXCL) != 0 && !isUnsupported(errno)) {
-        return fail(errorForOpen(errno));
+        return fail(systemErrorFromErrno(errno));
     }
     auto slash = path.find_last_of('/');
     std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
     if (base.rfind("ttyS", 0) == 0) {
         serial_struct ss{};
         if (ioctl(fd, TIOCGSERIAL, &ss) == 0 && ss.type == 0) {
-            return fail(2);  // a node without a UART behind it
+            return fail(kErrorFileNotFound);  // a node without a UART behind it
         }
     }
     // Raw bytes both ways; reads return at once with what is there.
@@ -598,17 +638,17 @@ std::unique_ptr<SerialDevice> openPosixSerialDevice(const std::string& path, int
     t.c_cflag |= CREAD | CLOCAL;
     t.c_cc[VMIN] = 0;
     t.c_cc[VTIME] = 0;
-    if (ioctl(fd, TCSETS2, &t) != 0) {
-        return fail(errno);
+    if (retry([&] { return ioctl(fd, TCSETS2, &t); }) != 0) {
+        return fail(systemErrorFromErrno(errno));
     }
     int eventFd = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
     if (eventFd < 0) {
-        return fail(8);
+        return fail(kErrorNotEnoughMemory);
     }
     int writeFd = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
     if (writeFd < 0) {
         ::close(eventFd);
-        return fail(8);
+        return fail(kErrorNotEnoughMemory);
     }
     return std::make_unique<PosixSerialDevice>(fd, eventFd, writeFd);
 }

@@ -3,7 +3,7 @@
 // fake device in place of the real one.
 //
 // Results follow the serial layer's rule: 0 or more is success, a negative value is minus
-// a system error number.
+// a system error number of platform/system_error.h (never an errno).
 
 #include <cstddef>
 #include <cstdint>
@@ -92,13 +92,14 @@ public:
     virtual int status(DeviceQueueStatus& status) = 0;
     virtual int setQueues(uint32_t inSize, uint32_t outSize) = 0;
 
-    // Never blocks: the bytes the driver holds now, up to n (0 when none), or -errno.
-    // A hang-up (the far side gone) gives -EIO.
+    // Never blocks: the bytes the driver holds now, up to n (0 when none), or minus the
+    // error. A hang-up (the far side gone) gives -kErrorDeviceRemoved.
     virtual int read(uint8_t* buffer, size_t n) = 0;
-    // Never blocks: the bytes the driver took (0 when its queue is full), or -errno.
+    // Never blocks: the bytes the driver took (0 when its queue is full), or minus the
+    // error (-kErrorDeviceRemoved after a hang-up).
     virtual int write(const uint8_t* buffer, size_t n) = 0;
     // Waits until write() can take bytes: 1 when it can, 0 when the time ran out or
-    // cancelWriteWait() was called, -errno on failure. timeoutMs -1: no limit.
+    // cancelWriteWait() was called, minus the error on failure. timeoutMs -1: no limit.
     virtual int waitWritable(int timeoutMs) = 0;
     virtual void cancelWriteWait() = 0;
 
@@ -108,19 +109,24 @@ public:
     virtual int escape(int function) = 0;
     // kMs* bits; 0 on devices without modem lines.
     virtual int modemStatus(uint32_t& lines) = 0;
+    // RTS as an RS-485 transmitter enable, driven by the driver around each write.
+    // -kErrorNotSupported where the driver has no RS-485 mode.
+    virtual int setRs485(bool on) = 0;
 
     // The events waitEvent() reports. A mask of 0 ends a wait in progress (and every
     // later one) at once.
     virtual void setEventMask(uint32_t mask) = 0;
-    // Blocks until an event of the mask: 0 with the kEv* bits in events; -ECANCELED
-    // when the mask is 0; -EIO when the device has hung up. Received data is reported
+    // Blocks until an event of the mask: 0 with the kEv* bits in events;
+    // -kErrorOperationAborted when the mask is 0; -kErrorDeviceRemoved when the device
+    // has hung up. Received data is reported
     // when new bytes have arrived, not again and again for bytes still unread.
     virtual int waitEvent(uint32_t& events) = 0;
 };
 
 // Opens a device by path. On failure returns null and sets sysError: 2 for a device
 // that does not exist, 5 for one held by another program or not permitted, 8 when the
-// device's own wake-up objects cannot be made, any other system error number as it is.
+// device's own wake-up objects cannot be made, 1617 for one that has gone away, and
+// otherwise the system error number of platform/system_error.h.
 using SerialDeviceOpener =
     std::function<std::unique_ptr<SerialDevice>(const std::string& path, int& sysError)>;
 

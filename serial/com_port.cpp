@@ -1,25 +1,24 @@
 #include "serial/com_port.h"
 
+#include <algorithm>
+#include <atomic>
 #include <chrono>
+#include <exception>
 #include <mutex>
 #include <thread>
 
 #include "platform/clock.h"
 #include "serial/dispatcher.h"
 #include "serial/dispatcher_table.h"
+#include "serial/exception_display.h"
+#include "serial/port_prompt.h"
 #include "serial/pump.h"
 #include "serial/serial_exceptions.h"
+#include "serial/trace_log.h"
 
 namespace serial {
 
 namespace {
-
-std::mutex g_selectorMutex;
-PortSelector g_selector;  // g_selectorMutex
-
-uint8_t upperAscii(uint8_t c) {
-    return c >= 'a' && c <= 'z' ? uint8_t(c - 'a' + 'A') : c;
-}
 
 std::string comDeviceName(uint16_t n) {
     return "\\\\.\\COM" + std::to_string(n);
@@ -27,12 +26,21 @@ std::string comDeviceName(uint16_t n) {
 
 }  // namespace
 
-void setPortSelector(PortSelector selector) {
-    std::lock_guard lock(g_selectorMutex);
-    g_selector = std::move(selector);
+namespace {
+std::atomic<bool> g_runTrace{false};
+std::atomic<bool> g_runLog{false};
+}  // namespace
+
+void SetRunRecording(bool trace, bool log) {
+    g_runTrace.store(trace);
+    g_runLog.store(log);
 }
 
-TCustomComPort::TCustomComPort(TComponent* owner) : TSerialComponent(owner) {}
+TCustomComPort::TCustomComPort(TComponent* owner)
+    : TSerialComponent(owner), m_runTrace(g_runTrace.load()), m_runLog(g_runLog.load()) {
+    m_tracing = m_runTrace ? tlOn : tlOff;
+    m_logging = m_runLog ? tlOn : tlOff;
+}
 
 TCustomComPort::~TCustomComPort() {
     if (m_lifeState == PortLifeState::Opened) {
@@ -86,44 +94,31 @@ void TCustomComPort::SetComNumber(uint16_t value) {
     }
 }
 
-void TCustomComPort::SetBaud(int32_t value) {
-    if (value == m_baud) {
+template <class T>
+void TCustomComPort::setLineValue(T& field, T value) {
+    if (value == field) {
         return;
     }
-    m_baud = value;
+    field = value;
     if (m_lifeState == PortLifeState::Opened) {
         CheckResult(m_dispatcher->SetLineParams(m_baud, m_parity, m_dataBits, m_stopBits));
     }
+}
+
+void TCustomComPort::SetBaud(int32_t value) {
+    setLineValue(m_baud, value);
 }
 
 void TCustomComPort::SetParity(TParity value) {
-    if (value == m_parity) {
-        return;
-    }
-    m_parity = value;
-    if (m_lifeState == PortLifeState::Opened) {
-        CheckResult(m_dispatcher->SetLineParams(m_baud, m_parity, m_dataBits, m_stopBits));
-    }
+    setLineValue(m_parity, value);
 }
 
 void TCustomComPort::SetDataBits(uint16_t value) {
-    if (value == m_dataBits) {
-        return;
-    }
-    m_dataBits = value;
-    if (m_lifeState == PortLifeState::Opened) {
-        CheckResult(m_dispatcher->SetLineParams(m_baud, m_parity, m_dataBits, m_stopBits));
-    }
+    setLineValue(m_dataBits, value);
 }
 
 void TCustomComPort::SetStopBits(uint16_t value) {
-    if (value == m_stopBits) {
-        return;
-    }
-    m_stopBits = value;
-    if (m_lifeState == PortLifeState::Opened) {
-        CheckResult(m_dispatcher->SetLineParams(m_baud, m_parity, m_dataBits, m_stopBits));
-    }
+    setLineValue(m_stopBits, value);
 }
 
 void TCustomComPort::SetInSize(uint16_t value) {
@@ -193,131 +188,89 @@ void TCustomComPort::SetRTS(bool value) {
     }
 }
 
-// The flow-control settings are kept here; the flow-control work of the dispatcher
-// applies them to the device.
-void TCustomComPort::SetHWFlowOptions(THWFlowOptionSet value) {
-    if (value == m_hwFlowOptions && !m_forceApply) {
-        return;
-    }
-    m_hwFlowOptions = value;
-}
-
-void TCustomComPort::SetSWFlowOptions(TSWFlowOptions value) {
-    if (value == m_swFlowOptions && !m_forceApply) {
-        return;
-    }
-    m_swFlowOptions = value;
-}
-
-void TCustomComPort::SetXOnChar(uint8_t value) {
-    if (value == m_xonChar && !m_forceApply) {
-        return;
-    }
-    m_xonChar = value;
-}
-
-void TCustomComPort::SetXOffChar(uint8_t value) {
-    if (value == m_xoffChar && !m_forceApply) {
-        return;
-    }
-    m_xoffChar = value;
-}
-
-void TCustomComPort::SetBufferFull(uint16_t value) {
-    m_bufferFull = value;
-}
-
-void TCustomComPort::SetBufferResume(uint16_t value) {
-    m_bufferResume = value;
-}
-
-void TCustomComPort::SetUseEventWord(bool value) {
-    m_useEventWord = value;
-}
-
-void TCustomComPort::SetRS485Mode(bool value) {
-    if (value == m_rs485Mode && !m_forceApply) {
-        return;
-    }
-    m_rs485Mode = value;
-}
-
-// Tracing and logging: the states are kept; no trace or log is recorded by this layer
-// yet, so a dump of one has nothing to write and ends the state as an empty dump does.
-void TCustomComPort::SetTracing(TTraceLogState value) {
-    if (value == m_tracing && !m_forceApply) {
+// Tracing and logging: one setter for both, the states and commands of TTraceLogState.
+void TCustomComPort::setRecordingState(bool trace, TTraceLogState value) {
+    TTraceLogState& state = trace ? m_tracing : m_logging;
+    if (value == state && !m_forceApply) {
         return;
     }
     if (m_lifeState != PortLifeState::Opened) {
-        m_tracing = value == tlOn ? tlOn : tlOff;
+        state = value == tlOn ? tlOn : tlOff;  // commands and pauses are not kept
         return;
     }
-    bool active = m_tracing == tlOn || m_tracing == tlPause;
+    using R = TBaseDispatcher::Recorder;
+    const R which = trace ? R::Trace : R::Log;
+    TBaseDispatcher& d = *m_dispatcher;
+    const bool on = state == tlOn;
+    const bool paused = state == tlPause;
     switch (value) {
         case tlOff:
-            m_tracing = tlOff;
+            if (on || paused) {
+                d.RecorderDrop(which);
+                state = tlOff;
+            }
             break;
         case tlOn:
-            m_tracing = tlOn;
+            if (paused) {
+                d.RecorderResume(which);
+            } else {
+                CheckResult(d.RecorderInit(which, trace ? m_traceSize : m_logSize));
+            }
+            state = tlOn;
             break;
         case tlDump:
         case tlAppend:
-            if (active) {
-                m_tracing = tlOff;
+            if (on || paused) {
+                d.RecorderResume(which);
+                // Off whatever the file says: the recording is spent either way.
+                state = tlOff;
+                CheckResult(d.RecorderWrite(which, trace ? m_traceName : m_logName,
+                                            value == tlAppend, trace ? m_traceHex : m_logHex,
+                                            trace ? m_traceAllHex : m_logAllHex));
             }
             break;
         case tlClear:
+            if (on || paused) {
+                d.RecorderClear(which);
+            }
             break;
         case tlPause:
-            if (m_tracing == tlOn) {
-                m_tracing = tlPause;
+            if (on) {
+                d.RecorderPause(which);
+                state = tlPause;
             }
             break;
     }
+}
+
+void TCustomComPort::SetTracing(TTraceLogState value) {
+    setRecordingState(true, value);
 }
 
 void TCustomComPort::SetLogging(TTraceLogState value) {
-    if (value == m_logging && !m_forceApply) {
+    setRecordingState(false, value);
+}
+
+void TCustomComPort::setRecordingSize(bool trace, uint32_t value) {
+    uint32_t& size = trace ? m_traceSize : m_logSize;
+    if (value == size) {
         return;
     }
-    if (m_lifeState != PortLifeState::Opened) {
-        m_logging = value == tlOn ? tlOn : tlOff;
-        return;
-    }
-    bool active = m_logging == tlOn || m_logging == tlPause;
-    switch (value) {
-        case tlOff:
-            m_logging = tlOff;
-            break;
-        case tlOn:
-            m_logging = tlOn;
-            break;
-        case tlDump:
-        case tlAppend:
-            if (active) {
-                m_logging = tlOff;
-            }
-            break;
-        case tlClear:
-            break;
-        case tlPause:
-            if (m_logging == tlOn) {
-                m_logging = tlPause;
-            }
-            break;
+    size = std::min(value, trace ? kTraceLimit : kLogLimit);
+    TTraceLogState state = trace ? m_tracing : m_logging;
+    if (m_lifeState == PortLifeState::Opened && (state == tlOn || state == tlPause)) {
+        // A running recording starts again, empty, at the new size; a paused one ends.
+        setRecordingState(trace, tlOff);
+        setRecordingState(trace, state);
     }
 }
 
 void TCustomComPort::SetTraceSize(uint32_t value) {
-    if (value != m_traceSize) {
-        m_traceSize = std::min<uint32_t>(value, 4000000);
-    }
+    setRecordingSize(true, value);
 }
 
 void TCustomComPort::SetLogSize(uint32_t value) {
-    if (value != m_logSize) {
-        m_logSize = std::min<uint32_t>(value, 16000000);
-    }
+    setRecordingSize(false, value);
 }
 
 void TCustomComPort::SetAvailLength(uint16_t value) {
@@ -379,19 +332,11 @@ void TCustomComPort::ResolvePortNumber() {
     if (!m_promptForPort) {
         throw ENoPortSelected(-2011);
     }
-    PortSelector selector;
-    {
-        std::lock_guard lock(g_selectorMutex);
-        selector = g_selector;
-    }
-    std::optional<uint16_t> chosen;
-    if (selector) {
-        chosen = selector();
-    }
+    std::optional<uint16_t> chosen = portPrompt().ChoosePort();
     if (!chosen || *chosen == 0) {
         throw ENoPortSelected(-2011);
     }
-    m_comNumber = *chosen;
+    SetComNumber(*chosen);
 }
 
 void TCustomComPort::CreateDispatcher() {
@@ -480,24 +425,43 @@ void TCustomComPort::ShutdownPort() {
     if (m_lifeState != PortLifeState::Opened) {
         return;
     }
-    SetTracing(tlDump);
-    SetLogging(tlDump);
+    // A trace or log file that cannot be written must not keep the port open (nor the
+    // program from ending): the close goes on, and the error is raised after it.
+    std::exception_ptr dumpError;
+    for (bool trace : {true, false}) {
+        try {
+            setRecordingState(trace, tlDump);
+        } catch (...) {
+            dumpError = dumpError ? dumpError : std::current_exception();
+        }
+    }
+    // Recording for the whole run goes on with the next open.
+    if (m_runTrace) {
+        m_tracing = tlOn;
+    }
+    if (m_runLog) {
+        m_logging = tlOn;
+    }
     m_lifeState = PortLifeState::Closing;
     m_dispatcher->CopyTriggersOut(m_triggerSnapshot);
     m_snapshotValid = true;
     m_dispatcher->CloseDevice();
-    if (m_dispatcher->DeliveryBusy()) {
-        if (m_portWindow != platform::kNoHandler) {
-            platform::Message m{MsgClosePending, 0,
-                                intptr_t(m_dispatcher->DispatcherHandle()) << 16};
-            m_portWindowQueue->post(m_portWindow, m);
-            PumpOneMessage();
-        }
-        // Without a port window the close completes when the component goes.
+    if (m_dispatcher->DeliveryBusy() && m_portWindow != platform::kNoHandler) {
+        platform::Message m{MsgClosePending, 0, intptr_t(m_dispatcher->DispatcherHandle()) << 16};
+        m_portWindowQueue->post(m_portWindow, m);
+        PumpOneMessage();
     } else {
+        // Without a port window nothing would finish a deferred close later: the workers
+        // end by themselves (the device is closed), so wait for them here.
+        while (m_dispatcher->WorkersActive()) {
+            pumpWhileWaiting();
+        }
         finishClose();
     }
     AnnouncePortClose();
+    if (dumpError) {
+        std::rethrow_exception(dumpError);
+    }
 }
 
 void TCustomComPort::finishClose() {
@@ -664,14 +628,14 @@ bool TCustomComPort::WaitForText(const std::string& text, int32_t timeout, bool 
     uint8_t pos = 0;
     uint8_t first = uint8_t(text[0]);
     if (ignoreCase) {
-        first = upperAscii(first);
+        first = upperAnsi(first);
     }
     platform::MessageQueue* queue = messageQueue();
     bool found = false;
     bool lost = false;
     for (;;) {
-        if (m_lifeState != PortLifeState::Opened || m_dispatcher.get() != d) {
-            lost = true;  // closed by a handler inside the wait
+        if (m_lifeState != PortLifeState::Opened || m_dispatcher.get() != d || d->DeviceGone()) {
+            lost = true;  // closed by a handler inside the wait, or the device has gone
             break;
         }
         bool took = false;
@@ -682,8 +646,8 @@ bool TCustomComPort::WaitForText(const std::string& text, int32_t timeout, bool 
             uint8_t t = pos >= 1 && pos <= len ? uint8_t(text[pos - 1]) : 0;
             NotifyWaitChar(c);
             if (ignoreCase) {
-                c = upperAscii(c);
-                t = upperAscii(t);
+                c = upperAnsi(c);
+                t = upperAnsi(t);
             }
             if (pos != 0 && c == t) {
                 if (pos == len) {
@@ -744,7 +708,8 @@ void TCustomComPort::SetPortWindow(bool on) {
 
 intptr_t TCustomComPort::portWindowProc(const platform::Message& message) {
     const uint32_t msg = message.msg;
-    if (!((msg >= MsgTriggerAvail && msg <= MsgTriggerStatus) || msg == MsgClosePending)) {
+    if (!((msg >= MsgTriggerAvail && msg <= MsgTriggerStatus) || msg == MsgClosePending ||
+          msg == MsgDeviceGone)) {
         return 0;
     }
     std::lock_guard table(DispatcherTable::instance().lock());
@@ -767,6 +732,14 @@ intptr_t TCustomComPort::portWindowProc(const platform::Message& message) {
             if (m_reopenPending) {
                 m_reopenPending = false;
                 ActivatePort();
+            }
+            return 0;
+        }
+        if (msg == MsgDeviceGone) {
+            // Unplugged, or the link is lost: close as the program would, so that the
+            // owner's close notification puts its window right.
+            if (m_lifeState == PortLifeState::Opened && d->DeviceGone()) {
+                SetOpen(false);
             }
             return 0;
         }

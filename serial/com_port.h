@@ -44,11 +44,6 @@ using TTriggerLineErrorEvent =
     std::function<void(TCustomComPort& CP, uint16_t Error, bool LineBreak)>;
 using TWaitCharEvent = std::function<void(TCustomComPort& CP, uint8_t C)>;
 
-// Where the port selection dialog comes from (the program's window layer sets it). It
-// returns the chosen port number, or nothing when the dialog was cancelled.
-using PortSelector = std::function<std::optional<uint16_t>()>;
-void setPortSelector(PortSelector selector);
-
 // The component base: name, owner, tag, and the state "being loaded from stored
 // settings".
 class TComponent {
@@ -216,6 +211,16 @@ protected:
 
     // The port window's message handler (user-interface thread).
     intptr_t portWindowProc(const platform::Message& message);
+    // One setter for Baud, Parity, DataBits and StopBits: store, and apply while open.
+    template <class T>
+    void setLineValue(T& field, T value);
+    // Flow control: BufferFull and BufferResume chosen from InSize where they are 0 or
+    // out of range, and both kinds of flow control applied again after a change of them.
+    void defaultThresholds(double full, double resume);
+    void reapplyFlow();
+    // One setter for Tracing and Logging, one for TraceSize and LogSize.
+    void setRecordingState(bool trace, TTraceLogState value);
+    void setRecordingSize(bool trace, uint32_t value);
     // Frees the dispatcher of a completed close and leaves the port closed.
     void finishClose();
     void dropDispatcher();
@@ -255,6 +260,9 @@ private:
     TTapiMode m_tapiMode = tmAuto;
     bool m_rs485Mode = false;
     uint16_t m_availLength = 1;
+    // Tracing and logging for the whole run (SetRunRecording when the port was made).
+    const bool m_runTrace;
+    const bool m_runLog;
 
     TTriggerEvent m_onTrigger;
     TTriggerAvailEvent m_onTriggerAvail;
@@ -283,6 +291,11 @@ class TComPort : public TCustomComPort {
 public:
     using TCustomComPort::TCustomComPort;
 };
+
+// Tracing and logging for the whole run (the programs' --trace and --log): every port
+// made from now on starts with them on and takes them up again after each close, which
+// writes TraceName and LogName.
+void SetRunRecording(bool trace, bool log);
 
 // Whether COM port n exists; a port that another program holds counts as existing.
 bool ProbePort(uint16_t n);

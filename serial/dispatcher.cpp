@@ -1,10 +1,13 @@
 #include "serial/dispatcher.h"
 
 #include <cstring>
+#include <system_error>
 #include <thread>
 
 #include "platform/clock.h"
+#include "platform/system_error.h"
 #include "serial/dispatcher_table.h"
+#include "serial/exception_display.h"
 #include "serial/pump.h"
 
 namespace serial {
@@ -139,7 +142,6 @@ int TBaseDispatcher::OpenDevice(const std::string& name, int32_t baud, int parit
         std::lock_guard state(m_stateLock);
         m_inQueueSize = inSize;
         m_rs485Active = false;
-        m_uartBase = 0;
         DeviceGetState(m_deviceSettings);
         if (options & kOptionDtrHardware) {
             m_dtrHandshake = true;
@@ -179,9 +181,17 @@ int TBaseDispatcher::OpenDevice(const std::string& name, int32_t baud, int parit
     RefreshDeviceStatus();
     {
         std::lock_guard state(m_stateLock);
+        m_trace.Drop();
+        m_log.Drop();
         m_openTimeMs = platform::ClockMs();
     }
-    StartWorkers();
+    try {
+        StartWorkers();
+    } catch (const std::system_error&) {
+        // A worker thread could not be made: the system is out of threads or memory.
+        CloseDevice();
+        return -platform::kErrorNotEnoughMemory;
+    }
     return 0;
 }
 
@@ -265,46 +275,6 @@ void TBaseDispatcher::RefreshDeviceStatus() {
 }
 
 // ---------------------------------------------------------------------------------------
-// Modem lines
-
-int TBaseDispatcher::SetDtrLine(bool on) {
-    std::lock_guard state(m_stateLock);
-    if (m_dtrHandshake) {
-        return 1;
-    }
-    int r = DeviceEscape(on ? platform::kSetDtr : platform::kClrDtr);
-    m_dtrLevel = on;
-    return r < 0 ? kErrBadArgument : r;
-}
-
-int TBaseDispatcher::SetRtsLine(bool on) {
-    std::lock_guard state(m_stateLock);
-    if (m_rtsHandshake) {
-        return 1;
-    }
-    int r = DeviceEscape(on ? platform::kSetRts : platform::kClrRts);
-    m_rtsLevel = on;
-    return r < 0 ? kErrBadArgument : r;
-}
-
-int TBaseDispatcher::ApplyDeviceState(DeviceState& s) {
-    std::lock_guard state(m_stateLock);
-    if (!m_dtrHandshake) {
-        s.dtrControl = m_dtrLevel ? platform::kDtrControlEnable : platform::kDtrControlDisable;
-    }
-    if (!m_rtsHandshake) {
-        s.rtsControl = m_rtsLevel ? platform::kRtsControlEnable : platform::kRtsControlDisable;
-    }
-    int r = DeviceSetState(s);
-    m_appliedBaud = s.baud;
-    SetDtrLine(m_dtrLevel);
-    if (!m_rs485Active) {
-        SetRtsLine(m_rtsLevel);
-    }
-    return r;
-}
-
-// ---------------------------------------------------------------------------------------
 // Input ring
 
 uint32_t TBaseDispatcher::usedLocked() const {
@@ -342,6 +312,7 @@ bool TBaseDispatcher::FillInRing() {
     if (first > 0) {
         int got = DeviceRead(m_inRing.get() + m_inHead, first);
         uint32_t k = got > 0 ? uint32_t(got) : 0;
+        AddLogEntry(1, 1, k, m_inRing.get() + m_inHead, k);
         m_inHead += k;
         if (k < first) {
             second = 0;
@@ -355,7 +326,9 @@ bool TBaseDispatcher::FillInRing() {
     }
     if (second > 0) {
         int got = DeviceRead(m_inRing.get() + m_inHead, second);
-        m_inHead += got > 0 ? uint32_t(got) : 0;
+        uint32_t k = got > 0 ? uint32_t(got) : 0;
+        AddLogEntry(1, 1, k, m_inRing.get() + m_inHead, k);
+        m_inHead += k;
         m_inFull = m_inHead == m_inTail;
     }
     if (m_inFull) {
@@ -399,11 +372,14 @@ int TBaseDispatcher::ReadChar(uint8_t& c) {
         int r = PeekInput(m_takenCount, c);
         if (r < 0) {
             --m_takenCount;
+        } else {
+            AddTraceEntry('R', &c, 1);
         }
         return r;
     }
     int r = PeekInput(1, c);
     if (r == 0) {
+        AddTraceEntry('R', &c, 1);
         m_inTail = (m_inTail + 1) % kInRingSize;
         m_inFull = false;
         wakeForRefillLocked();
@@ -480,8 +456,11 @@ int TBaseDispatcher::WriteBlock(const void* buffer, uint32_t length) {
         if (!m_outRing) {
             return kErrOutputTooSmall;
         }
+        if (m_deviceGone.load()) {
+            return -platform::kErrorDeviceRemoved;
+        }
         DeviceQueueStatus st;
-        m_lineErrorFlags.store(DeviceStatus(st));
+        m_lineErrorFlags.fetch_or(DeviceStatus(st) & 0x1F);
         uint32_t free = m_outQueueSize - st.outQueue;
         if (length > free) {
             return kErrOutputTooSmall;
@@ -492,6 +471,9 @@ int TBaseDispatcher::WriteBlock(const void* buffer, uint32_t length) {
         DeviceWrite(static_cast<const uint8_t*>(buffer), length);
         m_outputSent.store(true);
     }
+    const auto* bytes = static_cast<const uint8_t*>(buffer);
+    AddTraceEntry('T', bytes, length);
+    AddLogEntry(1, 2, length, bytes, length);
     return 0;
 }
 
@@ -510,8 +492,21 @@ int TBaseDispatcher::FlushOutput() {
     return m_deviceOpen.load() ? DevicePurge(0) : 0;
 }
 
+bool TBaseDispatcher::flushRequested() {
+    if (!m_signals.take(Signal::OutputFlushSignal)) {
+        return false;
+    }
+    m_signals.set(Signal::FlushAckSignal);
+    return true;
+}
+
 void TBaseDispatcher::DrainOutput() {
     for (;;) {
+        // A flush waits for the ring to be let go of: look for one before every write,
+        // or a device that keeps taking bytes would get the whole ring first.
+        if (flushRequested()) {
+            return;
+        }
         const uint8_t* run;
         uint32_t n;
         {
@@ -557,13 +552,10 @@ void TBaseDispatcher::DrainOutput() {
         // abandons the rest.
         for (;;) {
             int w = m_device->waitWritable(500);
-            if (m_signals.take(Signal::OutputFlushSignal)) {
-                m_signals.set(Signal::ThreadAckSignal);
+            if (flushRequested()) {
                 return;
             }
             if (w > 0) {
-                m_signals.set(Signal::WriteDoneSignal);
-                m_signals.reset(Signal::WriteDoneSignal);
                 break;
             }
             if (w < 0) {
@@ -571,101 +563,15 @@ void TBaseDispatcher::DrainOutput() {
                 advanceOutputLocked(remaining);
                 break;
             }
-            if (m_stopRequested.load() && !m_deviceOpen.load()) {
+            if (m_stopRequested.load()) {
                 return;
             }
         }
     }
 }
 
-// ---------------------------------------------------------------------------------------
-// Event delivery state
-
-bool TBaseDispatcher::ExchangeDeliveryBusy(bool value) {
-    std::lock_guard state(m_stateLock);
-    return m_deliveryBusy.exchange(value);
-}
-
-void TBaseDispatcher::AddWindowHandler(platform::HandlerId window) {
-    std::lock_guard state(m_stateLock);
-    m_windowHandlers.push_back({window, false});
-    m_deliveryWanted.store(true);
-}
-
-void TBaseDispatcher::RemoveWindowHandler(platform::HandlerId window) {
-    std::lock_guard state(m_stateLock);
-    for (auto it = m_windowHandlers.begin(); it != m_windowHandlers.end(); ++it) {
-        if (it->window == window) {
-            if (m_deliveryBusy.load()) {
-                it->deleted = true;
-                m_purgePending = true;
-            } else {
-                m_windowHandlers.erase(it);
-            }
-            return;
-        }
-    }
-}
-
-void TBaseDispatcher::SetAvailThreshold(uint32_t n) {
-    std::lock_guard state(m_stateLock);
-    m_availThreshold = n;
-}
-
-uint32_t TBaseDispatcher::AvailThreshold() {
-    std::lock_guard state(m_stateLock);
-    return m_availThreshold;
-}
-
-void TBaseDispatcher::ClearAllTriggers() {
-    std::lock_guard state(m_stateLock);
-    m_availThreshold = 0;
-    m_timerTriggers.clear();
-    m_dataTriggers.clear();
-    m_statusTriggers.clear();
-}
-
-void TBaseDispatcher::CopyTriggersOut(TriggerSet& snapshot) {
-    std::lock_guard state(m_stateLock);
-    snapshot = TriggerSet{};
-    snapshot.availThreshold = m_availThreshold;
-    snapshot.timers = m_timerTriggers;
-    snapshot.data = m_dataTriggers;
-    snapshot.status = m_statusTriggers;
-}
-
-void TBaseDispatcher::CopyTriggersIn(const TriggerSet& snapshot) {
-    std::lock_guard state(m_stateLock);
-    m_availThreshold = snapshot.availThreshold;
-    m_timerTriggers = snapshot.timers;
-    m_dataTriggers = snapshot.data;
-    m_statusTriggers = snapshot.status;
-}
-
-void TBaseDispatcher::RefreshDeliveryFlags(int mode) {
-    std::lock_guard state(m_stateLock);
-    bool others = m_windowHandlers.size() > 1;
-    switch (mode) {
-        case 0:
-            m_deliveryWanted.store(others || m_portHandlerOn);
-            break;
-        case 1:
-            m_portHandlerOn = true;
-            m_deliveryWanted.store(true);
-            break;
-        case 2:
-            m_portHandlerOn = false;
-            m_deliveryWanted.store(others);
-            break;
-        default:
-            break;
-    }
-}
-
-void TBaseDispatcher::SetWorkerPriority(int offset) {
-    std::lock_guard state(m_stateLock);
-    // All workers run at the normal priority; only the offset is kept.
-    m_workerPriority = offset;
+void TBaseDispatcher::SetWorkerPriority(int) {
+    // All workers run at the normal priority: the component only ever passes 0.
 }
 
 // ---------------------------------------------------------------------------------------
@@ -700,12 +606,10 @@ uint32_t TBaseDispatcher::OutQueueSize() {
 // Workers
 
 void TBaseDispatcher::ReleaseBuffers() {
-    {
-        std::lock_guard state(m_stateLock);
-        m_releaseOnExit.store(false);
-        if (m_workersActive.load()) {
-            StopWorkers();
-        }
+    m_releaseOnExit.store(false);
+    // Not under StateLock: the workers being waited for may need it to end their pass.
+    if (m_workersActive.load()) {
+        StopWorkers();
     }
     // The rings go under their own locks, taken in their order and without StateLock.
     std::lock_guard in(m_inputLock);
@@ -742,6 +646,10 @@ void TDispatcherThread::start() {
     m_thread = std::thread([this] { run(); });
 }
 
+void TBaseDispatcher::startThread(TDispatcherThread& thread) {
+    thread.start();
+}
+
 void TDispatcherThread::run() {
     try {
         Execute();
@@ -763,23 +671,21 @@ void TComThread::Execute() {
     for (;;) {
         uint32_t mask = 0;
         bool ok = d.DeviceWaitEvent(mask);
-        if (!ok || (mask == 0 && !d.m_stopRequested.load())) {
-            // The wait failed: the device hung up or was closed under us.
-            d.m_signals.set(Signal::ThreadAckSignal);
+        if (d.m_stopRequested.load()) {
+            return;
+        }
+        if (!ok || mask == 0) {
+            // The wait failed: the device hung up or went away under us.
+            d.reportDeviceGone();
             return;
         }
         d.m_commEventMask.store(mask);
         if (mask & platform::kEvRing) {
             d.m_ringLatch.store(true);
         }
-        if (d.m_stopRequested.load()) {
-            d.m_signals.set(Signal::ThreadAckSignal);
-            return;
-        }
         d.m_signals.set(Signal::CommEventSignal);
         d.m_signals.wait(Signal::DispatchDoneSignal, -1);
         if (d.m_stopRequested.load()) {
-            d.m_signals.set(Signal::ThreadAckSignal);
             return;
         }
     }
@@ -796,7 +702,6 @@ void TDispThread::Execute() {
         d.ServiceCommEvent();
         d.ServiceTimersAndStatus();
         if (d.m_stopRequested.load() || d.m_closeDeferred.load()) {
-            d.m_signals.set(Signal::ThreadAckSignal);
             break;
         }
     }
@@ -814,7 +719,7 @@ void TOutThread::Execute() {
             }
             d.DrainOutput();
         } else if (s == int(Signal::OutputFlushSignal)) {
-            d.m_signals.set(Signal::ThreadAckSignal);
+            d.m_signals.set(Signal::FlushAckSignal);
         } else {
             return;  // the signals were closed
         }

@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -16,6 +17,7 @@
 #include "platform/message_queue.h"
 #include "platform/serial_device.h"
 #include "serial/signals.h"
+#include "serial/trace_log.h"
 #include "serial/triggers.h"
 
 namespace serial {
@@ -30,6 +32,14 @@ constexpr uint32_t kOptionDtrOn = 0x01;
 constexpr uint32_t kOptionRtsOn = 0x02;
 constexpr uint32_t kOptionDtrHardware = 0x10;
 constexpr uint32_t kOptionRtsHardware = 0x20;
+
+// Option bits of SetHardwareFlow and SetSoftwareFlow.
+constexpr uint32_t kFlowUseDtr = 0x01;
+constexpr uint32_t kFlowUseRts = 0x02;
+constexpr uint32_t kFlowRequireDsr = 0x04;
+constexpr uint32_t kFlowRequireCts = 0x08;
+constexpr uint32_t kFlowTransmit = 0x01;
+constexpr uint32_t kFlowReceive = 0x02;
 
 // Result codes of the dispatcher.
 constexpr int32_t kErrBadArgument = -1002;
@@ -84,6 +94,36 @@ public:
     int SetRtsLine(bool on);
     int ApplyDeviceState(platform::DeviceState& state);
 
+    // Trace and dispatch log (the component's Tracing and Logging act through these).
+    enum class Recorder { Trace, Log };
+    int32_t RecorderInit(Recorder which, uint32_t n);
+    void RecorderClear(Recorder which);
+    void RecorderDrop(Recorder which);
+    void RecorderResume(Recorder which);
+    void RecorderPause(Recorder which);
+    // Writes the file: 0, or minus the file I/O error. The trace is gone afterwards either
+    // way; the log stays when its file could not be written.
+    int32_t RecorderWrite(Recorder which, const std::string& name, bool append, bool inHex,
+                          bool allHex);
+    void AddTraceEntry(char kind, const uint8_t* bytes, uint32_t n);
+    void AddLogEntry(uint8_t kind, uint8_t subkind, uint32_t data, const uint8_t* extra = nullptr,
+                     uint32_t extraLength = 0);
+
+    // Flow control. Thresholds: full (stop the sender) must not be below resume nor above
+    // the input queue size, else -1002. Options of SetHardwareFlow: kFlowUseDtr,
+    // kFlowUseRts, kFlowRequireDsr, kFlowRequireCts; of SetSoftwareFlow: kFlowTransmit,
+    // kFlowReceive. A device that refuses gives minus its system error.
+    int SetHardwareFlow(uint32_t full, uint32_t resume, uint32_t options);
+    int SetSoftwareFlow(uint32_t full, uint32_t resume, uint32_t options);
+    int StopSoftwareFlow();
+    int SetFlowChars(uint8_t xon, uint8_t xoff);
+    // RTS as the RS-485 transmitter enable, by the driver; -3010 where it has none.
+    int SetRs485(bool on);
+    bool Rs485Active() {
+        std::lock_guard state(m_stateLock);
+        return m_rs485Active;
+    }
+
     // Event delivery state.
     bool DeliveryBusy() const { return m_deliveryBusy.load(); }
     // Sets DeliveryBusy to the value and returns the old one, in one locked step.
@@ -109,7 +149,8 @@ public:
     int32_t RemoveTrigger(uint32_t handle);
 
     // Delivery of a trigger to the registered handlers; false when the delivery was cut
-    // short (a close inside it, or an avail event whose handler did not take its count).
+    // short (a close inside it, or an avail event whose handler did not take its count),
+    // or refused because a text wait or another delivery holds DeliveryBusy.
     bool DeliverTrigger(uint32_t msg, uint32_t triggerHandle, uint32_t data);
     // Called by the port window as an avail or data handler starts: from here until the
     // delivery ends, ReadChar reads ahead instead of consuming. Returns the offered count,
@@ -132,6 +173,9 @@ public:
 
     // State seen by the component and by tests.
     bool WorkersActive() const { return m_workersActive.load(); }
+    // The device has hung up (unplugged, link lost, far side closed): the port window
+    // has been told, and writes fail with the device-gone code.
+    bool DeviceGone() const { return m_deviceGone.load(); }
     bool CloseDeferred() const { return m_closeDeferred.load(); }
     int ThreadCount() const { return m_threadCount.load(); }
     bool DeviceIsOpen();
@@ -173,6 +217,19 @@ protected:
     // Destruction steps that need the device class: close (or finish a deferred
     // release) and wait for the workers. The device class's destructor calls it.
     void shutDownForDestruction();
+    // Starts a worker thread; may throw std::system_error (tests put a failure here).
+    virtual void startThread(TDispatcherThread& thread);
+    // The output thread's check for a flush request; acknowledges one it finds.
+    bool flushRequested();
+    // The event thread found the device gone: post the news to the port window once.
+    void reportDeviceGone();
+    void postDeviceGone();
+    // The dispatcher thread's claim on DeliveryBusy for one delivery: checked and set in
+    // one step, so that a text wait and a delivery never run side by side.
+    bool claimDelivery();
+    // Reads the device settings, lets change() alter them and writes them (StateLock).
+    int applyFlow(const std::function<void(platform::DeviceState&)>& change);
+    void clearStatusHitsIfSeen();
 
     // Called by each worker thread as its last act.
     void WorkerEnded(TDispatcherThread* thread);
@@ -189,7 +246,7 @@ protected:
 
     TCustomComPort* const m_owner;
     uint32_t m_dispatcherHandle = 0;
-    std::string m_deviceName;   // user-interface thread
+    std::string m_deviceName;   // set before the open; read by the log's dump
     int m_lastSystemError = 0;  // user-interface thread
 
     // The device handle: set by DeviceOpen, closed by DeviceClose, the object freed only
@@ -212,9 +269,7 @@ protected:
     bool m_rtsLevel = true;
     bool m_rtsHandshake = false;
     bool m_rs485Active = false;
-    uint16_t m_uartBase = 0;
     uint8_t m_modemStatusByte = 0;
-    int m_workerPriority = 0;
     uint32_t m_availThreshold = 0;
     std::vector<TimerTrigger> m_timerTriggers;
     std::vector<DataTrigger> m_dataTriggers;
@@ -229,6 +284,8 @@ protected:
     bool m_portHandlerOn = false;
     uint32_t m_nextTriggerHandle = 1;
     uint32_t m_openTimeMs = 0;
+    TraceRecorder m_trace;
+    DispatchLog m_log;
     // Written under StateLock, read without it by the worker threads.
     std::atomic<bool> m_deliveryBusy{false};
     std::atomic<bool> m_deliveryWanted{false};
@@ -238,6 +295,9 @@ protected:
     std::atomic<uint32_t> m_commEventMask{0};
     std::atomic<bool> m_ringLatch{false};
     std::atomic<bool> m_outputSent{false};
+    std::atomic<bool> m_deviceGone{false};
+    // Dispatcher thread only: the last DeliverTrigger was refused (DeliveryBusy held).
+    bool m_deliveryRefused = false;
 
     // InputLock.
     std::unique_ptr<uint8_t[]> m_inRing;

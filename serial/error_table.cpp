@@ -1,10 +1,10 @@
 #include "serial/error_table.h"
 
-#include <string.h>
-
 #include <algorithm>
 #include <cstdlib>
 #include <map>
+
+#include "platform/system_error.h"
 
 namespace serial {
 
@@ -21,13 +21,13 @@ struct Range {
 // event codes above zero).
 constexpr Range kNegative[] = {
     {0, 0},           {-2, -6},         {-8, -8},         {-15, -15},       {-18, -18},
-    {-100, -105},     {-150, -162},     {-1001, -1009},   {-2001, -2012},   {-3001, -3010},
-    {-4001, -4017},   {-4020, -4021},   {-5001, -5003},   {-5501, -5506},   {-6001, -6016},
-    {-7001, -7014},   {-7500, -7502},   {-8001, -8005},   {-8050, -8055},   {-8060, -8075},
-    {-8080, -8083},   {-8085, -8085},   {-8087, -8092},   {-8100, -8103},   {-8300, -8305},
-    {-8310, -8318},   {-8320, -8322},   {-8330, -8332},   {-8340, -8340},   {-8500, -8500},
-    {-13801, -13803}, {-13805, -13848}, {-13850, -13886}, {-13928, -13932}, {-13934, -13945},
-    {-13950, -13959}, {-13980, -13980},
+    {-100, -105},     {-150, -162},     {-1001, -1009},   {-1617, -1617},   {-2001, -2012},
+    {-3001, -3010},   {-4001, -4017},   {-4020, -4021},   {-5001, -5003},   {-5501, -5506},
+    {-6001, -6016},   {-7001, -7014},   {-7500, -7502},   {-8001, -8005},   {-8050, -8055},
+    {-8060, -8075},   {-8080, -8083},   {-8085, -8085},   {-8087, -8092},   {-8100, -8103},
+    {-8300, -8305},   {-8310, -8318},   {-8320, -8322},   {-8330, -8332},   {-8340, -8340},
+    {-8500, -8500},   {-13801, -13803}, {-13805, -13848}, {-13850, -13886}, {-13928, -13932},
+    {-13934, -13945}, {-13950, -13959}, {-13980, -13980},
 };
 constexpr Range kPositive[] = {
     {4101, 4101},   {4200, 4213},   {4301, 4312},   {4401, 4403},   {4500, 4523},   {4550, 4553},
@@ -77,6 +77,8 @@ const std::map<int32_t, const char*>& knownTexts() {
         {-1007, "Modem component not assigned"},
         {-1008, "Phonebook component not assigned"},
         {-1009, "Component not compatible with WinSock"},
+        // A device that has gone away (unplugged, link lost), as the system says it.
+        {-1617, "The device has been removed."},
         {-2001, "ie_BadId - Specified comport doesn't exist"},
         {-2002, "ie_Baudrate - unsupported baud rate"},
         {-2003, "ie_Bytesize - invalid byte size"},
@@ -282,8 +284,8 @@ std::string ErrorMessage(uint16_t magnitude) {
     if (!t.empty()) {
         return t;
     }
-    // The C library's own text; it has none for numbers it does not know.
-    if (const char* sys = strerrordesc_np(magnitude)) {
+    // The system's text: the device layer gives its own error numbers, never errno.
+    if (const char* sys = platform::systemErrorText(magnitude)) {
         return cleanSystemText(sys);
     }
     return {};

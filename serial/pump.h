@@ -20,16 +20,3 @@ bool PumpOneMessage();
 void pumpWhileWaiting();
 
 }  // namespace serial
-
-#include <exception>
-#include <functional>
-
-namespace serial {
-
-// The application's standard exception display (a message box in the program). Used
-// for errors that have no caller to go to: a worker thread's, or an open after loading.
-using ExceptionDisplay = std::function<void(const std::exception&)>;
-void setExceptionDisplay(ExceptionDisplay display);
-void showException(const std::exception& error);
-
-}  // namespace serial

@@ -5,9 +5,8 @@
 namespace serial {
 
 namespace {
-constexpr uint32_t kManual = 1u << static_cast<unsigned>(Signal::WriteDoneSignal);
 // Which waiter's condition variable each signal wakes (by Signal order).
-constexpr int kWaiter[SignalSet::kCount] = {0, 1, 2, 3, 3, 3};
+constexpr int kWaiter[SignalSet::kCount] = {0, 1, 2, 3, 3, 2};
 }  // namespace
 
 int SignalSet::waiterOf(uint32_t mask) {
@@ -32,11 +31,6 @@ void SignalSet::close() {
     for (auto& cv : m_changed) {
         cv.notify_all();
     }
-}
-
-bool SignalSet::valid() const {
-    std::lock_guard lock(m_mutex);
-    return m_valid;
 }
 
 void SignalSet::set(Signal s) {
@@ -65,7 +59,7 @@ bool SignalSet::take(Signal s) {
     if (!(m_set & bit(s))) {
         return false;
     }
-    m_set &= ~(bit(s) & ~kManual);
+    m_set &= ~bit(s);
     return true;
 }
 
@@ -84,7 +78,7 @@ int SignalSet::waitMask(uint32_t mask, int timeoutMs) {
     for (int i = 0; i < kCount; ++i) {
         uint32_t b = 1u << i;
         if (m_set & mask & b) {
-            m_set &= ~(b & ~kManual);
+            m_set &= ~b;
             return i;
         }
     }

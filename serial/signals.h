@@ -1,6 +1,6 @@
 #pragma once
 // The dispatcher's six signals: events that are set by one thread and waited for by
-// another, with automatic or manual reset. All of one dispatcher share one mutex; each
+// another, reset by the wait that takes them. All of one dispatcher share one mutex; each
 // waiting thread has its own condition variable, so that setting a signal wakes only the
 // thread that waits for it (the output thread waits for either of two signals).
 
@@ -15,8 +15,9 @@ enum class Signal : uint8_t {
     DispatchDoneSignal,
     ThreadAckSignal,
     OutputReadySignal,
-    WriteDoneSignal,
     OutputFlushSignal,
+    // The output thread's answer to a flush: it has let go of the output ring.
+    FlushAckSignal,
 };
 
 class SignalSet {
@@ -24,11 +25,11 @@ public:
     static constexpr int kCount = 6;
     static constexpr int kNone = -1;
 
-    // Creates (valid, not signalled) all six; WriteDoneSignal resets by hand.
+    // Creates (valid, not signalled) all six.
     void create();
-    // Closes all: they are invalid until created again, and a waiter is released.
+    // Closes all: they are invalid until created again, and every waiter is released at
+    // once (so is every later wait).
     void close();
-    bool valid() const;
 
     void set(Signal s);
     void reset(Signal s);
@@ -48,7 +49,7 @@ private:
     static int waiterOf(uint32_t mask);
 
     mutable std::mutex m_mutex;
-    // Waits on m_mutex: dispatcher thread, event thread, starter and flusher, output thread.
+    // Waits on m_mutex: dispatcher thread, event thread, starter or flusher, output thread.
     std::condition_variable m_changed[4];
     uint32_t m_set = 0;    // m_mutex: bits of the signalled ones
     bool m_valid = false;  // m_mutex

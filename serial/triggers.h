@@ -14,8 +14,16 @@ constexpr uint32_t MsgTriggerData = 0x7E02;
 constexpr uint32_t MsgTriggerTimer = 0x7E03;
 constexpr uint32_t MsgTriggerStatus = 0x7E04;
 constexpr uint32_t MsgClosePending = 0x7E0A;
+// The device has hung up: the port window closes the port.
+constexpr uint32_t MsgDeviceGone = 0x7E0B;
 
 constexpr int kDataTriggerCounters = 22;
+
+// The upper-casing of the text waits and the data triggers (ASCII letters only, as the
+// system's ANSI upper-casing leaves the code page's own letters to its tables).
+inline uint8_t upperAnsi(uint8_t c) {
+    return c >= 'a' && c <= 'z' ? uint8_t(c - 'a' + 'A') : c;
+}
 
 struct TimerTrigger {
     uint32_t handle = 0;

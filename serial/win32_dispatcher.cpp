@@ -1,12 +1,11 @@
 // The device class of the dispatcher, on the serial device operations of platform/.
 
-#include <errno.h>
 #include <sched.h>
 
 #include <cstring>
 
-#include "platform/clock.h"
 #include "platform/port_names.h"
+#include "platform/system_error.h"
 #include "serial/dispatcher.h"
 #include "serial/pump.h"
 #include "serial/serial_exceptions.h"
@@ -19,7 +18,6 @@ using platform::DeviceState;
 namespace {
 constexpr int kStartAckMs = 3000;
 constexpr int kFlushAckMs = 5000;
-constexpr int32_t kDispatcherStopTicks = 36;
 }  // namespace
 
 TWin32Dispatcher::TWin32Dispatcher(TCustomComPort* owner) : TBaseDispatcher(owner) {}
@@ -53,7 +51,6 @@ int TWin32Dispatcher::DeviceClose() {
         m_stopRequested.store(true);
         m_device->setEventMask(0);
         m_signals.set(Signal::DispatchDoneSignal);
-        m_signals.reset(Signal::ThreadAckSignal);
     }
     int r = m_device->close();
     // A failed close still gives the descriptor back on this system: the device counts
@@ -75,9 +72,12 @@ int TWin32Dispatcher::DevicePurge(int queue) {
     }
     if (queue == 0) {
         if (m_outThread.load()) {
+            // The output thread answers once it has let go of the ring; only then may
+            // the ring be emptied under it.
+            m_signals.reset(Signal::FlushAckSignal);
             m_signals.set(Signal::OutputFlushSignal);
             m_device->cancelWriteWait();
-            m_signals.wait(Signal::ThreadAckSignal, kFlushAckMs);
+            m_signals.wait(Signal::FlushAckSignal, kFlushAckMs);
         }
         std::lock_guard out(m_outputLock);
         resetOutputRingLocked();
@@ -113,7 +113,7 @@ int TWin32Dispatcher::DeviceRead(uint8_t* buffer, uint32_t n) {
 
 int TWin32Dispatcher::DeviceSetState(const DeviceState& state) {
     if (!m_device) {
-        return -EBADF;
+        return -platform::kErrorInvalidHandle;
     }
     int r = m_device->setState(state);
     if (r < 0) {
@@ -140,12 +140,12 @@ int TWin32Dispatcher::DeviceWrite(const uint8_t* buffer, uint32_t length) {
 
 bool TWin32Dispatcher::DeviceWaitEvent(uint32_t& mask) {
     uint32_t events = 0;
-    int r = m_device ? m_device->waitEvent(events) : -EBADF;
+    int r = m_device ? m_device->waitEvent(events) : -platform::kErrorInvalidHandle;
     if (r == 0) {
         mask = events;
         return true;
     }
-    if (r == -ECANCELED) {
+    if (r == -platform::kErrorOperationAborted) {
         mask = 0;  // the mask was set to 0: the wait completes with no event
         return true;
     }
@@ -169,21 +169,30 @@ int TWin32Dispatcher::DeviceIdle() {
 }
 
 void TWin32Dispatcher::StartWorkers() {
-    std::lock_guard state(m_stateLock);
-    if (m_workersActive.load()) {
+    if (m_workersActive.exchange(true)) {
         throw Exception("Dispatcher already started");
     }
-    m_workersActive.store(true);
     m_stopRequested.store(false);
     auto launch = [&](std::unique_ptr<TDispatcherThread> thread,
                       std::atomic<TDispatcherThread*>& reference) {
         // Counted before it runs, so that nobody sees the count at 0 while a thread is
-        // still about to start.
-        m_threadCount.fetch_add(1);
-        reference.store(thread.get());
+        // still about to start; a thread that does not start is taken off again.
         TDispatcherThread* t = thread.get();
-        m_threadObjects.push_back(std::move(thread));
-        t->start();
+        m_threadCount.fetch_add(1);
+        reference.store(t);
+        try {
+            startThread(*t);
+        } catch (...) {
+            reference.store(nullptr);
+            if (m_threadCount.fetch_sub(1) == 1) {
+                m_workersActive.store(false);
+            }
+            throw;
+        }
+        {
+            std::lock_guard state(m_stateLock);
+            m_threadObjects.push_back(std::move(thread));
+        }
         m_signals.wait(Signal::ThreadAckSignal, kStartAckMs);
     };
     launch(std::make_unique<TComThread>(*this), m_comThread);
@@ -192,45 +201,27 @@ void TWin32Dispatcher::StartWorkers() {
 }
 
 void TWin32Dispatcher::StopWorkers() {
-    std::lock_guard state(m_stateLock);
+    // Without StateLock: the dispatcher thread may need it to finish its pass, and
+    // waiting for it under the lock would stall both until a time limit ran out.
     if (!m_workersActive.load()) {
         return;
     }
     m_stopRequested.store(true);
-    if (m_outThread.load()) {
-        m_signals.set(Signal::OutputFlushSignal);
-        if (m_device) {
-            m_device->cancelWriteWait();
-        }
-        while (m_outThread.load()) {
-            pumpWhileWaiting();
-        }
+    if (m_device) {
+        m_device->setEventMask(0);
+        m_device->cancelWriteWait();
     }
-    if (m_comThread.load()) {
-        if (m_device) {
-            m_device->setEventMask(0);
-        }
-        m_signals.set(Signal::DispatchDoneSignal);
-        m_signals.reset(Signal::ThreadAckSignal);
-        while (m_comThread.load()) {
-            pumpWhileWaiting();
-        }
-    }
-    if (m_dispThread.load()) {
-        for (int round = 0; round < 2 && m_dispThread.load(); ++round) {
-            if (round == 1) {
-                m_signals.set(Signal::CommEventSignal);
-            }
-            platform::TickTimer timer;
-            platform::StartTickTimer(timer, kDispatcherStopTicks);
-            while (m_dispThread.load() && !platform::TickTimerExpired(timer)) {
-                pumpWhileWaiting();
-            }
-        }
-        // Still running: it is held up in its last pass and ends by itself when that is
-        // over (the rings it may touch stay guarded by their locks).
-    }
+    // Closing the signals ends every wait of the workers at once.
     m_signals.close();
+    // Each ends by itself now; a delivery of the dispatcher thread's may still be on its
+    // way to this thread, so keep answering. The thread calling this (the dispatcher
+    // thread finishing a deferred close) has cleared its own reference already. The
+    // threads are joined once, with the dispatcher.
+    for (auto* reference : {&m_outThread, &m_comThread, &m_dispThread}) {
+        while (reference->load()) {
+            pumpWhileWaiting();
+        }
+    }
 }
 
 }  // namespace serial

@@ -24,6 +24,7 @@
 #include "app/tests/simulated_phone.h"
 #include "phone/phone_dialogue.h"
 #include "serial/com_port.h"
+#include "serial/exception_display.h"
 #include "serial/pump.h"
 
 namespace app {
@@ -216,7 +217,10 @@ TEST_F(PhoneWindow, HangUpLeavesTheWindowDisconnectedAndUsable) {
     plugIn();
     ASSERT_TRUE(connectPhone());
     sim->sim.hangUp();
-    send("AT+CSQ\r");  // what the poll tick does every few seconds
+    // Told by the port layer at once, without waiting for a command to run out.
+    for (int i = 0; i < 5000 && dialogue().state().IsConnected; ++i) {
+        queue.waitAndPumpOne(1);
+    }
     EXPECT_FALSE(dialogue().state().IsConnected);
     EXPECT_EQ(panel(0), "Bağlantısız !");
     EXPECT_EQ(form->btnOpen->text(), "Bağlan");
@@ -226,6 +230,25 @@ TEST_F(PhoneWindow, HangUpLeavesTheWindowDisconnectedAndUsable) {
     form->btnOpen->click();
     EXPECT_EQ(panel(0), "Bağlı: Com5");
     EXPECT_NE(send("AT+CSQ\r").find("+CSQ:"), std::string::npos);
+    EXPECT_TRUE(asker.told.empty());
+}
+
+TEST_F(PhoneWindow, HangUpInTheMiddleOfACommandEndsItsWait) {
+    plugIn();
+    form->btnOpen->click();
+    ASSERT_TRUE(dialogue().state().IsConnected);
+    phonesim::Faults slow;
+    slow.delayMs = 1500;
+    sim->sim.setFaults(slow);
+    QTimer::singleShot(50, form.get(), [&] { sim->sim.hangUp(); });
+    const auto t0 = std::chrono::steady_clock::now();
+    send("AT+CGMI\r");
+    const auto took = std::chrono::steady_clock::now() - t0;
+    EXPECT_EQ(dialogue().lastOutcome(), CommandOutcome::Disconnected);
+    EXPECT_LT(took, std::chrono::milliseconds(1500));  // not the phone's delay, not the limit
+    EXPECT_EQ(panel(0), "Bağlantısız !");
+    EXPECT_EQ(form->btnOpen->text(), "Bağlan");
+    EXPECT_TRUE(portClosed());
     EXPECT_TRUE(asker.told.empty());
 }
 

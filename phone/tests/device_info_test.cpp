@@ -4,7 +4,7 @@
 
 #include "phone/phone_dialogue.h"
 #include "phone/tests/fake_phone.h"
-#include "serial/pump.h"
+#include "serial/exception_display.h"
 
 namespace phone {
 namespace {
@@ -39,7 +39,7 @@ TEST_F(ParseTest, OneReplyAtATime) {
         std::vector<std::string> rows;  // "Caption=value"
         int signal = -1;                // -1: unchanged
         int battery = -1;
-        std::string make;  // Label4; empty: unchanged
+        std::string make = "";  // Label4; empty: unchanged
     };
     const std::vector<Case> cases = {
         {"maker", "AT+CGMI\r\r\nMAKER\r\n\r\nOK\r\n", {cp("Üretici=MAKER")}},

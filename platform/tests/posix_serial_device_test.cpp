@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "platform/serial_device.h"
+#include "platform/system_error.h"
 #include "platform/tests/pty_pair.h"
 
 namespace platform::testing {
@@ -99,10 +100,10 @@ TEST(PosixSerialDevice, LineSettingsRoundTripAndRefusals) {
 
     DeviceState bad = s;
     bad.stopBits = kOne5StopBits;  // 1.5 stop bits only with 5 data bits
-    EXPECT_EQ(dev->setState(bad), -EINVAL);
+    EXPECT_EQ(dev->setState(bad), -kErrorInvalidParameter);
     bad = s;
     bad.baud = 0;
-    EXPECT_EQ(dev->setState(bad), -EINVAL);
+    EXPECT_EQ(dev->setState(bad), -kErrorInvalidParameter);
     // Pseudo-terminals have no modem lines: the line operations are accepted.
     EXPECT_EQ(dev->escape(kClrDtr), 0);
     uint32_t lines = 1;
@@ -124,7 +125,7 @@ TEST(PosixSerialDevice, ReceivedDataIsReportedOncePerArrival) {
     // it is cancelled (and it does not spin meanwhile).
     clock_t cpu0 = clock();
     auto t0 = std::chrono::steady_clock::now();
-    EXPECT_EQ(waitEventCancelledAfter(*dev, 300, ev), -ECANCELED);
+    EXPECT_EQ(waitEventCancelledAfter(*dev, 300, ev), -kErrorOperationAborted);
     EXPECT_GE(std::chrono::steady_clock::now() - t0, std::chrono::milliseconds(250));
     double cpuMs = double(clock() - cpu0) * 1000.0 / CLOCKS_PER_SEC;
     EXPECT_LT(cpuMs, 150.0) << "the wait burned the processor";
@@ -169,11 +170,12 @@ TEST(PosixSerialDevice, FarSideClosingEndsTheWaitAsHangUp) {
         pty.closeMaster();
     });
     uint32_t ev = 0;
-    EXPECT_EQ(dev->waitEvent(ev), -EIO);
+    EXPECT_EQ(dev->waitEvent(ev), -kErrorDeviceRemoved);
     closer.join();
     uint8_t b[4];
-    EXPECT_LT(dev->read(b, sizeof b), 0);
-    EXPECT_EQ(dev->waitEvent(ev), -EIO);  // and again, at once
+    EXPECT_EQ(dev->read(b, sizeof b), -kErrorDeviceRemoved);
+    EXPECT_EQ(dev->write(b, sizeof b), -kErrorDeviceRemoved);
+    EXPECT_EQ(dev->waitEvent(ev), -kErrorDeviceRemoved);  // and again, at once
 }
 
 TEST(PosixSerialDevice, WriteWaitCanBeCancelled) {

@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
@@ -285,6 +286,75 @@ int main(int argc, char** argv) {
     std::printf("idle_cpu_percent: %.3f\n", (cpuSeconds() - c0) / wall * 100.0);
 
     port.SetOpen(false);
+
+    // Closing: idle, and with the far side streaming while an avail handler reads, the
+    // case in which the dispatcher thread is always in the middle of a pass. A close that
+    // meets a delivery is finished by the port window; it counts until then.
+    auto closeMs = [&] {
+        auto c0 = Clock::now();
+        port.SetOpen(false);
+        while (port.LifeState() != serial::PortLifeState::Closed) {
+            queue.waitAndPumpOne(1);
+        }
+        return std::chrono::duration<double, std::milli>(Clock::now() - c0).count();
+    };
+    const int closes = quick ? 50 : 300;
+    std::vector<double> idleClose;
+    for (int i = 0; i < closes; ++i) {
+        port.SetOpen(true);
+        queue.waitAndPumpOne(5);
+        idleClose.push_back(closeMs());
+    }
+    port.SetOnTriggerAvail([](serial::TCustomComPort& p, uint16_t count) {
+        for (int i = 0; i < count; ++i) {
+            p.ReadChar();
+        }
+    });
+    std::atomic<bool> streaming{true};
+    std::thread phone([&] {
+        const std::string chunk(64, 'x');
+        while (streaming.load()) {
+            [[maybe_unused]] ssize_t w = ::write(pty.master(), chunk.data(), chunk.size());
+            std::this_thread::sleep_for(std::chrono::microseconds(100));
+        }
+    });
+    std::vector<double> streamingClose;
+    for (int i = 0; i < closes; ++i) {
+        port.SetOpen(true);
+        for (int k = 0; k < 10; ++k) {
+            queue.waitAndPumpOne(1);
+        }
+        streamingClose.push_back(closeMs());
+    }
+    streaming.store(false);
+    phone.join();
+    port.SetOnTriggerAvail(nullptr);
+    std::printf("close_idle_p50_ms: %.2f\n", percentile(idleClose, 0.50));
+    std::printf("close_idle_p99_ms: %.2f\n", percentile(idleClose, 0.99));
+    std::printf("close_streaming_p50_ms: %.2f\n", percentile(streamingClose, 0.50));
+    std::printf("close_streaming_p99_ms: %.2f\n", percentile(streamingClose, 0.99));
+    std::printf("close_streaming_max_ms: %.2f\n", percentile(streamingClose, 1.0));
+
+    // A hang-up: from the far side's close until the port has closed by itself.
+    std::vector<double> hangUp;
+    for (int i = 0; i < (quick ? 5 : 20); ++i) {
+        PtyPair gone;
+        MapFile goneMap(gone.path());
+        serial::TComPort p;
+        p.SetComNumber(5);
+        p.SetAutoOpen(false);
+        p.SetOpen(true);
+        queue.waitAndPumpOne(5);
+        auto h0 = Clock::now();
+        gone.closeMaster();
+        while (p.Open() && Clock::now() - h0 < std::chrono::seconds(5)) {
+            queue.waitAndPumpOne(1);
+        }
+        hangUp.push_back(std::chrono::duration<double, std::milli>(Clock::now() - h0).count());
+    }
+    std::printf("hangup_close_p50_ms: %.2f\n", percentile(hangUp, 0.50));
+    std::printf("hangup_close_max_ms: %.2f\n", percentile(hangUp, 1.0));
+
     serial::setMessageQueue(nullptr);
     return 0;
 }

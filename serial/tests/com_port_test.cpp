@@ -6,6 +6,8 @@
 
 #include "platform/fake_serial_device.h"
 #include "serial/dispatcher.h"
+#include "serial/exception_display.h"
+#include "serial/port_prompt.h"
 #include "serial/serial_exceptions.h"
 #include "serial/tests/serial_test_support.h"
 
@@ -71,7 +73,7 @@ TEST_F(FakePort, OpenFailuresRaiseAndLeaveThePortClosed) {
         int sysError;
         int32_t code;
     };
-    for (auto c : {Case{2, -2001}, Case{5, -2008}}) {
+    for (auto c : {Case{2, -2001}, Case{5, -2008}, Case{1617, -1617}}) {
         line->setOpenError(c.sysError);
         TComPort p;
         watch(p);
@@ -90,14 +92,14 @@ TEST_F(FakePort, OpenFailuresRaiseAndLeaveThePortClosed) {
     EXPECT_THROW(p.SetOpen(true), EOutOfMemory);
 
     line->setOpenError(0);
-    line->setSetStateResult(-22);
+    line->setSetStateResult(-87);  // settings the driver refuses
     p.SetBaud(115200);
     try {
         p.SetOpen(true);
         ADD_FAILURE();
     } catch (const EInOutError& e) {
-        EXPECT_EQ(e.ErrorCode, 22);
-        EXPECT_EQ(e.Message(), "Invalid argument");
+        EXPECT_EQ(e.ErrorCode, 87);
+        EXPECT_EQ(e.Message(), "The parameter is incorrect.");
     }
     EXPECT_FALSE(line->isOpen());
 }
@@ -109,14 +111,19 @@ TEST_F(FakePort, NoPortNumberWithoutPromptRaises) {
     EXPECT_EQ(code, -2011);
     EXPECT_EQ(message, "The ComNumber property of the TComPort has not been set");
     EXPECT_EQ(p.LifeState(), PortLifeState::Closed);
-    // With the prompt, a chosen port is taken; a cancelled choice raises the same.
-    setPortSelector([] { return std::optional<uint16_t>(40); });
+    // The plain prompt answers "no port": the same error.
     p.SetPromptForPort(true);
+    EXPECT_THROW(p.SetOpen(true), ENoPortSelected);
+    // With a prompt that chooses, the chosen port is taken.
+    struct Choose40 : PortPrompt {
+        std::optional<uint16_t> ChoosePort() override { return 40; }
+    } choose40;
+    setPortPrompt(&choose40);
     p.SetOpen(true);
     EXPECT_EQ(p.ComNumber(), 40);
     EXPECT_TRUE(p.Open());
     p.SetOpen(false);
-    setPortSelector(nullptr);
+    setPortPrompt(nullptr);
 }
 
 TEST_F(FakePort, DataOperationsOnAClosedPort) {
@@ -174,7 +181,7 @@ TEST_F(FakePort, SettersWhileOpen) {
     EXPECT_EQ(line->setStateCalls(), writes);
     p.SetBaud(9600);
     EXPECT_EQ(line->state().baud, 9600u);
-    line->setSetStateResult(-22);
+    line->setSetStateResult(-87);
     EXPECT_THROW(p.SetBaud(57600), EInOutError);
     EXPECT_EQ(p.Baud(), 57600);  // stays stored
     EXPECT_EQ(line->state().baud, 9600u);
@@ -252,6 +259,47 @@ TEST_F(FakePort, OpenAfterLoading) {
     setExceptionDisplay(nullptr);
     EXPECT_FALSE(q.Open());
     EXPECT_EQ(shown, "ie_BadId - Specified comport doesn't exist");
+}
+
+}  // namespace serial::testing
+
+namespace serial::testing {
+
+TEST(ComPortWithoutWindow, ADeferredCloseCompletes) {
+    auto line = std::make_shared<FakeLine>();
+    PortMap map{{{40, "/fake/com40"}}};
+    platform::ScopedSerialDeviceOpener opener{platform::fakeOpener({{"/fake/com40", line}})};
+    TComPort p;  // no message queue: no port window
+    p.SetComNumber(40);
+    p.SetAutoOpen(false);
+    p.SetOpen(true);
+    ASSERT_EQ(p.PortWindow(), platform::kNoHandler);
+    int closes = 0;
+    p.OnPortClose = [&](TCustomComPort&) { ++closes; };
+    p.Dispatcher()->ExchangeDeliveryBusy(true);  // as inside a text wait
+    p.SetOpen(false);
+    EXPECT_EQ(closes, 1);
+    EXPECT_EQ(p.LifeState(), PortLifeState::Closed);
+    EXPECT_FALSE(p.Open());
+    EXPECT_EQ(p.Dispatcher(), nullptr);
+    EXPECT_FALSE(line->isOpen());
+}
+
+TEST_F(FakePort, AHangUpClosesThePortAsTheProgramWould) {
+    TComPort p;
+    watch(p);
+    p.SetComNumber(40);
+    p.SetAutoOpen(false);
+    p.SetOpen(true);
+    line->hangUp();
+    for (int i = 0; i < 5000 && p.Open(); ++i) {
+        ui.queue().waitAndPumpOne(1);
+    }
+    EXPECT_FALSE(p.Open());
+    EXPECT_EQ(p.LifeState(), PortLifeState::Closed);
+    EXPECT_EQ(events, (std::vector<std::string>{"open", "close"}));
+    EXPECT_FALSE(line->isOpen());
+    EXPECT_THROW(p.WriteText("AT\r"), ECommNotOpen);
 }
 
 }  // namespace serial::testing

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <system_error>
 #include <thread>
 
 #include "platform/fake_serial_device.h"
@@ -200,9 +201,9 @@ TEST(LineSettings, NewValuesAreWrittenAndFiveDataBitsTakeOneAndAHalfStopBits) {
 TEST(LineSettings, RefusedSettingsKeepTheDeviceButTheRateIsRemembered) {
     auto line = std::make_shared<FakeLine>();
     line->setState({19200, 0, 8, platform::kOneStopBit});
-    line->setSetStateResult(-22);
+    line->setSetStateResult(-87);
     auto d = attached(line, 4096);
-    EXPECT_EQ(d->SetLineParams(57600, 0, 8, 1), -22);
+    EXPECT_EQ(d->SetLineParams(57600, 0, 8, 1), -87);
     EXPECT_EQ(line->state().baud, 19200u);
     EXPECT_EQ(d->AppliedBaud(), 57600u);
 }
@@ -247,6 +248,55 @@ TEST(DispatcherTable, SlotsAreReusedLowestFirstAndTrimmedAtTheEnd) {
     EXPECT_EQ(table.size(), before);
 }
 
+TEST(DeliveryFlag, ADeliveryBesideATextWaitIsRefusedAndLeavesTheWaitsFlag) {
+    UiQueue ui;
+    auto line = std::make_shared<FakeLine>();
+    auto d = attached(line, 4096);
+    int calls = 0;
+    platform::HandlerId window = ui.queue().addHandler([&](const platform::Message&) {
+        ++calls;
+        return intptr_t(0);
+    });
+    d->AddWindowHandler(window);
+    d->RefreshDeliveryFlags(1);
+    EXPECT_FALSE(d->ExchangeDeliveryBusy(true));  // a text wait begins
+    EXPECT_FALSE(d->DeliverTrigger(MsgTriggerTimer, 8, 0));
+    EXPECT_TRUE(d->DeliveryBusy());  // the wait's own flag stays
+    EXPECT_EQ(calls, 0);
+    EXPECT_TRUE(d->ExchangeDeliveryBusy(false));
+    d->RemoveWindowHandler(window);
+    ui.queue().removeHandler(window);
+}
+
+TEST(ModemLines, LineErrorsAreReadInOrderAndTheBreakApart) {
+    auto line = std::make_shared<FakeLine>();
+    auto d = attached(line, 4096);
+    line->setLineErrors(platform::kCeFrame | platform::kCeOverrun | platform::kCeBreak);
+    d->RefreshDeviceStatus();
+    EXPECT_EQ(d->ReadLineError(), 2);  // overrun before framing
+    EXPECT_EQ(d->ReadLineError(), 9);  // the four error bits went at once; the break stays
+    EXPECT_TRUE(d->ReadLineBreak());
+    EXPECT_FALSE(d->ReadLineBreak());
+    EXPECT_EQ(d->ReadLineError(), 0);
+    line->setLineErrors(platform::kCeRxParity);
+    d->RefreshDeviceStatus();
+    ASSERT_EQ(d->WriteBlock("x", 1), 0);  // its status look must not wipe what was kept
+    EXPECT_EQ(d->ReadLineError(), 3);
+}
+
+TEST(ModemLines, ALineTogglingBetweenTwoLooksLeavesNoTrace) {
+    auto line = std::make_shared<FakeLine>();
+    auto d = attached(line, 4096);
+    line->setModemLines(platform::kMsCtsOn);
+    d->RefreshModemStatus();
+    EXPECT_EQ(d->ModemStatusByte(), 0x11);  // CTS and its change bit
+    d->ReadModemStatus(0xF0);
+    line->setModemLines(0);
+    line->setModemLines(platform::kMsCtsOn);
+    d->RefreshModemStatus();
+    EXPECT_EQ(d->ModemStatusByte(), 0x10);
+}
+
 TEST(Dispatcher, NeverOpenedMakesNoDeviceCall) {
     int opens = 0;
     platform::ScopedSerialDeviceOpener guard(
@@ -285,9 +335,9 @@ TEST_F(OpenDispatcher, OpenErrorsCarryTheSystemError) {
 }
 
 TEST_F(OpenDispatcher, RefusedLineSettingsCloseTheDevice) {
-    line->setSetStateResult(-22);
+    line->setSetStateResult(-87);
     TWin32Dispatcher d(nullptr);
-    EXPECT_EQ(d.OpenDevice("\\\\.\\COM40", 115200, 0, 8, 1, 4096, 4096, 3), -22);
+    EXPECT_EQ(d.OpenDevice("\\\\.\\COM40", 115200, 0, 8, 1, 4096, 4096, 3), -87);
     EXPECT_FALSE(line->isOpen());
     EXPECT_FALSE(d.WorkersActive());
 }
@@ -345,6 +395,47 @@ TEST_F(OpenDispatcher, ExactlyTheFreeRoomFillsTheRing) {
     line->holdWrites(false);
 }
 
+TEST_F(OpenDispatcher, AThreadThatCannotStartFailsTheOpenAndLeavesNothingRunning) {
+    struct FailingSecondStart : TWin32Dispatcher {
+        using TWin32Dispatcher::TWin32Dispatcher;
+        void startThread(TDispatcherThread& t) override {
+            if (++starts == 2) {
+                throw std::system_error(
+                    std::make_error_code(std::errc::resource_unavailable_try_again));
+            }
+            TWin32Dispatcher::startThread(t);
+        }
+        int starts = 0;
+    };
+    FailingSecondStart d(nullptr);
+    EXPECT_EQ(d.OpenDevice("\\\\.\\COM40", 115200, 0, 8, 1, 4096, 4096, 3), -8);
+    EXPECT_EQ(d.ThreadCount(), 0);
+    EXPECT_FALSE(d.WorkersActive());
+    EXPECT_FALSE(d.RingsAllocated());
+    EXPECT_FALSE(line->isOpen());
+}
+
+TEST_F(OpenDispatcher, AFlushStopsTheOutputAtOnceAndNoStaleByteFollows) {
+    line->setWriteChunk(1);  // a device that keeps taking bytes, one at a time
+    TWin32Dispatcher d(nullptr);
+    ASSERT_EQ(d.OpenDevice("\\\\.\\COM40", 115200, 0, 8, 1, 4096, 4096, 3), 0);
+    for (int round = 0; round < 5; ++round) {
+        std::string block(4000, char('a' + round));
+        ASSERT_EQ(d.WriteBlock(block.data(), uint32_t(block.size())), 0);
+        ASSERT_EQ(d.FlushOutput(), 0);
+        size_t atFlush = line->received().size();
+        EXPECT_EQ(d.OutputCount(), 0u);
+        ASSERT_EQ(d.WriteBlock("NEW", 3), 0);
+        auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+        while (line->received().size() < atFlush + 3 && std::chrono::steady_clock::now() < end) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        auto sent = line->received();
+        ASSERT_EQ(std::string(sent.begin() + long(atFlush), sent.end()), "NEW") << round;
+    }
+}
+
 TEST_F(OpenDispatcher, DeferredCloseKeepsTheRingsUntilTheWorkersHaveGone) {
     TWin32Dispatcher d(nullptr);
     ASSERT_EQ(d.OpenDevice("\\\\.\\COM40", 115200, 0, 8, 1, 4096, 4096, 3), 0);
@@ -361,18 +452,35 @@ TEST_F(OpenDispatcher, DeferredCloseKeepsTheRingsUntilTheWorkersHaveGone) {
     EXPECT_FALSE(d.RingsAllocated());
 }
 
-TEST_F(OpenDispatcher, AHangUpEndsTheEventThreadAndNothingElse) {
+TEST_F(OpenDispatcher, AHangUpIsPostedToTheWindowAndWritesFail) {
     TWin32Dispatcher d(nullptr);
     ASSERT_EQ(d.OpenDevice("\\\\.\\COM40", 115200, 0, 8, 1, 4096, 4096, 3), 0);
+    std::vector<platform::Message> told;
+    platform::HandlerId window = ui.queue().addHandler([&](const platform::Message& m) {
+        told.push_back(m);
+        return intptr_t(0);
+    });
+    d.AddWindowHandler(window);
     line->send("ab");
     line->hangUp();
     auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-    while ((d.ThreadCount() != 2 || d.InputCount() < 2) && std::chrono::steady_clock::now() < end) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    while ((told.empty() || d.InputCount() < 2) && std::chrono::steady_clock::now() < end) {
+        ui.queue().waitAndPumpOne(1);
     }
-    EXPECT_EQ(d.ThreadCount(), 2);
-    EXPECT_EQ(readAll(d), "ab");
-    EXPECT_EQ(d.WriteBlock("lost", 4), 0);  // queued, then dropped by the device
+    ASSERT_EQ(told.size(), 1u);
+    EXPECT_EQ(told[0].msg, MsgDeviceGone);
+    EXPECT_EQ(uint32_t(told[0].lParam >> 16), d.DispatcherHandle());
+    EXPECT_TRUE(d.DeviceGone());
+    EXPECT_EQ(readAll(d), "ab");  // what came before the hang-up is kept
+    EXPECT_EQ(d.WriteBlock("lost", 4), -1617);
+    EXPECT_EQ(d.OutputCount(), 0u);
+    // A window registered after the hang-up hears of it as well.
+    d.RemoveWindowHandler(window);
+    d.AddWindowHandler(window);
+    ui.queue().pumpAll();
+    EXPECT_EQ(told.size(), 2u);
+    d.RemoveWindowHandler(window);
+    ui.queue().removeHandler(window);
 }
 
 }  // namespace testing

@@ -6,11 +6,12 @@
 #include "platform/codepage_1254.h"
 #include "tools/cli/command.h"
 #include "tools/cli/phone_session.h"
+#include "tools/cli/recording_options.h"
 
 namespace cli {
 namespace {
 
-constexpr std::string_view kUsage = "COM|--device PATH [--baud N] COMMAND...";
+constexpr std::string_view kUsage = "[--trace] [--log] COM|--device PATH [--baud N] COMMAND...";
 
 bool startsWithIgnoringCase(std::string_view s, std::string_view prefix) {
     if (s.size() < prefix.size()) {
@@ -29,6 +30,7 @@ bool startsWithIgnoringCase(std::string_view s, std::string_view prefix) {
 }
 
 int runAt(std::span<const std::string_view> args) {
+    args = takeRecordingOptions(args);
     std::vector<std::string_view> commands;
     const std::optional<PortChoice> choice = parsePortChoice(args, &commands, "at", kUsage);
     if (!choice) {

@@ -10,13 +10,15 @@
 #include "sms/dialogue_line.h"
 #include "sms/send_texts.h"
 #include "tools/cli/command.h"
+#include "tools/cli/recording_options.h"
 #include "tools/cli/sending.h"
 
 namespace cli {
 namespace {
 
 constexpr std::string_view kUsage =
-    "COM|--device PATH [--baud N] --numbers FILE --text TEXT [--pause S] [--results CSV]";
+    "[--trace] [--log] COM|--device PATH [--baud N] --numbers FILE --text TEXT [--pause S] "
+    "[--results CSV]";
 
 class PrintingView : public sms::BulkView {
 public:
@@ -38,6 +40,7 @@ int usage() {
 }
 
 int runBulk(std::span<const std::string_view> args) {
+    args = takeRecordingOptions(args);
     std::vector<std::string_view> rest;
     const std::optional<PortChoice> choice = parsePortChoice(args, &rest, "bulk", kUsage);
     if (!choice) {

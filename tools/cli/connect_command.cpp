@@ -2,13 +2,15 @@
 // each status-bar text as it changes.
 #include "tools/cli/command.h"
 #include "tools/cli/phone_session.h"
+#include "tools/cli/recording_options.h"
 
 namespace cli {
 namespace {
 
-constexpr std::string_view kUsage = "COM|--device PATH [--baud N]";
+constexpr std::string_view kUsage = "[--trace] [--log] COM|--device PATH [--baud N]";
 
 int runConnect(std::span<const std::string_view> args) {
+    args = takeRecordingOptions(args);
     const std::optional<PortChoice> choice = parsePortChoice(args, nullptr, "connect", kUsage);
     if (!choice) {
         return kExitUsage;

@@ -10,6 +10,7 @@
 
 #include "platform/codepage_1254.h"
 #include "platform/port_check.h"
+#include "serial/exception_display.h"
 #include "serial/pump.h"
 #include "tools/cli/command.h"
 

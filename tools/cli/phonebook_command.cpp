@@ -9,11 +9,12 @@
 #include "recipients/phonebook_import.h"
 #include "tools/cli/command.h"
 #include "tools/cli/phone_session.h"
+#include "tools/cli/recording_options.h"
 
 namespace cli {
 namespace {
 
-constexpr std::string_view kUsage = "COM|--device PATH [--baud N] ME|SM";
+constexpr std::string_view kUsage = "[--trace] [--log] COM|--device PATH [--baud N] ME|SM";
 
 class PrintedList : public recipients::RecipientList {
 public:
@@ -31,6 +32,7 @@ private:
 };
 
 int runPhonebook(std::span<const std::string_view> args) {
+    args = takeRecordingOptions(args);
     std::vector<std::string_view> rest;
     const std::optional<PortChoice> choice = parsePortChoice(args, &rest, "phonebook", kUsage);
     if (!choice) {

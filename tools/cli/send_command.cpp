@@ -7,14 +7,16 @@
 #include "sms/dialogue_line.h"
 #include "sms/sms_sender.h"
 #include "tools/cli/command.h"
+#include "tools/cli/recording_options.h"
 #include "tools/cli/sending.h"
 
 namespace cli {
 namespace {
 
-constexpr std::string_view kUsage = "COM|--device PATH [--baud N] NUMBER TEXT";
+constexpr std::string_view kUsage = "[--trace] [--log] COM|--device PATH [--baud N] NUMBER TEXT";
 
 int runSend(std::span<const std::string_view> args) {
+    args = takeRecordingOptions(args);
     std::vector<std::string_view> rest;
     const std::optional<PortChoice> choice = parsePortChoice(args, &rest, "send", kUsage);
     if (!choice) {

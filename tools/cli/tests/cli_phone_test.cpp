@@ -135,6 +135,36 @@ TEST_F(CliPhoneTest, WatchPrintsWhatChanges) {
     EXPECT_EQ(runCli("watch --device /nonexistent/tty --seconds 1").exitCode, 1);
 }
 
+TEST_F(CliPhoneTest, TraceAndLogAreWrittenInTheWorkingFolder) {
+    start();
+    char tmpl[] = "/tmp/toplusms-cli-trace-XXXXXX";
+    ASSERT_NE(::mkdtemp(tmpl), nullptr);
+    const std::string dir = tmpl;
+    const std::string line = "cd " + dir + " && " + TOPLUSMS_CLI + " at --trace --log " + device() +
+                             " AT+CGMI > /dev/null 2>&1";
+    ASSERT_EQ(std::system(line.c_str()), 0);
+    auto slurp = [](const std::string& path) {
+        std::string s;
+        if (FILE* f = std::fopen(path.c_str(), "rb")) {
+            char buf[4096];
+            size_t n;
+            while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) {
+                s.append(buf, n);
+            }
+            std::fclose(f);
+        }
+        return s;
+    };
+    const std::string trace = slurp(dir + "/SERIAL.TRC");
+    EXPECT_EQ(trace.rfind("Transmit: \r\nATE1[0D]", 0), 0u) << trace;
+    EXPECT_NE(trace.find("AT+CGMI[0D]"), std::string::npos) << trace;
+    EXPECT_NE(trace.find("Receive: \r\n"), std::string::npos) << trace;
+    const std::string log = slurp(dir + "/SERIAL.LOG");
+    EXPECT_EQ(log.rfind("SERIAL v4.06\r\n", 0), 0u) << log;
+    EXPECT_NE(log.find("WriteCom"), std::string::npos);
+    ASSERT_EQ(std::system(("rm -rf " + dir).c_str()), 0);
+}
+
 TEST_F(CliPhoneTest, PhonebookPrintsTheNumbers) {
     phonesim::Config config;
     config.phonebooks = {
