@@ -191,10 +191,6 @@ TMainForm::TMainForm(MainFormOptions options, QWidget* parent)
 
 TMainForm::~TMainForm() = default;
 
-void TMainForm::setHooks(MainFormHooks hooks) {
-    m_hooks = std::move(hooks);
-}
-
 void TMainForm::guarded(const std::function<void()>& handler) {
     runGuarded(*m_asker, this, handler);
 }

@@ -71,7 +71,7 @@ public:
     explicit TMainForm(MainFormOptions options = {}, QWidget* parent = nullptr);
     ~TMainForm() override;
 
-    void setHooks(MainFormHooks hooks);
+    // Each part sets the hooks it serves and leaves the others alone.
     MainFormHooks& hooks() { return m_hooks; }
     Asker& asker() { return *m_asker; }
     // The recipient list of the bulk tab, for the imports and the bulk send.

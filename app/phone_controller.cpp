@@ -1,13 +1,17 @@
 #include "app/phone_controller.h"
 
 #include <QComboBox>
+#include <QFrame>
 #include <QLabel>
 #include <QMetaObject>
+#include <QPushButton>
 #include <QTimer>
 
 #include "app/code_page_text.h"
 #include "app/error_handler.h"
 #include "app/main_window.h"
+#include "app/ui_fonts.h"
+#include "phone/phone_texts.h"
 #include "platform/message_queue.h"
 #include "serial/com_port.h"
 #include "serial/exception_display.h"
@@ -32,10 +36,24 @@ PhoneController::PhoneController(TMainForm& form, platform::MessageQueue& queue)
     phone::routePortEvents(*form.PhoneComPort, m_dialogue);
     MainFormHooks& hooks = form.hooks();
     hooks.connectClicked = [this] { m_dialogue.btnOpenClick(); };
+    hooks.refreshTick = [this] { m_dialogue.tiRefreshTimer(); };
+    hooks.clearTick = [this] { m_dialogue.tiClearTimer(); };
     hooks.closing = [this] {
+        m_dialogue.dropWaitingClicks();
         m_dialogue.waitForPendingCommand();
         m_form.PhoneComPort->SetOpen(false);
     };
+
+    // Beside the lamp, up to the exit button.
+    m_callNotice = new QLabel(form.Panel5);
+    const int left = form.Panel1->geometry().right() + 10;
+    m_callNotice->setGeometry(left, form.Panel1->y(), form.Button7->x() - 8 - left,
+                              form.Panel1->height());
+    m_callNotice->setFont(arialFont(12, true));
+    QPalette palette = m_callNotice->palette();
+    palette.setColor(QPalette::WindowText, QColor(192, 0, 0));
+    m_callNotice->setPalette(palette);
+    m_callNotice->hide();
 }
 
 PhoneController::~PhoneController() {
@@ -44,8 +62,11 @@ PhoneController::~PhoneController() {
     port.OnPortOpen = nullptr;
     port.OnPortClose = nullptr;
     port.SetOnTriggerAvail(nullptr);
-    m_form.hooks().connectClicked = nullptr;
-    m_form.hooks().closing = nullptr;
+    MainFormHooks& hooks = m_form.hooks();
+    hooks.connectClicked = nullptr;
+    hooks.refreshTick = nullptr;
+    hooks.clearTick = nullptr;
+    hooks.closing = nullptr;
     serial::setExceptionDisplay(nullptr);
 }
 
@@ -78,6 +99,30 @@ void PhoneController::setLabel(int number, const std::string& text) {
                               m_form.Label5, m_form.Label6, m_form.Label7, m_form.Label8};
     if (number >= 1 && number <= 8) {
         labels[number - 1]->setText(fromCodePage(text));
+    }
+    if (number == 2 || number == 3) {
+        showCallNotice();
+    }
+}
+
+void PhoneController::showCallNotice() {
+    // The hidden labels hold the texts; the top bar shows them where the user looks: the
+    // notice, and under it the number alone, which is what fits beside the lamp.
+    QString number = m_form.Label3->text();
+    number.remove(fromCodePage(std::string(phone::texts::kCallerPrefix)));
+    QString text = m_form.Label2->text();
+    if (!number.isEmpty()) {
+        text += (text.isEmpty() ? QString() : QStringLiteral("\n")) + number;
+    }
+    m_callNotice->setText(text);
+    m_callNotice->setVisible(!text.isEmpty());
+}
+
+void PhoneController::setClearEnabled(bool enabled) {
+    if (enabled) {
+        m_form.tiClear->start();
+    } else {
+        m_form.tiClear->stop();
     }
 }
 

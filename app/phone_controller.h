@@ -3,9 +3,13 @@
 // dialogue, the connect button and the window's close reach it through the window's
 // hooks, and the dialogue shows what it has to say through this view of the window.
 
+#include <string>
+
 #include "phone/phone_dialogue.h"
 #include "phone/phone_port.h"
 #include "phone/phone_view.h"
+
+class QLabel;
 
 namespace platform {
 class MessageQueue;
@@ -25,6 +29,9 @@ public:
     PhoneController& operator=(const PhoneController&) = delete;
 
     phone::PhoneDialogue& dialogue() { return m_dialogue; }
+    // The call notice in the top bar, beside the lamp: "Gelen Çağrı!" and under it the
+    // caller's number while a call rings, hidden otherwise.
+    QLabel* callNotice() const { return m_callNotice; }
 
     void setLamp(phone::LampColor color) override;
     void setStatusPanel(int index, const std::string& text) override;
@@ -35,12 +42,16 @@ public:
     void setLabel(int number, const std::string& text) override;
     void setConnectCaption(const std::string& caption) override;
     void setRefreshEnabled(bool enabled) override;
+    void setClearEnabled(bool enabled) override;
     int portIndex() const override;
     std::string portText() const override;
     std::string speedText() const override;
 
 private:
+    void showCallNotice();
+
     TMainForm& m_form;
+    QLabel* m_callNotice = nullptr;  // owned by the window's top bar
     phone::ComPortLink m_link;
     phone::PhoneDialogue m_dialogue;
 };

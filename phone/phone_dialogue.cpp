@@ -35,6 +35,18 @@ bool hasExtendedError(const std::string& text) {
     return false;
 }
 
+// Counts itself in `count` while it lives.
+class Counted {
+public:
+    explicit Counted(int& count) : m_count(count) { ++m_count; }
+    ~Counted() { --m_count; }
+    Counted(const Counted&) = delete;
+    Counted& operator=(const Counted&) = delete;
+
+private:
+    int& m_count;
+};
+
 // Whether the millisecond clock has passed `deadline`, across its wrap.
 bool after(uint32_t now, uint32_t deadline) {
     return int32_t(now - deadline) > 0;
@@ -159,11 +171,7 @@ CommandTurn PhoneDialogue::beginTurn(CommandOrigin origin) {
             return true;
         };
         if (!mayGo()) {
-            ++m_waiters;
-            struct Leave {
-                int& waiters;
-                ~Leave() { --waiters; }
-            } leave{m_waiters};
+            const Counted waiting(m_waiters);
             waitUntil(mayGo, std::nullopt);
         }
         if (!m_state.IsConnected) {
@@ -239,11 +247,7 @@ std::string PhoneDialogue::runCommand(uint64_t turn, const std::string& command,
 
 void PhoneDialogue::runWhenLineFree(std::function<void()> action) {
     if (!lineBusy()) {
-        ++m_clicksRunning;
-        struct Done {
-            int& running;
-            ~Done() { --running; }
-        } done{m_clicksRunning};
+        const Counted running(m_clicksRunning);
         action();
         return;
     }
@@ -270,11 +274,7 @@ void PhoneDialogue::runWaitingClick() {
     std::function<void()> action = std::move(m_waitingClicks.front());
     m_waitingClicks.pop_front();
     {
-        ++m_clicksRunning;
-        struct Done {
-            int& running;
-            ~Done() { --running; }
-        } done{m_clicksRunning};
+        const Counted running(m_clicksRunning);
         action();
     }
     scheduleWaitingClick();
@@ -372,6 +372,7 @@ void PhoneDialogue::PhoneComPortPortOpen() {
         return;
     }
     m_state.IsConnected = true;
+    m_signalErrorShown = m_batteryErrorShown = false;  // a new phone may be shown again
     m_view.setStatusPanel(0, std::string(texts::kConnectedPrefix) + m_view.portText());
     m_view.setConnectCaption(std::string(texts::kDisconnectCaption));
     try {
@@ -404,9 +405,5 @@ void PhoneDialogue::waitForPendingCommand(int limitMs) {
     const uint32_t deadline = platform::ClockMs() + uint32_t(limitMs);
     waitUntil([&] { return !commandWaiting() || after(platform::ClockMs(), deadline); }, deadline);
 }
-
-void PhoneDialogue::QueryDeviceInfo() {}
-
-void PhoneDialogue::showIncomingCall(const std::string&) {}
 
 }  // namespace phone

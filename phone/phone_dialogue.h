@@ -95,13 +95,30 @@ public:
     // OnPortClose: the window back to the disconnected state.
     void PhoneComPortPortClose();
 
+    // Asks the phone who it is, once per successful handshake: fourteen commands, each
+    // reply but that to AT+CLIP=1 parsed.
+    virtual void QueryDeviceInfo();
+    // The general reply parser: rows of the device information, the gauges, the make
+    // label, the start of a phonebook read; the lamp to red at its end. A reply cut short
+    // adds no row for the line it lacks. A signal or battery field that is not a number
+    // goes to the error box, once until that gauge reads well again.
+    void ParseReply(const std::string& reply);
+
+    // tiRefresh: the phonebook read when one is asked for, else the signal and the
+    // battery in turn. A tick that finds the line busy does neither and asks again next.
+    void tiRefreshTimer();
+    // What the tick runs while PhonebookReading is set.
+    void setPhonebookReader(std::function<void()> reader) { m_phonebookReader = std::move(reader); }
+    // tiClear: the call notice and the caller's number go.
+    void tiClearTimer();
+    // Label3 from the caller identification in `text`, when it holds a whole one.
+    void ShowCallerNumber(const std::string& text);
+
     // The wait of the window's close: processes messages until no command waits, at
     // most `limitMs`. Returns at once when not connected.
     void waitForPendingCommand(int limitMs = kReplyLimitMs);
 
 protected:
-    // Reads the phone's identity after a successful handshake. Nothing yet.
-    virtual void QueryDeviceInfo();
     // The incoming-call display, run on the receive buffer when it holds a ring.
     virtual void showIncomingCall(const std::string& buffer);
 
@@ -150,11 +167,18 @@ private:
     // Clicks running now: their own turns go before the clicks that came after them.
     int m_clicksRunning = 0;
     platform::HandlerId m_handler = platform::kNoHandler;
+    // The hidden scratch text that carries reply text from one reply to the next; its
+    // lines are separated by CR LF.
+    std::string m_scratch;
+    // A bad signal or battery field has been shown; the next one is not, until a good one.
+    bool m_signalErrorShown = false;
+    bool m_batteryErrorShown = false;
+    std::function<void()> m_phonebookReader;
 };
 
 // One turn on the line. Commands sent through one turn follow each other with nothing
 // written between them by anybody else; the turn ends when the object is destroyed
-// (movable, not copyable).
+// (movable, not copyable; it must not outlive its dialogue).
 class CommandTurn {
 public:
     CommandTurn() = default;

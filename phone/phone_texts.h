@@ -18,4 +18,19 @@ inline constexpr std::string_view kNotSupported =
     "Telefon Taraf\xFDndan Desteklenmiyor !";  // "Telefon Tarafından Desteklenmiyor !"
 inline constexpr std::string_view kTimedOut = "Zaman A\xFE\xFDm\xFD";  // "Zaman Aşımı"
 
+// Captions of the device information rows.
+inline constexpr std::string_view kMaker = "\xDCretici";  // "Üretici"
+inline constexpr std::string_view kModel = "Tip";
+inline constexpr std::string_view kSoftware = "Yaz\xFDl\xFDm S\xFCr\xFCm\xFC";  // "Yazılım Sürümü"
+inline constexpr std::string_view kImei = "IMEI";
+inline constexpr std::string_view kImsi = "IMSI";
+inline constexpr std::string_view kOperator = "Sa\xF0layan";        // "Sağlayan"
+inline constexpr std::string_view kSimNumber = "Kart Numaras\xFD";  // "Kart Numarası"
+inline constexpr std::string_view kServiceCentre = "Servis Merkezi";
+inline constexpr std::string_view kModem = "Modem";
+
+// The incoming-call display.
+inline constexpr std::string_view kIncomingCall = "Gelen \xC7" "a\xF0r\xFD!";  // "Gelen Çağrı!"
+inline constexpr std::string_view kCallerPrefix = "Telefon Numaras\xFD: ";  // "Telefon Numarası: "
+
 }  // namespace phone::texts

@@ -21,12 +21,15 @@ public:
     virtual void clearInfoRows() = 0;
     virtual void setSignalGauge(int percent) = 0;
     virtual void setBatteryGauge(int percent) = 0;
-    // The labels at the right edge of the connection tab (Label1 ... Label8).
+    // The labels at the right edge of the connection tab (Label1 ... Label8): Label2 the
+    // call notice, Label3 the caller's number, Label4 the make.
     virtual void setLabel(int number, const std::string& text) = 0;
     // btnOpen.
     virtual void setConnectCaption(const std::string& caption) = 0;
     // tiRefresh.
     virtual void setRefreshEnabled(bool enabled) = 0;
+    // tiClear: enabling it (again) makes it fire 4000 ms from now.
+    virtual void setClearEnabled(bool) {}
 
     // The port choice: selected item of ComboBox1 (-1 for none) and its text.
     virtual int portIndex() const = 0;

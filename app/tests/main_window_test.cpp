@@ -159,13 +159,12 @@ TEST_F(MainWindow, ClosingByTheTitleBarSavesWithoutAQuestionThenRunsTheCloseStep
     bool savedFirst = false;
     bool pollingStopped = false;
     int closings = 0;
-    MainFormHooks hooks;
+    MainFormHooks& hooks = form.hooks();
     hooks.closing = [&] {
         ++closings;
         savedFirst = fs::exists(m_file);
         pollingStopped = !form.tiRefresh->isActive();
     };
-    form.setHooks(hooks);
 
     EXPECT_TRUE(form.close());
     EXPECT_TRUE(m_asker.asked.empty());
@@ -221,9 +220,8 @@ TEST_F(MainWindow, SmsButtonSendsOnlyWithNumberAndText) {
     };
     TMainForm& form = makeForm();
     std::vector<QString> sent;
-    MainFormHooks hooks;
+    MainFormHooks& hooks = form.hooks();
     hooks.sendSms = [&](const QString& text) { sent.push_back(text); };
-    form.setHooks(hooks);
     form.show();
     form.cxPageControl1->setCurrentWidget(form.cxTabSheet2);
     for (const auto& c : cases) {
@@ -242,10 +240,9 @@ TEST_F(MainWindow, SmsButtonSendsOnlyWithNumberAndText) {
 TEST_F(MainWindow, TagButtonsReachTheirHooks) {
     TMainForm& form = makeForm();
     std::vector<std::string> calls;
-    MainFormHooks hooks;
+    MainFormHooks& hooks = form.hooks();
     hooks.connectClicked = [&] { calls.push_back("connect"); };
     hooks.phonebookClicked = [&](const char* storage) { calls.push_back(storage); };
-    form.setHooks(hooks);
     form.show();
     form.btnOpen->click();
     form.btnME->click();
@@ -441,9 +438,8 @@ TEST_F(MainWindow, AFailedSaveKeepsTheWindowOpenAndTheOldFileWhole) {
     TMainForm& form = makeForm();
     form.show();
     int closings = 0;
-    MainFormHooks hooks;
+    MainFormHooks& hooks = form.hooks();
     hooks.closing = [&] { ++closings; };
-    form.setHooks(hooks);
     form.ListBox1->addItem(QStringLiteral("05321112233"));
 
     // A file size limit fails the write as a full disk would, also for root.

@@ -53,8 +53,9 @@ double cpuMs() {
     return tv(u.ru_utime) + tv(u.ru_stime);
 }
 
-// Plain write and read of "AT" CR until the final OK line.
-std::vector<double> baseline(const std::string& path, int rounds) {
+// Plain write and read of "AT" CR until the final OK line; *cpuPerCommand gets the
+// processor time this side spent per exchange.
+std::vector<double> baseline(const std::string& path, int rounds, double* cpuPerCommand) {
     std::vector<double> times;
     const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
@@ -65,6 +66,7 @@ std::vector<double> baseline(const std::string& path, int rounds) {
         return phonesim::plainExchange(fd, command, "\r\nOK\r\n");
     };
     exchange("ATE1\r");
+    const double cpuStart = cpuMs();
     for (int i = 0; i < rounds; ++i) {
         const auto start = Clock::now();
         if (!exchange("AT\r")) {
@@ -72,6 +74,7 @@ std::vector<double> baseline(const std::string& path, int rounds) {
         }
         times.push_back(ms(Clock::now() - start));
     }
+    *cpuPerCommand = times.empty() ? 0 : (cpuMs() - cpuStart) / double(times.size());
     ::close(fd);
     return times;
 }
@@ -89,7 +92,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "bench-dialogue: no pseudo-terminal\n");
         return 1;
     }
-    const std::vector<double> base = baseline(plain.path, rounds);
+    double baseCpuPerCommand = 0;
+    const std::vector<double> base = baseline(plain.path, rounds, &baseCpuPerCommand);
 
     const std::filesystem::path map =
         std::filesystem::temp_directory_path() / ("bench-dialogue-" + std::to_string(::getpid()));
@@ -138,6 +142,7 @@ int main(int argc, char** argv) {
     std::printf("baseline_roundtrip_p99_ms: %.3f\n", percentile(base, 0.99));
     std::printf("at_roundtrip_p50_ms: %.3f\n", percentile(times, 0.5));
     std::printf("at_roundtrip_p99_ms: %.3f\n", percentile(times, 0.99));
+    std::printf("baseline_cpu_ms_per_command: %.3f\n", baseCpuPerCommand);
     std::printf("at_cpu_ms_per_command: %.3f\n", cpuPerCommand);
     return 0;
 }

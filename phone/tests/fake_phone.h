@@ -41,6 +41,10 @@ public:
     void setLabel(int number, const std::string& text) override { labels[number] = text; }
     void setConnectCaption(const std::string& text) override { caption = text; }
     void setRefreshEnabled(bool enabled) override { refresh = enabled; }
+    void setClearEnabled(bool enabled) override {
+        clear = enabled;
+        clearStarts += enabled ? 1 : 0;
+    }
     int portIndex() const override { return port; }
     std::string portText() const override { return portName; }
     std::string speedText() const override { return speed; }
@@ -54,10 +58,22 @@ public:
     std::map<int, std::string> labels;
     std::string caption = cp("Bağlan");
     bool refresh = false;
+    bool clear = false;
+    int clearStarts = 0;
     int port = 4;
     std::string portName = "Com5";
     std::string speed = "115200";
 };
+
+// A phone's answer to `command` (without its CR), echo on: the information lines
+// framed as the phone frames them, then OK.
+inline std::string reply(const std::string& command, const std::vector<std::string>& lines) {
+    std::string text = command + "\r\r\n";
+    for (const std::string& line : lines) {
+        text += line + "\r\n";
+    }
+    return text + (lines.empty() ? "OK\r\n" : "\r\nOK\r\n");
+}
 
 class ScriptedPort : public PhonePort {
 public:
@@ -88,6 +104,29 @@ public:
             m_queue.stopTimer(*id);
             deliver(text);
         });
+    }
+
+    // Answers to the identity query of a connect, at once.
+    void answerQuery() {
+        const std::pair<std::string, std::vector<std::string>> replies[] = {
+            {"AT+CGMI", {"MAKER"}},
+            {"AT+CGMM", {"PS-100"}},
+            {"AT+CGMR", {"1.0.1"}},
+            {"AT+CGSN", {"490154203237518"}},
+            {"AT+CIMI", {"286011234567890"}},
+            {"AT+COPS?", {"+COPS: 0,0,\"NET\""}},
+            {"AT^SCID", {"^SCID: 8990011234567890123"}},
+            {"AT+CSCA?", {"+CSCA: \"+905320000000\",145"}},
+            {"AT+GMM", {"MODEL"}},
+            {"AT+GMR", {"REVISION 1"}},
+            {"AT+CLIP=1", {}},
+            {"AT+CIND=?", {"+CIND: (\"battchg\",(0-5))"}},
+            {"AT+CSQ", {"+CSQ: 20,99"}},
+            {"AT+CBC", {"+CBC: 0,80"}},
+        };
+        for (const auto& [command, lines] : replies) {
+            answer(command + "\r", reply(command, lines));
+        }
     }
 
     bool probe(int number) override { return ports.count(number) != 0; }

@@ -76,11 +76,12 @@ TEST(SendingWithThePhone, SilentPromptIsCancelledAndNoPduWritten) {
     SimulatedPhoneLine phone(config, 300);
     ASSERT_TRUE(phone.connect());
     SmsSender sender(phone.line, phone.view);
+    const size_t connected = phone.sim.commands().size();  // ATE1 and the identity query
 
     const SendOutcome o = sender.SendSms("05321112233", u"abc");
     EXPECT_EQ(o.error, cp("Telefon mesaj istemini (>) göndermedi"));
     // The phone sees the command and the ESC that closes its prompt, never a PDU.
-    phone.sim.waitForCommands(4, 2000);  // ATE1, AT+CMGF=0, AT+CMGS, ESC
+    phone.sim.waitForCommands(connected + 3, 2000);  // AT+CMGF=0, AT+CMGS, ESC
     EXPECT_EQ(cmgsLines(phone.sim.commands()), (std::vector<std::string>{"AT+CMGS=17", "\x1B"}));
     EXPECT_TRUE(phone.sim.messages().empty());
 }
@@ -217,9 +218,10 @@ TEST_F(BulkWithThePhone, StopInTheMiddleThenResendTheRest) {
 
 TEST_F(BulkWithThePhone, UnpluggedMidRunEndsTheRun) {
     phonesim::Config config;
-    // ATE1, AT+CPIN?, AT+CREG?, AT+CMGF=0, then two commands per message: the phone
-    // goes away after accepting two messages and the third's AT+CMGS.
-    config.faults.hangUpAfter = 4 + 2 * 2 + 1;
+    // ATE1 and the fourteen commands of the identity query, AT+CPIN?, AT+CREG?,
+    // AT+CMGF=0, then two commands per message: the phone goes away after accepting two
+    // messages and the third's AT+CMGS.
+    config.faults.hangUpAfter = 1 + 14 + 3 + 2 * 2 + 1;
     SimulatedPhoneLine phone(config, 500);
     ASSERT_TRUE(phone.connect());
     // The PDU after the last prompt waits in vain: a short limit instead of the minute.

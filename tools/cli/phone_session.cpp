@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <exception>
+#include <utility>
 
 #include "platform/codepage_1254.h"
 #include "platform/port_check.h"
@@ -90,15 +91,71 @@ void ConsoleView::setStatusPanel(int index, const std::string& text) {
         return;
     }
     m_panels[index] = text;
-    if (!m_printing) {
-        return;
+    if (m_printing) {
+        print("panel " + std::to_string(index) + ": " + text);
     }
-    std::fprintf(out, "panel %d: %s\n", index, visible(text).c_str());
-    std::fflush(out);
 }
 
 void ConsoleView::addInfoRow(const std::string& caption, const std::string& value) {
-    std::fprintf(out, "info: %s: %s\n", visible(caption).c_str(), visible(value).c_str());
+    m_rows.emplace_back(caption, value);
+}
+
+void ConsoleView::setSignalGauge(int percent) {
+    if (std::exchange(m_signal, percent) != percent && m_reporting) {
+        print("Sinyal: " + std::to_string(percent) + "%");
+    }
+}
+
+void ConsoleView::setBatteryGauge(int percent) {
+    if (std::exchange(m_battery, percent) != percent && m_reporting) {
+        print("Batarya: " + std::to_string(percent) + "%");
+    }
+}
+
+void ConsoleView::setLabel(int number, const std::string& text) {
+    if (number == 2 || number == 3) {
+        m_labels[number - 2] = text;
+    }
+}
+
+void ConsoleView::setRefreshEnabled(bool enabled) {
+    if (onRefreshSwitched) {
+        onRefreshSwitched(enabled);
+    }
+}
+
+void ConsoleView::setClearEnabled(bool enabled) {
+    // The call display switches tiClear on when it has written the labels and off when
+    // it has emptied them: the moments to show what changed.
+    if (m_reporting) {
+        std::string shown = m_labels[0];
+        if (!m_labels[1].empty()) {
+            shown += (shown.empty() ? "" : " ") + m_labels[1];
+        }
+        if (shown != m_callShown) {
+            print(shown.empty() ? platform::cp1254::fromUtf8("Çağrı bitti") : shown);
+            m_callShown = shown;
+        }
+    }
+    if (onClearSwitched) {
+        onClearSwitched(enabled);
+    }
+}
+
+void ConsoleView::reportChanges() {
+    m_reporting = true;
+    m_start = std::chrono::steady_clock::now();
+}
+
+void ConsoleView::print(const std::string& text) {
+    if (m_reporting) {
+        const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
+                            std::chrono::steady_clock::now() - m_start)
+                            .count();
+        std::fprintf(out, "%lld ", static_cast<long long>(ms));
+    }
+    std::fprintf(out, "%s\n", visible(text).c_str());
+    std::fflush(out);
 }
 
 std::string ConsoleView::portText() const {

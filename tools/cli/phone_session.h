@@ -3,12 +3,16 @@
 // phone dialogue over the plain message queue, and a window that prints the status-bar
 // texts as they change.
 
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "phone/phone_dialogue.h"
 #include "phone/phone_port.h"
@@ -31,7 +35,10 @@ std::optional<PortChoice> parsePortChoice(std::span<const std::string_view> args
                                           std::vector<std::string_view>* rest,
                                           std::string_view command, std::string_view usage);
 
-// Prints every status-bar text as it changes ("panel 1: Comport Yok!"), in UTF-8.
+// Prints every status-bar text as it changes ("panel 1: Comport Yok!"), in UTF-8, and
+// keeps the rows and gauges for whoever wants them. With reportChanges() each line is
+// prefixed by the milliseconds since then, and the gauges and the call display are
+// printed too as they change.
 class ConsoleView : public phone::PhoneView {
 public:
     explicit ConsoleView(const PortChoice& choice) : m_choice(choice) {}
@@ -43,23 +50,44 @@ public:
     void setLamp(phone::LampColor) override {}
     void setStatusPanel(int index, const std::string& text) override;
     void addInfoRow(const std::string& caption, const std::string& value) override;
-    void clearInfoRows() override {}
-    void setSignalGauge(int) override {}
-    void setBatteryGauge(int) override {}
-    void setLabel(int, const std::string&) override {}
+    void clearInfoRows() override { m_rows.clear(); }
+    void setSignalGauge(int percent) override;
+    void setBatteryGauge(int percent) override;
+    void setLabel(int number, const std::string& text) override;
     void setConnectCaption(const std::string&) override {}
-    void setRefreshEnabled(bool) override {}
+    void setRefreshEnabled(bool enabled) override;
+    void setClearEnabled(bool enabled) override;
     int portIndex() const override { return m_choice.number - 1; }
     std::string portText() const override;
     std::string speedText() const override { return m_choice.speed; }
 
-    // Where the status texts and info rows go (a command whose output is data sends
-    // them to stderr).
+    // Rows as caption and value, 1254 bytes.
+    const std::vector<std::pair<std::string, std::string>>& rows() const { return m_rows; }
+    int signal() const { return m_signal; }
+    int battery() const { return m_battery; }
+
+    void reportChanges();
+    // What tiRefresh and tiClear switch: the caller runs the timers.
+    std::function<void(bool enabled)> onRefreshSwitched;
+    std::function<void(bool enabled)> onClearSwitched;
+
+    // Where the status texts and the reported changes go (a command whose output is data
+    // sends them to stderr).
     std::FILE* out = stdout;
 
 private:
+    // One line on `out`, UTF-8 (`text` is 1254 bytes).
+    void print(const std::string& text);
+
     const PortChoice& m_choice;
     std::string m_panels[3];
+    std::vector<std::pair<std::string, std::string>> m_rows;
+    int m_signal = 0;
+    int m_battery = 0;
+    std::string m_labels[2];  // Label2, Label3
+    std::string m_callShown;  // the call display as last printed
+    bool m_reporting = false;
+    std::chrono::steady_clock::time_point m_start;
     bool m_printing = true;
 };
 

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <string>
+#include <thread>
 
 #include "tools/phone-sim/simulator.h"
 
@@ -93,6 +94,45 @@ TEST_F(CliPhoneTest, AtPrintsEachReply) {
               std::string::npos)
         << r.out;
     EXPECT_NE(r.out.find("ERROR"), std::string::npos) << r.out;
+}
+
+TEST_F(CliPhoneTest, InfoPrintsTheRowsThenTheGauges) {
+    start();
+    const CliRun r = runCli("info " + device());
+    EXPECT_EQ(r.exitCode, 0) << r.out;
+    const std::string rows =
+        "Üretici: PHONESIM\nTip: PS-100\nYazılım Sürümü: 1.0.1\nIMEI: 490154203237518\n"
+        "IMSI: 286011234567890\nSağlayan: PHONESIM NET\nKart Numarası: 8990011234567890123\n"
+        "Servis Merkezi: +905320000000\nModem: PS-100 - 1.0.1\nSinyal: 65%\nBatarya: 80%\n";
+    EXPECT_NE(r.out.find(rows), std::string::npos) << r.out;
+
+    phonesim::Config lower;
+    lower.faults.lowerCaseOk = true;
+    start(lower);
+    EXPECT_EQ(runCli("info " + device()).exitCode, 1);
+    EXPECT_EQ(runCli("info").exitCode, 2);
+}
+
+// A ring while watching; the end of the time asked for ends the watch with 0.
+TEST_F(CliPhoneTest, WatchPrintsWhatChanges) {
+    start();
+    CliRun r;
+    std::thread watcher([&] { r = runCli("watch " + device() + " --seconds 2"); });
+    // ATE1 and the fourteen commands of the query; then the caller identification is on.
+    const bool connected = sim->waitForCommands(15, 5000);
+    sim->ring("+905551112233", 145);
+    watcher.join();
+    ASSERT_TRUE(connected) << r.out;
+    EXPECT_EQ(r.exitCode, 0) << r.out;
+    for (const char* line : {" panel 0: Bağlı: ", " Sinyal: 65%\n", " Batarya: 80%\n",
+                             " Gelen Çağrı! Telefon Numarası: +905551112233\n"}) {
+        EXPECT_NE(r.out.find(line), std::string::npos) << line << "\n" << r.out;
+    }
+    // Every line starts with the milliseconds since the start.
+    EXPECT_TRUE(r.out.size() > 0 && r.out[0] >= '0' && r.out[0] <= '9') << r.out;
+
+    EXPECT_EQ(runCli("watch " + device() + " --seconds x").exitCode, 2);
+    EXPECT_EQ(runCli("watch --device /nonexistent/tty --seconds 1").exitCode, 1);
 }
 
 TEST_F(CliPhoneTest, TraceAndLogAreWrittenInTheWorkingFolder) {
