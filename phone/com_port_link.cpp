@@ -32,6 +32,11 @@ bool ComPortLink::waitForText(const std::string& text, int32_t ticks, bool yield
     return m_port.WaitForText(text, ticks, yield, ignoreCase);
 }
 
+bool ComPortLink::writeAndWaitForText(const std::string& command, const std::string& text,
+                                      int32_t ticks, bool yield, bool ignoreCase) {
+    return m_port.writeAndWaitForText(command, text, ticks, yield, ignoreCase);
+}
+
 void routePortEvents(serial::TCustomComPort& port, PhoneDialogue& dialogue) {
     port.OnPortOpen = [&dialogue](serial::TCustomComPort&) { dialogue.PhoneComPortPortOpen(); };
     port.OnPortClose = [&dialogue](serial::TCustomComPort&) { dialogue.PhoneComPortPortClose(); };

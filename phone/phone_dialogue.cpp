@@ -365,8 +365,7 @@ void PhoneDialogue::OpenPhonePort() {
 }
 
 void PhoneDialogue::PhoneComPortPortOpen() {
-    m_port.writeText("ATE1\r");
-    if (!m_port.waitForText("OK", kHandshakeTicks, false, false)) {
+    if (!m_port.writeAndWaitForText("ATE1\r", "OK", kHandshakeTicks, false, false)) {
         m_view.setStatusPanel(1, std::string(texts::kNoAnswer));
         m_port.setOpen(false);
         return;

@@ -29,6 +29,13 @@ public:
     // `ticks` of 55 ms.
     virtual bool waitForText(const std::string& text, int32_t ticks, bool yield,
                              bool ignoreCase) = 0;
+    // Writes `command`, then waits for its answer `text` as waitForText does, with no
+    // delivery of received characters between the two.
+    virtual bool writeAndWaitForText(const std::string& command, const std::string& text,
+                                     int32_t ticks, bool yield, bool ignoreCase) {
+        writeText(command);
+        return waitForText(text, ticks, yield, ignoreCase);
+    }
 };
 
 // A TComPort behind the interface. The component stays the caller's.
@@ -43,6 +50,8 @@ public:
     void writeText(const std::string& text) override;
     uint8_t readChar() override;
     bool waitForText(const std::string& text, int32_t ticks, bool yield, bool ignoreCase) override;
+    bool writeAndWaitForText(const std::string& command, const std::string& text, int32_t ticks,
+                             bool yield, bool ignoreCase) override;
 
 private:
     serial::TCustomComPort& m_port;

@@ -601,26 +601,44 @@ void TCustomComPort::WriteText(const std::string& text) {
     CheckResult(d->WriteBlock(text.data(), uint32_t(text.size())));
 }
 
+// Holds delivery back for its lifetime. Gives it back on every way out, but only to the
+// dispatcher it was taken from, and only while that still exists (a handler run by a
+// wait may close the port and free it).
+class TCustomComPort::DeliveryHold {
+public:
+    DeliveryHold(TCustomComPort& port, TBaseDispatcher* d)
+        : m_port(port), m_d(d), m_wasBusy(d->ExchangeDeliveryBusy(true)) {}
+    ~DeliveryHold() {
+        if (!m_wasBusy && m_port.m_dispatcher.get() == m_d) {
+            m_d->ExchangeDeliveryBusy(false);
+        }
+    }
+    DeliveryHold(const DeliveryHold&) = delete;
+    DeliveryHold& operator=(const DeliveryHold&) = delete;
+
+private:
+    TCustomComPort& m_port;
+    TBaseDispatcher* m_d;
+    bool m_wasBusy;
+};
+
+bool TCustomComPort::writeAndWaitForText(const std::string& command, const std::string& text,
+                                         int32_t timeout, bool yield, bool ignoreCase) {
+    if (m_lifeState == PortLifeState::Closing) {
+        return true;  // as WaitForText: nothing is written to a closing port
+    }
+    DeliveryHold hold(*this, ValidDispatcher());
+    WriteText(command);
+    return WaitForText(text, timeout, yield, ignoreCase);
+}
+
 bool TCustomComPort::WaitForText(const std::string& text, int32_t timeout, bool yield,
                                  bool ignoreCase) {
     if (text.empty() || m_lifeState == PortLifeState::Closing) {
         return true;
     }
     TBaseDispatcher* d = ValidDispatcher();
-    bool wasBusy = d->ExchangeDeliveryBusy(true);
-    // Give delivery back on every way out, but only to the dispatcher the wait began
-    // with, and only while it still exists (a handler run by the wait may close the
-    // port and free it).
-    struct Restore {
-        TCustomComPort& port;
-        TBaseDispatcher* d;
-        bool wasBusy;
-        ~Restore() {
-            if (!wasBusy && port.m_dispatcher.get() == d) {
-                d->ExchangeDeliveryBusy(false);
-            }
-        }
-    } restore{*this, d, wasBusy};
+    DeliveryHold hold(*this, d);
 
     platform::TickTimer timer;
     platform::StartTickTimer(timer, timeout);

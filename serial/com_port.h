@@ -171,6 +171,11 @@ public:
     uint8_t ReadChar();
     void WriteText(const std::string& text);
     bool WaitForText(const std::string& text, int32_t timeout, bool yield, bool ignoreCase);
+    // Writes `command`, then waits for `text` as WaitForText does, with delivery held back
+    // from before the write: an answer quicker than the start of the wait would otherwise
+    // go to the data-available handler, whose delivery the wait never lets run.
+    bool writeAndWaitForText(const std::string& command, const std::string& text, int32_t timeout,
+                             bool yield, bool ignoreCase);
     TBaseDispatcher* ValidDispatcher();
 
     // The negative result codes of the serial layer become exceptions here.
@@ -226,6 +231,8 @@ protected:
     void dropDispatcher();
 
 private:
+    class DeliveryHold;
+
     TDeviceLayer m_deviceLayer = dlWin32;
     uint16_t m_comNumber = 0;
     int32_t m_baud = 19200;
