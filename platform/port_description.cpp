@@ -6,20 +6,10 @@
 #include <cctype>
 #include <memory>
 
+#include "platform/trim.h"
+
 namespace platform {
 namespace {
-
-std::string trimmed(const std::string& s) {
-    size_t b = 0;
-    size_t e = s.size();
-    while (b < e && std::isspace(static_cast<unsigned char>(s[b]))) {
-        ++b;
-    }
-    while (e > b && std::isspace(static_cast<unsigned char>(s[e - 1]))) {
-        --e;
-    }
-    return s.substr(b, e - b);
-}
 
 int hexDigit(char c) {
     if (c >= '0' && c <= '9') {
@@ -71,7 +61,7 @@ bool startsWithIgnoringCase(const std::string& s, const std::string& prefix) {
 std::string firstOf(std::initializer_list<std::optional<std::string>> candidates) {
     for (const auto& c : candidates) {
         if (c) {
-            std::string t = trimmed(*c);
+            std::string t = trimBlanks(*c);
             if (!t.empty()) {
                 return t;
             }

@@ -4,21 +4,11 @@
 #include <cstdlib>
 #include <fstream>
 
+#include "platform/trim.h"
+
 namespace platform {
 
 namespace {
-
-std::string trim(const std::string& s) {
-    size_t b = 0;
-    size_t e = s.size();
-    while (b < e && std::isspace(static_cast<unsigned char>(s[b]))) {
-        ++b;
-    }
-    while (e > b && std::isspace(static_cast<unsigned char>(s[e - 1]))) {
-        --e;
-    }
-    return s.substr(b, e - b);
-}
 
 // "COM<digits>" in any case, nothing else; the number must be 1 to 65535.
 std::optional<int> parseComWord(const std::string& word) {
@@ -60,7 +50,7 @@ std::optional<std::string> lookupPortMap(const std::string& mapFile, int n) {
     }
     std::string line;
     while (std::getline(in, line)) {
-        line = trim(line);
+        line = trimBlanks(line);
         if (line.empty() || line[0] == '#') {
             continue;
         }
@@ -68,8 +58,8 @@ std::optional<std::string> lookupPortMap(const std::string& mapFile, int n) {
         if (eq == std::string::npos) {
             continue;
         }
-        auto key = parseComWord(trim(line.substr(0, eq)));
-        std::string path = trim(line.substr(eq + 1));
+        auto key = parseComWord(trimBlanks(line.substr(0, eq)));
+        std::string path = trimBlanks(line.substr(eq + 1));
         if (key && *key == n && !path.empty()) {
             return path;
         }
