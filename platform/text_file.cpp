@@ -7,6 +7,8 @@
 #include <sys/utsname.h>
 #include <unistd.h>
 
+#include <atomic>
+
 namespace platform {
 
 namespace {
@@ -35,7 +37,9 @@ int fileError(int err, int otherwise) {
     }
 }
 
-bool writeAll(int fd, const char* p, size_t n) {
+bool writeAll(int fd, std::string_view data) {
+    const char* p = data.data();
+    size_t n = data.size();
     while (n > 0) {
         ssize_t w = ::write(fd, p, n);
         if (w < 0) {
@@ -51,6 +55,35 @@ bool writeAll(int fd, const char* p, size_t n) {
 }
 
 }  // namespace
+
+int replaceFileContents(const std::string& path, std::string_view content) {
+    static std::atomic<unsigned> counter{0};
+    const std::string temp =
+        path + ".tmp-" + std::to_string(::getpid()) + "-" + std::to_string(counter.fetch_add(1));
+    // 0666 less the umask, as for any new file, unless there are permissions to keep.
+    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0) {
+        return errno;
+    }
+    struct stat old {};
+    if (::stat(path.c_str(), &old) == 0 && S_ISREG(old.st_mode)) {
+        ::fchmod(fd, old.st_mode & 07777);
+    }
+    int err = 0;
+    if (!writeAll(fd, content) || ::fsync(fd) != 0) {
+        err = errno;
+    }
+    if (::close(fd) != 0 && err == 0) {
+        err = errno;
+    }
+    if (err == 0 && ::rename(temp.c_str(), path.c_str()) != 0) {
+        err = errno;
+    }
+    if (err != 0) {
+        ::unlink(temp.c_str());
+    }
+    return err;
+}
 
 int writeWholeTextFile(const std::string& path, bool append, const std::string& content) {
     std::string old;
@@ -75,24 +108,8 @@ int writeWholeTextFile(const std::string& path, bool append, const std::string& 
             return -fileError(errno, 161);
         }
     }
-    std::string temp = path + ".XXXXXX";
-    int fd = ::mkstemp(temp.data());
-    if (fd < 0) {
-        return -fileError(errno, 160);
-    }
-    ::fchmod(fd, 0644);
-    bool ok = writeAll(fd, old.data(), old.size()) && writeAll(fd, content.data(), content.size());
-    int err = ok ? 0 : errno;
-    if (::close(fd) != 0 && ok) {
-        ok = false;
-        err = errno;
-    }
-    if (ok && ::rename(temp.c_str(), path.c_str()) != 0) {
-        ok = false;
-        err = errno;
-    }
-    if (!ok) {
-        ::unlink(temp.c_str());
+    old += content;
+    if (int err = replaceFileContents(path, old); err != 0) {
         return -fileError(err, 160);
     }
     return 0;

@@ -3,8 +3,14 @@
 // in the place of a complete one.
 
 #include <string>
+#include <string_view>
 
 namespace platform {
+
+// Replaces the file at path by content in one step: the text goes to a new file beside
+// it (the same file system), is flushed to the disk and renamed over path, which keeps
+// the permissions it had. 0, or the errno of the step that failed; path is then untouched.
+int replaceFileContents(const std::string& path, std::string_view content);
 
 // Writes content to path, or appends it to what path holds when append is set and the
 // file exists. The text goes to a new file beside path first, which then replaces path:

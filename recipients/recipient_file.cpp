@@ -4,10 +4,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <cerrno>
 #include <string>
 #include <system_error>
+
+#include "platform/text_file.h"
 
 namespace recipients {
 namespace {
@@ -55,21 +56,6 @@ public:
 private:
     int m_fd;
 };
-
-bool writeAll(int fd, const std::string& data) {
-    size_t done = 0;
-    while (done < data.size()) {
-        ssize_t n = ::write(fd, data.data() + done, data.size() - done);
-        if (n < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return false;
-        }
-        done += static_cast<size_t>(n);
-    }
-    return true;
-}
 
 }  // namespace
 
@@ -140,37 +126,8 @@ void saveLines(const std::filesystem::path& file, const std::vector<std::string>
         text += "\r\n";
     }
 
-    // The temporary file sits beside the target so that the rename stays on one file
-    // system and replaces the old file in one step.
-    static std::atomic<unsigned> counter{0};
-    std::filesystem::path temp = file;
-    temp += ".tmp-" + std::to_string(::getpid()) + "-" + std::to_string(counter++);
-
-    Fd fd(::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
-    if (fd.get() < 0) {
-        failCreate(file, errno);
-    }
-    auto fail = [&](int err) {
-        fd.release();
-        ::unlink(temp.c_str());
+    if (int err = platform::replaceFileContents(file.string(), text); err != 0) {
         failCreate(file, err);
-    };
-    // Keep the permissions of the list being replaced.
-    struct stat old {};
-    if (::stat(file.c_str(), &old) == 0 && S_ISREG(old.st_mode)) {
-        ::fchmod(fd.get(), old.st_mode & 07777);
-    }
-    if (!writeAll(fd.get(), text)) {
-        fail(errno);
-    }
-    if (::fsync(fd.get()) != 0) {
-        fail(errno);
-    }
-    if (int err = fd.release(); err != 0) {
-        fail(err);
-    }
-    if (::rename(temp.c_str(), file.c_str()) != 0) {
-        fail(errno);
     }
 }
 
