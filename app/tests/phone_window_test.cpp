@@ -71,13 +71,9 @@ protected:
         return !form->PhoneComPort->Open();
     }
     phone::PhoneDialogue& dialogue() { return controller->dialogue(); }
-    // The connect button, once more when the handshake missed its 550 ms on a loaded
-    // machine (the phone did get ATE1): the tests using it are about what follows.
+    // The connect button, once the port of an earlier connection has finished closing.
     bool connectPhone() {
-        for (int attempt = 0; attempt < 3 && !dialogue().state().IsConnected; ++attempt) {
-            if (!portClosed()) {
-                break;
-            }
+        if (portClosed()) {
             form->btnOpen->click();
         }
         return dialogue().state().IsConnected;

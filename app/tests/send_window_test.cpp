@@ -64,16 +64,12 @@ protected:
         sim.reset();
         fs::remove_all(m_dir);
     }
-    // The handshake gives the phone 550 ms, which a loaded machine may miss: a user
-    // would click again.
     bool connect(phonesim::Config config = {}) {
         sim = std::make_unique<SimulatedPhone>(std::move(config));
         if (!sim->start()) {
             return false;
         }
-        for (int attempt = 0; attempt < 3 && !phone->dialogue().state().IsConnected; ++attempt) {
-            form->btnOpen->click();
-        }
+        form->btnOpen->click();
         return form->statusPanel(0) == "Bağlı: Com5";
     }
     void list(const QStringList& entries) {

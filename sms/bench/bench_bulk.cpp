@@ -115,10 +115,7 @@ int main(int argc, char** argv) {
         phone::ComPortLink link(port);
         phone::PhoneDialogue dialogue(view, link, queue);
         phone::routePortEvents(port, dialogue);
-        // The handshake gives the phone 550 ms, which a loaded machine may miss.
-        for (int attempt = 0; attempt < 3 && !dialogue.state().IsConnected; ++attempt) {
-            dialogue.btnOpenClick();
-        }
+        dialogue.btnOpenClick();
         if (!dialogue.state().IsConnected) {
             std::fprintf(stderr, "bench-bulk: the simulated phone did not connect\n");
             return 1;
