@@ -1,12 +1,11 @@
 #pragma once
 // The dispatcher's six signals: events that are set by one thread and waited for by
-// another, reset by the wait that takes them. All of one dispatcher share one mutex; each
-// waiting thread has its own condition variable, so that setting a signal wakes only the
-// thread that waits for it (the output thread waits for either of two signals).
+// another, reset by the wait that takes them. Each waiting thread sleeps on a word of its
+// own, so that setting a signal wakes only the thread that waits for it (the output thread
+// waits for either of two signals). No lock: a hand-off costs one wake-up and one sleep.
 
-#include <condition_variable>
+#include <atomic>
 #include <cstdint>
-#include <mutex>
 
 namespace serial {
 
@@ -43,16 +42,26 @@ public:
     bool take(Signal s);
 
 private:
+    static constexpr int kWaiters = 4;
+
     int waitMask(uint32_t mask, int timeoutMs);
+    // Takes the first signal of mask that is set: its number, or kNone.
+    int takeAny(uint32_t mask);
+    // Tells the waiter that something changed: its word moves on, and it is woken if asleep.
+    void nudge(int waiter);
     static uint32_t bit(Signal s) { return 1u << static_cast<unsigned>(s); }
 
     static int waiterOf(uint32_t mask);
 
-    mutable std::mutex m_mutex;
-    // Waits on m_mutex: dispatcher thread, event thread, starter or flusher, output thread.
-    std::condition_variable m_changed[4];
-    uint32_t m_set = 0;    // m_mutex: bits of the signalled ones
-    bool m_valid = false;  // m_mutex
+    std::atomic<uint32_t> m_set{0};  // bits of the signalled ones
+    std::atomic<bool> m_valid{false};
+    // Per waiter (dispatcher thread, event thread, starter or flusher, output thread): the
+    // word it sleeps on, moved on by every set and close, and how many sleep on it (so a
+    // set with nobody asleep makes no system call). All accesses sequentially consistent:
+    // a waiter counts itself before it reads the bits, a setter sets the bits before it
+    // reads the count, so one of them always sees the other.
+    std::atomic<uint32_t> m_changes[kWaiters] = {};
+    std::atomic<uint32_t> m_sleepers[kWaiters] = {};
 };
 
 }  // namespace serial
