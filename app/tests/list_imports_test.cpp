@@ -15,6 +15,7 @@
 
 #include "app/main_window.h"
 #include "app/tests/fake_asker.h"
+#include "platform/tests/scratch_folder.h"
 #include "recipients/workbook_readers.h"
 
 namespace app {
@@ -29,10 +30,6 @@ QString fixture(const char* name) {
 class ListImportsTest : public testing::Test {
 protected:
     void SetUp() override {
-        m_dir = fs::path(testing::TempDir()) /
-                ("imports-" +
-                 std::string(testing::UnitTest::GetInstance()->current_test_info()->name()));
-        fs::create_directories(m_dir);
         MainFormOptions options;
         options.listFile = m_dir / "rehber.txt";
         options.asker = &m_asker;
@@ -46,7 +43,6 @@ protected:
     void TearDown() override {
         m_imports.reset();
         m_form.reset();
-        fs::remove_all(m_dir);
     }
     QStringList entries() const {
         QStringList list;
@@ -61,7 +57,8 @@ protected:
         return QString::fromStdString(file.string());
     }
 
-    fs::path m_dir;
+    platform::testing::ScratchFolder m_scratch{"imports"};
+    const fs::path m_dir = m_scratch.path();
     FakeAsker m_asker;
     QString m_chosen;
     std::unique_ptr<TMainForm> m_form;

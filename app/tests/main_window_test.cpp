@@ -25,6 +25,7 @@
 
 #include "app/screenshot.h"
 #include "app/tests/fake_asker.h"
+#include "platform/tests/scratch_folder.h"
 
 namespace app {
 namespace {
@@ -36,18 +37,8 @@ const QString kPlaceholder = QStringLiteral("Mesajınızı buraya yazınız.");
 
 class MainWindow : public testing::Test {
 protected:
-    void SetUp() override {
-        m_dir = fs::temp_directory_path() /
-                ("app-" + std::to_string(::getpid()) + "-" +
-                 testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(m_dir);
-        fs::create_directories(m_dir);
-        m_file = m_dir / "rehber.txt";
-    }
-    void TearDown() override {
-        m_form.reset();
-        fs::remove_all(m_dir);
-    }
+    void SetUp() override { m_file = m_dir / "rehber.txt"; }
+    void TearDown() override { m_form.reset(); }
 
     TMainForm& makeForm() {
         MainFormOptions options;
@@ -73,7 +64,8 @@ protected:
         return list;
     }
 
-    fs::path m_dir;
+    platform::testing::ScratchFolder m_scratch{"app"};
+    const fs::path m_dir = m_scratch.path();
     fs::path m_file;
     FakeAsker m_asker;
     std::vector<QUrl> m_urls;

@@ -23,6 +23,7 @@
 #include "app/tests/fake_asker.h"
 #include "app/tests/simulated_phone.h"
 #include "phone/phone_dialogue.h"
+#include "platform/tests/scratch_folder.h"
 #include "serial/com_port.h"
 #include "serial/exception_display.h"
 #include "serial/pump.h"
@@ -36,10 +37,6 @@ using phone::CommandOutcome;
 class PhoneWindow : public ::testing::Test {
 protected:
     void SetUp() override {
-        m_dir = fs::temp_directory_path() /
-                ("phone-window-" + std::to_string(::getpid()) + "-" +
-                 ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::create_directories(m_dir);
         MainFormOptions options;
         options.listFile = m_dir / "rehber.txt";
         options.asker = &asker;
@@ -53,7 +50,6 @@ protected:
         controller.reset();
         form.reset();
         sim.reset();
-        fs::remove_all(m_dir);
     }
 
     // A phone behind Com5.
@@ -89,7 +85,8 @@ protected:
     std::unique_ptr<SimulatedPhone> sim;
 
 private:
-    fs::path m_dir;
+    platform::testing::ScratchFolder m_scratch{"phone-window"};
+    const fs::path m_dir = m_scratch.path();
 };
 
 TEST_F(PhoneWindow, ConnectAndDisconnect) {

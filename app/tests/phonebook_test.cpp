@@ -16,6 +16,7 @@
 #include "app/qt_message_queue.h"
 #include "app/tests/fake_asker.h"
 #include "app/tests/simulated_phone.h"
+#include "platform/tests/scratch_folder.h"
 
 namespace app {
 namespace {
@@ -39,10 +40,6 @@ phonesim::Config phonebooks() {
 class Phonebook : public ::testing::Test {
 protected:
     void SetUp() override {
-        m_dir = fs::temp_directory_path() /
-                ("phonebook-" + std::to_string(::getpid()) + "-" +
-                 ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::create_directories(m_dir);
         MainFormOptions options;
         options.listFile = m_dir / "rehber.txt";
         options.asker = &asker;
@@ -56,7 +53,6 @@ protected:
         controller.reset();
         form.reset();
         sim.reset();
-        fs::remove_all(m_dir);
     }
     void connect(phonesim::Config config) {
         sim = std::make_unique<SimulatedPhone>(std::move(config));
@@ -82,7 +78,8 @@ protected:
     std::unique_ptr<SimulatedPhone> sim;
 
 private:
-    fs::path m_dir;
+    platform::testing::ScratchFolder m_scratch{"phonebook"};
+    const fs::path m_dir = m_scratch.path();
 };
 
 TEST_F(Phonebook, ReadsEveryLocationOfTheRangePastAGap) {

@@ -25,6 +25,7 @@
 #include "app/send_controller.h"
 #include "app/tests/fake_asker.h"
 #include "app/tests/simulated_phone.h"
+#include "platform/tests/scratch_folder.h"
 
 namespace app {
 namespace {
@@ -34,10 +35,6 @@ namespace fs = std::filesystem;
 class SendWindow : public ::testing::Test {
 protected:
     void SetUp() override {
-        m_dir = fs::temp_directory_path() /
-                ("send-window-" + std::to_string(::getpid()) + "-" +
-                 ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::create_directories(m_dir);
         MainFormOptions options;
         options.listFile = m_dir / "rehber.txt";
         options.settingsFile = QString::fromStdString((m_dir / "settings.conf").string());
@@ -62,7 +59,6 @@ protected:
         phone.reset();
         form.reset();
         sim.reset();
-        fs::remove_all(m_dir);
     }
     bool connect(phonesim::Config config = {}) {
         sim = std::make_unique<SimulatedPhone>(std::move(config));
@@ -89,7 +85,8 @@ protected:
     std::unique_ptr<ListImports> imports;
     std::unique_ptr<PhonebookButtons> phonebooks;
     std::unique_ptr<SimulatedPhone> sim;
-    fs::path m_dir;
+    platform::testing::ScratchFolder m_scratch{"send-window"};
+    const fs::path m_dir = m_scratch.path();
     int m_importsStarted = 0;
 };
 

@@ -1,4 +1,5 @@
 #include "recipients/recipient_file.h"
+#include "platform/tests/scratch_folder.h"
 
 #include <gtest/gtest.h>
 #include <sys/resource.h>
@@ -41,15 +42,7 @@ TEST(SplitLines, BreaksAtEveryKindOfLineEnd) {
 
 class RecipientFile : public testing::Test {
 protected:
-    void SetUp() override {
-        m_dir = fs::temp_directory_path() /
-                ("recipients-" + std::to_string(::getpid()) + "-" +
-                 testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(m_dir);
-        fs::create_directories(m_dir);
-        m_file = m_dir / "rehber.txt";
-    }
-    void TearDown() override { fs::remove_all(m_dir); }
+    void SetUp() override { m_file = m_dir / "rehber.txt"; }
 
     static std::string read(const fs::path& p) {
         std::ifstream in(p, std::ios::binary);
@@ -63,7 +56,8 @@ protected:
         return static_cast<size_t>(std::distance(fs::directory_iterator(m_dir), {}));
     }
 
-    fs::path m_dir;
+    platform::testing::ScratchFolder m_scratch{"recipients"};
+    const fs::path m_dir = m_scratch.path();
     fs::path m_file;
 };
 

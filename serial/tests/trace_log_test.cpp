@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "platform/fake_serial_device.h"
+#include "platform/tests/scratch_folder.h"
 #include "serial/com_port.h"
 #include "serial/dispatcher.h"
 #include "serial/serial_exceptions.h"
@@ -22,19 +23,12 @@ using platform::FakeLine;
 class Recording : public ::testing::Test {
 protected:
     void SetUp() override {
-        dir = fs::temp_directory_path() /
-              ("trace-log-" + std::to_string(::getpid()) + "-" +
-               ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::create_directories(dir);
         port.SetComNumber(40);
         port.SetAutoOpen(false);
         port.SetTraceName((dir / "SERIAL.TRC").string());
         port.SetLogName((dir / "SERIAL.LOG").string());
     }
-    void TearDown() override {
-        port.SetOpen(false);
-        fs::remove_all(dir);
-    }
+    void TearDown() override { port.SetOpen(false); }
     std::string file(const char* name) {
         std::ifstream in(dir / name, std::ios::binary);
         std::stringstream s;
@@ -50,7 +44,8 @@ protected:
         ASSERT_EQ(port.Dispatcher()->InputCount(), bytes.size());
     }
 
-    fs::path dir;
+    platform::testing::ScratchFolder m_scratch{"trace-log"};
+    const fs::path dir = m_scratch.path();
     std::shared_ptr<FakeLine> line = std::make_shared<FakeLine>();
     PortMap map{{{40, "/fake/com40"}}};
     platform::ScopedSerialDeviceOpener opener{platform::fakeOpener({{"/fake/com40", line}})};

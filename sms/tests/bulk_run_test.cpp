@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "platform/plain_message_queue.h"
+#include "platform/tests/scratch_folder.h"
 #include "sms/results_log.h"
 #include "sms/tests/fake_line.h"
 
@@ -40,14 +41,6 @@ std::string readFile(const std::filesystem::path& p) {
 }
 
 struct BulkTest : ::testing::Test {
-    void SetUp() override {
-        folder = std::filesystem::temp_directory_path() /
-                 ("toplusms-bulk-" + std::to_string(::getpid()) + "-" +
-                  ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        std::filesystem::remove_all(folder);
-    }
-    void TearDown() override { std::filesystem::remove_all(folder); }
-
     BulkRequest request(std::vector<std::string> numbers) {
         BulkRequest r;
         r.numbers = std::move(numbers);
@@ -69,7 +62,8 @@ struct BulkTest : ::testing::Test {
                                  [&](const std::string& w) { return w.starts_with(prefix); }));
     }
 
-    std::filesystem::path folder;
+    platform::testing::ScratchFolder m_scratch{"toplusms-bulk"};
+    const std::filesystem::path folder = m_scratch.path();
     FakeView view;
     FakeLine line{view};
     SmsSender sender{line, view};
