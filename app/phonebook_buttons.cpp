@@ -6,30 +6,24 @@
 namespace app {
 
 PhonebookButtons::PhonebookButtons(TMainForm& form, PhoneController& phone)
-    : m_form(form), m_import(phone.dialogue(), phone, form.recipientList()) {
-    MainFormHooks& hooks = form.hooks();
-    hooks.phonebookClicked = [this](const char* storage) { m_import.start(storage); };
-    // While a reading is due, the tick is the reading's; otherwise the status poll's.
-    m_poll = hooks.refreshTick;
-    m_close = hooks.closing;
-    hooks.refreshTick = [this] {
-        if (!m_import.tick() && m_poll) {
-            m_poll();
-        }
-    };
-    hooks.closing = [this] {
-        m_import.stop();
-        if (m_close) {
-            m_close();
-        }
-    };
+    : m_form(form),
+      m_import(phone.dialogue(), phone, form.recipientList()),
+      // While a reading is due, the tick is the reading's; otherwise the status poll's.
+      m_tick(form.hooks().refreshTick,
+             [this](const HookWrap::Hook& poll) {
+                 if (!m_import.tick()) {
+                     HookWrap::callInner(poll);
+                 }
+             }),
+      m_closing(form.hooks().closing, [this](const HookWrap::Hook& inner) {
+          m_import.stop();
+          HookWrap::callInner(inner);
+      }) {
+    form.hooks().phonebookClicked = [this](const char* storage) { m_import.start(storage); };
 }
 
 PhonebookButtons::~PhonebookButtons() {
-    MainFormHooks& hooks = m_form.hooks();
-    hooks.phonebookClicked = nullptr;
-    hooks.refreshTick = m_poll;
-    hooks.closing = m_close;
+    m_form.hooks().phonebookClicked = nullptr;
 }
 
 }  // namespace app

@@ -3,8 +3,7 @@
 // buttons, to the poll timer (whose tick reads the locations while an import runs) and
 // to the window's close (which ends a reading).
 
-#include <functional>
-
+#include "app/hook_wrap.h"
 #include "recipients/phonebook_import.h"
 
 namespace app {
@@ -24,9 +23,9 @@ public:
 private:
     TMainForm& m_form;
     recipients::PhonebookImport m_import;
-    // The hooks found in place, which ours pass on to and give back when we go.
-    std::function<void()> m_poll;
-    std::function<void()> m_close;
+    // The poll tick and the close, wrapped until we go.
+    HookWrap m_tick;
+    HookWrap m_closing;
 };
 
 }  // namespace app

@@ -44,7 +44,10 @@ QString tooltipOf(const PortInfo& info) {
 
 }  // namespace
 
-PortHints::PortHints(TMainForm& form) : m_form(form) {
+PortHints::PortHints(TMainForm& form)
+    : m_form(form), m_connect(form.hooks().connectClicked, [this](const HookWrap::Hook& inner) {
+          connectAndExplain(inner);
+      }) {
     QComboBox* box = form.ComboBox1;
     m_label = new QLabel(box->parentWidget());
     m_label->setObjectName(QStringLiteral("PortDescription"));
@@ -65,14 +68,9 @@ PortHints::PortHints(TMainForm& form) : m_form(form) {
     connect(box, &QComboBox::currentTextChanged, this, [this] { showChosen(); });
     box->view()->installEventFilter(this);
     refresh();
-
-    m_innerConnect = form.hooks().connectClicked;
-    form.hooks().connectClicked = [this] { connectAndExplain(); };
 }
 
-PortHints::~PortHints() {
-    m_form.hooks().connectClicked = m_innerConnect;
-}
+PortHints::~PortHints() = default;
 
 void PortHints::refresh() {
     QComboBox* box = m_form.ComboBox1;
@@ -96,7 +94,7 @@ bool PortHints::eventFilter(QObject* watched, QEvent* event) {
     return QObject::eventFilter(watched, event);
 }
 
-void PortHints::connectAndExplain() {
+void PortHints::connectAndExplain(const HookWrap::Hook& innerConnect) {
     const bool wasOpen = m_form.PhoneComPort->Open();
     // The port the connect button tries: the box's item number, as the dialogue takes it.
     const int number = m_form.ComboBox1->currentIndex() + 1;
@@ -111,9 +109,7 @@ void PortHints::connectAndExplain() {
         }
     };
     try {
-        if (m_innerConnect) {
-            m_innerConnect();
-        }
+        HookWrap::callInner(innerConnect);
     } catch (...) {
         explain();
         throw;

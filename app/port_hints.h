@@ -9,7 +9,7 @@
 
 #include <QObject>
 
-#include <functional>
+#include "app/hook_wrap.h"
 
 class QLabel;
 
@@ -33,11 +33,11 @@ protected:
 
 private:
     void showChosen();
-    void connectAndExplain();
+    void connectAndExplain(const HookWrap::Hook& innerConnect);
 
     TMainForm& m_form;
     QLabel* m_label = nullptr;
-    std::function<void()> m_innerConnect;
+    HookWrap m_connect;
 };
 
 }  // namespace app

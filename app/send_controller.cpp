@@ -32,7 +32,13 @@ SendController::SendController(TMainForm& form, PhoneController& phone,
       m_dialogue(phone.dialogue()),
       m_line(phone.dialogue()),
       m_sender(m_line, phone, limits),
-      m_run(m_sender, *this, sms::queuePause(queue)) {
+      m_run(m_sender, *this, sms::queuePause(queue)),
+      // A window closed during a run: the run ends after the message in flight, then the
+      // port closes as before.
+      m_closing(form.hooks().closing, [this](const HookWrap::Hook& inner) {
+          stop();
+          HookWrap::callInner(inner);
+      }) {
     m_panel = new BulkProgressPanel(form.cxTabSheet3);
     m_panel->setGeometry(form.cxGroupBox3->geometry());
     m_panel->hide();
@@ -45,22 +51,12 @@ SendController::SendController(TMainForm& form, PhoneController& phone,
     MainFormHooks& hooks = form.hooks();
     hooks.sendSms = [this](const QString& text) { whenLineFree([this, text] { SendSms(text); }); };
     hooks.bulkSendClicked = [this] { whenLineFree([this] { Button1Click(); }); };
-    // A window closed during a run: the run ends after the message in flight, then the
-    // port closes as before.
-    m_previousClosing = hooks.closing;
-    hooks.closing = [this] {
-        stop();
-        if (m_previousClosing) {
-            m_previousClosing();
-        }
-    };
 }
 
 SendController::~SendController() {
     MainFormHooks& hooks = m_form.hooks();
     hooks.sendSms = nullptr;
     hooks.bulkSendClicked = nullptr;
-    hooks.closing = m_previousClosing;
 }
 
 sms::SendOutcome SendController::SendSms(const QString& text) {

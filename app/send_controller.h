@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "app/hook_wrap.h"
 #include "sms/bulk_run.h"
 #include "sms/dialogue_line.h"
 #include "sms/sms_sender.h"
@@ -80,7 +81,7 @@ private:
     sms::BulkSummary m_lastSummary;
     bool m_sending = false;
     bool m_clickWaiting = false;  // a send click waits for the line
-    std::function<void()> m_previousClosing;
+    HookWrap m_closing;
 };
 
 }  // namespace app
