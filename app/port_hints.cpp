@@ -64,7 +64,8 @@ PortHints::PortHints(TMainForm& form)
     }
     m_label->show();
 
-    connect(box, &QComboBox::currentIndexChanged, this, [this] { showChosen(); });
+    // The description follows the text alone: a choice from the list changes the text
+    // too, and one signal asks udev once per change.
     connect(box, &QComboBox::currentTextChanged, this, [this] { showChosen(); });
     box->view()->installEventFilter(this);
     refresh();
