@@ -26,8 +26,10 @@ struct SendLimits {
 
 enum class SendStatus {
     Sent,     // the phone accepted every part
-    Failed,   // it refused one, or never answered, or the text cannot be encoded
+    Failed,   // it refused one, or the text cannot be encoded
     NotSent,  // nothing was tried (a bulk run that ended before this recipient)
+    Unknown,  // a PDU went out and no final answer came: the network may have taken it
+    Skipped,  // the run must not serve this number (it asked not to be texted)
 };
 
 struct SendOutcome {
