@@ -40,7 +40,7 @@ std::string str(std::string_view field) {
     return std::string(field);
 }
 
-// A semi-octet of an address as its character; nothing for the filler F.
+// A semi-octet of an address as its character; the filler F in a digit's place fails.
 char16_t semiOctetCharacter(unsigned value, std::string_view field) {
     static constexpr char16_t kCharacters[] = u"0123456789*#abc";
     if (value > 0x0E) {
