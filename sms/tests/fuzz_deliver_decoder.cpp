@@ -5,7 +5,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
-#include <string_view>
 
 #include "sms/deliver_decoder.h"
 #include "sms/tests/fuzz_pdu_shapes.h"
@@ -28,29 +27,20 @@ bool same(const sms::SmsDeliver& a, const sms::SmsDeliver& b) {
            a.content.concatenation == b.content.concatenation;
 }
 
-std::string lower(std::string s) {
-    for (char& c : s) {
-        if (c >= 'A' && c <= 'F')
-            c = static_cast<char>(c - 'A' + 'a');
-    }
-    return s;
-}
-
-// The checks for a PDU text that decoded; `serviceCentreOctets` is the length of its
-// service-centre field.
+// The checks for a PDU text that decoded.
 void checkDecoded(const std::string& pdu, const sms::SmsDeliver& m) {
     fuzzpdu::checkAddress(m.serviceCentre, kTarget);
     fuzzpdu::checkAddress(m.sender, kTarget);
     fuzzpdu::checkTimestamp(m.serviceCentreTime, kTarget);
     fuzzpdu::checkContent(m.content, kTarget);
 
-    const auto again = sms::decodeDeliver(lower(pdu));
+    const auto again = sms::decodeDeliver(fuzzpdu::lowerCase(pdu));
     check(again && same(*again, m), kTarget, "lower case decodes differently");
 
-    const std::string digits = pdu.substr(pdu.find_first_not_of(" \t\r\n\v\f"));
-    const std::size_t octets = digits.find_last_not_of(" \t\r\n\v\f") / 2 + 1;
-    const unsigned scaOctets = 1 + std::stoul(digits.substr(0, 2), nullptr, 16);
-    const int tpdu = static_cast<int>(octets - scaOctets);
+    const fuzzpdu::DecodedSize size = fuzzpdu::decodedSize(pdu);
+    const std::string& digits = size.digits;
+    const std::size_t octets = size.octets;
+    const int tpdu = size.tpduLength;
     check(sms::decodeDeliver(pdu, nullptr, tpdu).has_value(), kTarget, "own length refused");
     check(!sms::decodeDeliver(pdu, nullptr, tpdu + 1), kTarget, "wrong length accepted");
     for (std::size_t cut = 1; cut < octets; cut += cut < kEveryCutBelow ? 1 : 7) {

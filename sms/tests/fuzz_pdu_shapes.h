@@ -230,6 +230,32 @@ inline void serviceCentre(Bytes& b, Octets& out) {
     }
 }
 
+inline std::string lowerCase(std::string s) {
+    for (char& c : s) {
+        if (c >= 'A' && c <= 'F')
+            c = static_cast<char>(c - 'A' + 'a');
+    }
+    return s;
+}
+
+// A PDU text that decoded: its digits without the blanks around them, its octets, and
+// the octets after its service-centre field.
+struct DecodedSize {
+    std::string digits;
+    std::size_t octets = 0;
+    int tpduLength = 0;
+};
+
+inline DecodedSize decodedSize(const std::string& pdu) {
+    static constexpr const char* kBlanks = " \t\r\n\v\f";
+    DecodedSize d;
+    const std::size_t first = pdu.find_first_not_of(kBlanks);
+    d.digits = pdu.substr(first, pdu.find_last_not_of(kBlanks) + 1 - first);
+    d.octets = d.digits.size() / 2;
+    d.tpduLength = static_cast<int>(d.octets - 1 - std::stoul(d.digits.substr(0, 2), nullptr, 16));
+    return d;
+}
+
 // Checks that hold for every decoded field, whatever the input was.
 inline void checkAddress(const sms::SmsAddress& a, const char* target) {
     check(a.text.size() <= 21, target, "address longer than its field");

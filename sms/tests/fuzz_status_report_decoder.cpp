@@ -29,14 +29,6 @@ bool same(const sms::SmsStatusReport& a, const sms::SmsStatusReport& b) {
            a.status == b.status && a.protocolId == b.protocolId && sameContent;
 }
 
-std::string lower(std::string s) {
-    for (char& c : s) {
-        if (c >= 'A' && c <= 'F')
-            c = static_cast<char>(c - 'A' + 'a');
-    }
-    return s;
-}
-
 void checkDecoded(const std::string& pdu, const sms::SmsStatusReport& r) {
     fuzzpdu::checkAddress(r.serviceCentre, kTarget);
     fuzzpdu::checkAddress(r.recipient, kTarget);
@@ -54,13 +46,13 @@ void checkDecoded(const std::string& pdu, const sms::SmsStatusReport& r) {
     if (r.content)
         fuzzpdu::checkContent(*r.content, kTarget);
 
-    const auto again = sms::decodeStatusReport(lower(pdu));
+    const auto again = sms::decodeStatusReport(fuzzpdu::lowerCase(pdu));
     check(again && same(*again, r), kTarget, "lower case decodes differently");
 
-    const std::string digits = pdu.substr(pdu.find_first_not_of(" \t\r\n\v\f"));
-    const std::size_t octets = digits.find_last_not_of(" \t\r\n\v\f") / 2 + 1;
-    const unsigned scaOctets = 1 + std::stoul(digits.substr(0, 2), nullptr, 16);
-    const int tpdu = static_cast<int>(octets - scaOctets);
+    const fuzzpdu::DecodedSize size = fuzzpdu::decodedSize(pdu);
+    const std::string& digits = size.digits;
+    const std::size_t octets = size.octets;
+    const int tpdu = size.tpduLength;
     check(sms::decodeStatusReport(pdu, nullptr, tpdu).has_value(), kTarget, "own length refused");
     check(!sms::decodeStatusReport(pdu, nullptr, tpdu + 1), kTarget, "wrong length accepted");
     // Cut anywhere, it fails, or (cut after the status or inside what the indicator
