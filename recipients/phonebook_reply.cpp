@@ -90,8 +90,8 @@ LocationReply parseLocationReply(std::string_view reply, int location, bool ucs2
         phone::SplitFields(',', line, fields);
         // The number must be whole: its closing quote arrived.
         const std::size_t open = line.find('"');
-        const bool closed = open != std::string_view::npos &&
-                            line.find('"', open + 1) != std::string_view::npos;
+        const bool closed =
+            open != std::string_view::npos && line.find('"', open + 1) != std::string_view::npos;
         if (fields.count() < 4 || !closed ||
             phone::ClassifyReply(std::string_view(fields[0])) != kPhonebookKeyword ||
             wholeNumber(fields[1]) != location) {
@@ -168,8 +168,7 @@ std::optional<std::string> ucs2Number(std::string_view hex) {
         }
         // Digits, '+', '*', '#' and the pauses p and w (TS 27.007 dial string).
         const bool dial = (unit >= '0' && unit <= '9') || unit == '+' || unit == '*' ||
-                          unit == '#' || unit == 'p' || unit == 'P' || unit == 'w' ||
-                          unit == 'W';
+                          unit == '#' || unit == 'p' || unit == 'P' || unit == 'w' || unit == 'W';
         if (!dial) {
             return std::nullopt;
         }

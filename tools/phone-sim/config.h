@@ -50,13 +50,13 @@ struct Faults {
     bool notRegistered = false;  // no network: messages are refused
 
     // Phonebook and character set.
-    std::set<std::string> silentOnceFor;  // echoed and left unanswered the first time only
+    std::set<std::string> silentOnceFor;        // echoed and left unanswered the first time only
     std::map<int, std::string> urcBeforeEntry;  // location -> an unsolicited line ("^RSSI: 3",
                                                 // "+CMTI: \"SM\",4", "RING") before its entry
-    bool rangeWithBlanks = false;  // AT+CPBR=? answers "(1 - 100)"
-    int firstLocation = 1;         // the phonebooks count from here (0 on some phones)
-    bool ucs2 = false;             // starts in AT+CSCS="UCS2": numbers and names as UCS2 hex
-    bool ucs2Insisting = false;    // ... and refuses to leave it ("+CME ERROR: 4")
+    bool rangeWithBlanks = false;               // AT+CPBR=? answers "(1 - 100)"
+    int firstLocation = 1;                      // the phonebooks count from here (0 on some phones)
+    bool ucs2 = false;           // starts in AT+CSCS="UCS2": numbers and names as UCS2 hex
+    bool ucs2Insisting = false;  // ... and refuses to leave it ("+CME ERROR: 4")
 };
 
 struct AcceptedMessage {

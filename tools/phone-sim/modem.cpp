@@ -469,8 +469,8 @@ Modem::Answer Modem::phonebookCommand(const std::string& u, const std::string& b
     const int highest = lowest + book.capacity - 1;
     if (u == "+CPBR=?") {
         const char* dash = m_config.faults.rangeWithBlanks ? " - " : "-";
-        return info({"+CPBR: (" + std::to_string(lowest) + dash + std::to_string(highest) +
-                     "),40,18"});
+        return info(
+            {"+CPBR: (" + std::to_string(lowest) + dash + std::to_string(highest) + "),40,18"});
     }
     if (!u.starts_with("+CPBR=")) {
         return {"", kError};

@@ -74,7 +74,7 @@ private:
     int m_nextReference = 1;
     int m_answered = 0;  // commands counted for hangUpAfter
     bool m_hungUp = false;
-    std::string m_characterSet;       // AT+CSCS: "GSM", "IRA" or "UCS2"
+    std::string m_characterSet;        // AT+CSCS: "GSM", "IRA" or "UCS2"
     std::set<std::string> m_silenced;  // silentOnceFor commands already left unanswered
     std::vector<std::string> m_commands;
     std::vector<AcceptedMessage> m_messages;
