@@ -493,18 +493,21 @@ Modem::Answer Modem::phonebookCommand(const std::string& u, const std::string& b
     }
     std::sort(found.begin(), found.end(),
               [](const PhonebookEntry* a, const PhonebookEntry* b) { return a->index < b->index; });
+    // TS 27.007 puts several entries into one information text, one line each; an
+    // unsolicited line comes framed on its own, between two such texts.
+    std::string text;
     std::vector<std::string> lines;
     for (const PhonebookEntry* e : found) {
         if (const auto urc = m_config.faults.urcBeforeEntry.find(e->index);
             urc != m_config.faults.urcBeforeEntry.end()) {
-            lines.push_back(urc->second);
+            text += lines.empty() ? "" : framed(std::exchange(lines, {}));
+            text += framed({urc->second});
         }
         lines.push_back("+CPBR: " + std::to_string(e->index) + "," +
                         quoted(inCharacterSet(e->number)) + "," + std::to_string(e->type) + "," +
                         quoted(inCharacterSet(e->text)));
     }
-    // TS 27.007 puts several entries into one information text, one line each.
-    return info(lines);
+    return {text + framed(lines), kOk};
 }
 
 Modem::Answer Modem::characterSetCommand(const std::string& u) {
