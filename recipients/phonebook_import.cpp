@@ -156,7 +156,7 @@ PhonebookImport::Read PhonebookImport::readLocation(int location, unsigned gener
                                                     std::string* number) {
     const std::string command = "AT+CPBR=" + std::to_string(location) + "\r";
     for (int attempt = 0; attempt < 2; ++attempt) {
-        const std::string reply = m_dialogue.SendCommand(command, kOk);
+        std::string reply = m_dialogue.SendCommand(command, kOk);
         if (generation != m_generation) {
             return Read::Superseded;
         }
@@ -164,6 +164,20 @@ PhonebookImport::Read PhonebookImport::readLocation(int location, unsigned gener
             return Read::Gone;
         }
         LocationReply answer = ParsePhonebookEntry(reply, location);
+        if (answer.kind == LocationReply::Kind::Unanswered &&
+            m_dialogue.lastOutcome() != phone::CommandOutcome::TimedOut) {
+            // The wait was ended by a ring or by the final result of an earlier, late
+            // answer, so this command's own answer is still on its way. Asking again now
+            // would put every later answer one command behind; take it as it comes.
+            reply += awaitRestOfAnswer();
+            if (generation != m_generation) {
+                return Read::Superseded;
+            }
+            if (!m_dialogue.state().IsConnected) {
+                return Read::Gone;
+            }
+            answer = ParsePhonebookEntry(reply, location);
+        }
         if (answer.kind == LocationReply::Kind::Entry) {
             *number = std::move(answer.number);
             return Read::Entry;
@@ -173,6 +187,11 @@ PhonebookImport::Read PhonebookImport::readLocation(int location, unsigned gener
         }
     }
     return Read::Unread;
+}
+
+std::string PhonebookImport::awaitRestOfAnswer() {
+    phone::CommandTurn turn = m_dialogue.beginTurn(phone::CommandOrigin::User);
+    return turn.send("", kOk);  // writes nothing: only the wait for the final result
 }
 
 void PhonebookImport::finish(bool read) {

@@ -61,6 +61,8 @@ private:
     void readRange(const std::string& reply);
     // Location `location`, asked twice at most; the number of an entry into `number`.
     Read readLocation(int location, unsigned generation, std::string* number);
+    // Waits, writing nothing, for what the phone still sends of the last command's answer.
+    std::string awaitRestOfAnswer();
     // Ends a reading: the list replaced when `read`, polling back on, panel 2's end text.
     void finish(bool read);
 

@@ -155,7 +155,7 @@ TEST_F(Phonebook, AMisbehavingPhoneGivesEveryReadableEntry) {
     f.rangeWithBlanks = true;         // "(0 - 7)"
     f.silentFor = {"AT+CPBR=2"};      // never answers: asked twice, then counted
     f.silentOnceFor = {"AT+CPBR=3"};  // answers when asked again
-    f.urcBeforeEntry = {{1, "^RSSI: 3"}, {5, "+CMTI: \"SM\",4"}};
+    f.urcBeforeEntry = {{0, "RING"}, {1, "^RSSI: 3"}, {5, "+CMTI: \"SM\",4"}};
     connect(config);
     controller->dialogue().setReplyLimitMs(300);
     asker.answers = {true};

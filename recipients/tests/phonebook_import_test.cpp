@@ -146,6 +146,23 @@ TEST_F(PhonebookImportTest, ASilentLocationIsAskedTwiceThenCountedAndTheReadGoes
     EXPECT_FALSE(import.tick());  // the next tick is the status poll's
 }
 
+// A ring, or a late final result of an earlier command, ends the wait before the
+// location's own answer: that answer is waited for, not asked for again, so the later
+// answers do not fall one command behind.
+TEST_F(PhonebookImportTest, AnAnswerCutShortIsAwaitedNotAskedAgain) {
+    range("+CPBR: (1-3),40,18");
+    port.answer("AT+CPBR=1\r", "AT+CPBR=1\r\r\nRING\r\n");
+    port.answer("AT+CPBR=1\r", "\r\n+CPBR: 1,\"0532\",129,\"A\"\r\n\r\nOK\r\n", 30);
+    port.answer("AT+CPBR=2\r", "\r\nOK\r\nAT+CPBR=2\r");
+    port.answer("AT+CPBR=2\r", "\r\nOK\r\n", 30);  // empty
+    port.answer("AT+CPBR=3\r", entry(3, "0212", 129));
+    import.start("SM");
+    EXPECT_TRUE(import.tick());
+    EXPECT_EQ(list.entries, (std::vector<std::string>{"0532", "0212"}));
+    EXPECT_EQ(asked("AT+CPBR=1\r") + asked("AT+CPBR=2\r"), 2);
+    EXPECT_EQ(view.panels[2], cp("2 numara alındı"));
+}
+
 TEST_F(PhonebookImportTest, WithoutARangeTheFirstEmptyLocationEnds) {
     range("+CPBR: 1-3");  // no parentheses
     port.answer("AT+CPBR=1\r", entry(1, "+905321112233", 145));
