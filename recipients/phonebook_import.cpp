@@ -1,5 +1,7 @@
 #include "recipients/phonebook_import.h"
 
+#include <unordered_map>
+
 #include "platform/codepage_1254.h"
 
 namespace recipients {
@@ -45,6 +47,10 @@ void PhonebookImport::start(const std::string& storage) {
     ++m_generation;
     m_closing = false;
     m_result = Result::Running;
+    m_before.clear();
+    for (int i = 0; i < m_list.count(); ++i) {
+        m_before.push_back(m_list.entry(i));
+    }
     m_dialogue.state().PhonebookReading = false;
     m_dialogue.runWhenLineFree([this, storage] { startNow(storage); });
 }
@@ -199,12 +205,30 @@ void PhonebookImport::finish(bool read) {
     state.PhonebookReading = false;
     state.PhonebookIndex = 0;
     if (read) {
+        const std::size_t numbers = m_numbers.size();
+        // What was typed in or imported while the phone was read is not what the click
+        // replaces: it stays, after the phonebook's numbers.
+        std::unordered_map<std::string, int> replaced;
+        for (std::string& entry : m_before) {
+            ++replaced[std::move(entry)];
+        }
+        for (int i = 0; i < m_list.count(); ++i) {
+            std::string entry = m_list.entry(i);
+            if (int& n = replaced[entry]; n > 0) {
+                --n;
+            } else {
+                m_numbers.push_back(std::move(entry));
+            }
+        }
         m_list.clear();
         m_list.appendAll(m_numbers);
         m_list.updateNumberCount();
+        m_view.setStatusPanel(2, endText(numbers, m_unread));
+    } else {
+        m_view.setStatusPanel(2, failedText());
     }
-    m_view.setStatusPanel(2, read ? endText(m_numbers.size(), m_unread) : failedText());
     m_numbers.clear();
+    m_before.clear();
     m_result = read ? Result::Read : Result::Failed;
     if (state.IsConnected) {
         m_view.setRefreshEnabled(true);

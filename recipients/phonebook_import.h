@@ -12,7 +12,8 @@
 // then counted as unread; several in a row mean the phone has stopped answering.
 //
 // The list is replaced only by a reading that came to its end: panel 2 then says how
-// many numbers arrived and how many locations could not be read. A reading that fails
+// many numbers arrived and how many locations could not be read. Entries added to the
+// list during the reading stay, after the phonebook's numbers. A reading that fails
 // (no range, the phone gone or silent) leaves the list as it was and says so. A second
 // click during a reading ends it and starts anew; the window's close ends it.
 
@@ -77,6 +78,8 @@ private:
     int m_lastLocation = -1;
     // The phone would not leave UCS2: its numbers come as hexadecimal text.
     bool m_ucs2 = false;
+    // The list when the import was clicked: what a reading that ends replaces.
+    std::vector<std::string> m_before;
     // What the running reading has found so far.
     std::vector<std::string> m_numbers;
     int m_unread = 0;

@@ -246,8 +246,9 @@ int main(int argc, char** argv) {
             }
             const int index = toInt(a, parts[1]);
             auto& target = config.phonebooks[book];
-            if (index < 1 || index > target.capacity) {
-                std::cerr << "phone-sim: --entry index must be 1-" << target.capacity << "\n";
+            // 0 is a location for --first-location 0, which may come later.
+            if (index < 0 || index > target.capacity) {
+                std::cerr << "phone-sim: --entry index must be 0-" << target.capacity << "\n";
                 return 2;
             }
             target.entries.push_back(
