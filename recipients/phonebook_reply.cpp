@@ -3,13 +3,11 @@
 #include <charconv>
 
 #include "phone/FunctionsUnit.h"
-#include "phone/reply_classifier.h"
 #include "phone/string_list.h"
 
 namespace recipients {
 namespace {
 
-constexpr int kPhonebookKeyword = 6;  // "+CPBR:"
 constexpr std::string_view kKeyword = "+CPBR:";
 // No phonebook has more; a larger figure is a garbled reply, not a range to walk.
 constexpr int kMostLocations = 100000;
@@ -86,19 +84,18 @@ LocationReply parseLocationReply(std::string_view reply, int location, bool ucs2
         if (!line.starts_with(kKeyword)) {
             continue;  // unsolicited
         }
+        // Location, number, type, text; some phones leave out the blank after the colon.
         phone::StringList fields;
-        phone::SplitFields(',', line, fields);
+        phone::SplitFields(',', line.substr(kKeyword.size()), fields);
         // The number must be whole: its closing quote arrived.
         const std::size_t open = line.find('"');
         const bool closed =
             open != std::string_view::npos && line.find('"', open + 1) != std::string_view::npos;
-        if (fields.count() < 4 || !closed ||
-            phone::ClassifyReply(std::string_view(fields[0])) != kPhonebookKeyword ||
-            wholeNumber(fields[1]) != location) {
+        if (fields.count() < 3 || !closed || wholeNumber(fields[0]) != location) {
             otherLocation = true;
             continue;
         }
-        std::string number = fields[2];
+        std::string number = fields[1];
         if (ucs2) {
             if (std::optional<std::string> decoded = ucs2Number(number)) {
                 number = std::move(*decoded);
@@ -106,7 +103,7 @@ LocationReply parseLocationReply(std::string_view reply, int location, bool ucs2
         }
         // An international number (type 145) that the phone gives without its '+' would
         // later go out as a national one.
-        if (fields[3] == "145" && !number.empty() && number[0] != '+') {
+        if (fields[2] == "145" && !number.empty() && number[0] != '+') {
             number.insert(number.begin(), '+');
         }
         return {LocationReply::Kind::Entry, std::move(number)};

@@ -48,6 +48,7 @@ TEST(PhonebookReply, OneLocation) {
         {"AT+CPBR=2\r\r\n^RSSI: 3\r\n\r\n+CMTI: \"SM\",4\r\n\r\n+CPBR: 2,\"0532\",129,\"A\"" + ok,
          false, Kind::Entry, "0532"},
         {"AT+CPBR=2\r\r\n+CPBR: 2,\"\",129,\"Sadece ad\"" + ok, false, Kind::Entry, ""},
+        {"AT+CPBR=2\r\r\n+CPBR:2,\"0532\",129,\"A\"" + ok, false, Kind::Entry, "0532"},
         {"AT+CPBR=2\r\r\nOK\r\n", false, Kind::Empty, ""},
         {"AT+CPBR=2\r\r\n+CME ERROR: 22\r\n", false, Kind::Empty, ""},
         {"AT+CPBR=2\r\r\nERROR\r\n", false, Kind::Empty, ""},
