@@ -200,6 +200,19 @@ TEST_F(PhonebookImportTest, AReadThatCannotFinishLeavesTheList) {
     EXPECT_EQ(list.entries, std::vector<std::string>{"eski"});
 }
 
+TEST_F(PhonebookImportTest, AReadingDueWhenThePortClosesDoesNotStartOnTheNextConnection) {
+    range("+CPBR: (1-1),40,18");
+    import.start("SM");
+    ASSERT_TRUE(dialogue.state().PhonebookReading);
+    dialogue.btnOpenClick();  // disconnect, then connect again
+    dialogue.btnOpenClick();
+    ASSERT_TRUE(dialogue.state().IsConnected);
+    const std::size_t written = port.written.size();
+    EXPECT_FALSE(import.tick());
+    EXPECT_EQ(port.written.size(), written);
+    EXPECT_EQ(list.entries, std::vector<std::string>{"eski"});
+}
+
 TEST_F(PhonebookImportTest, APhoneThatStaysInUcs2) {
     port.answers.erase("AT+CSCS=\"GSM\"\r");
     port.answer("AT+CSCS=\"GSM\"\r", "AT+CSCS=\"GSM\"\r\r\n+CME ERROR: 4\r\n");
