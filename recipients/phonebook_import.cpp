@@ -119,7 +119,7 @@ bool PhonebookImport::tick() {
     for (;;) {
         ++state.PhonebookIndex;
         if (m_lastLocation >= 0 && state.PhonebookIndex > m_lastLocation) {
-            finish(true);
+            finish(readSomething());
             return true;
         }
         std::string number;
@@ -143,7 +143,7 @@ bool PhonebookImport::tick() {
             case Read::Empty:
                 unreadInARow = 0;
                 if (m_lastLocation < 0) {
-                    finish(true);  // without a range, the first gap is the end
+                    finish(readSomething());  // without a range, the first gap is the end
                     return true;
                 }
                 break;
@@ -193,6 +193,11 @@ PhonebookImport::Read PhonebookImport::readLocation(int location, unsigned gener
         }
     }
     return Read::Unread;
+}
+
+bool PhonebookImport::readSomething() const {
+    // Nothing but unread locations is no phonebook to put in the list's place.
+    return !m_numbers.empty() || m_unread == 0;
 }
 
 std::string PhonebookImport::awaitRestOfAnswer() {

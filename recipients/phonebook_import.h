@@ -64,6 +64,8 @@ private:
     Read readLocation(int location, unsigned generation, std::string* number);
     // Waits, writing nothing, for what the phone still sends of the last command's answer.
     std::string awaitRestOfAnswer();
+    // Whether a reading that came to its end may replace the list.
+    bool readSomething() const;
     // Ends a reading: the list replaced when `read`, polling back on, panel 2's end text.
     void finish(bool read);
 

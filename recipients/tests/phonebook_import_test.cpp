@@ -189,6 +189,15 @@ TEST_F(PhonebookImportTest, AReadThatCannotFinishLeavesTheList) {
     EXPECT_FALSE(dialogue.state().PhonebookReading);
     EXPECT_TRUE(view.refresh);
 
+    // Two locations, neither answering: no phonebook to replace the list with.
+    port.answers.erase("AT+CPBR=?\r");
+    port.answers.erase("AT+CPBR=1\r");
+    range("+CPBR: (1-2),40,18");
+    import.start("SM");
+    EXPECT_TRUE(import.tick());
+    EXPECT_EQ(import.result(), PhonebookImport::Result::Failed);
+    EXPECT_EQ(list.entries, std::vector<std::string>{"eski"});
+
     // A phone that refuses the range query: the reading never starts, and says so.
     port.answers.erase("AT+CPBR=?\r");
     port.answer("AT+CPBR=?\r", "AT+CPBR=?\r\r\n+CME ERROR: 3\r\n");
