@@ -20,6 +20,7 @@ public:
     bool pastEnd(long long row) const { return row > m_range.last || m_range.first > m_range.last; }
     // How far through the range `row` is, 0 to 100.
     int percent(long long row) const;
+    // Throws WorkbookError once the texts kept pass kMaxColumnTextBytes.
     void set(long long row, std::string text);
     // Ends the read at `row`, keeping the rows before it.
     [[noreturn]] void fail(long long row, const std::string& message);
@@ -29,6 +30,7 @@ public:
 private:
     CellRange m_range;
     std::vector<std::string> m_texts;
+    std::size_t m_bytes = 0;  // of the texts kept, beyond what a string holds in place
 };
 
 std::vector<std::string> readCsvColumn(std::string_view bytes, const CellRange& range,
