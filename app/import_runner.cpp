@@ -61,6 +61,10 @@ void appendImported(TMainForm& form, const recipients::ImportResult& result) {
         form.asker().tell(&form, QStringLiteral("Uyarı"), QString::fromStdString(refused),
                           Asker::Icon::Warning);
     }
+    if (!result.note.empty()) {
+        form.asker().tell(&form, QStringLiteral("Bilgi"), QString::fromStdString(result.note),
+                          Asker::Icon::Information);
+    }
 }
 
 }  // namespace app

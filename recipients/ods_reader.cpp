@@ -204,6 +204,7 @@ private:
     }
 
     void setRows() {
+        m_text = ColumnCollector::kept(std::move(m_text));
         for (long long k = m_from; k <= m_to; ++k) {
             m_cells.set(k, m_text);
         }

@@ -59,10 +59,25 @@ int ColumnCollector::percent(long long row) const {
     return static_cast<int>(100 * (row - m_range.first) / static_cast<long long>(m_texts.size()));
 }
 
+std::string ColumnCollector::kept(std::string text) {
+    // A text at the cell cap is refused whatever it holds. Its first bytes, ended by a
+    // control character (which the list refuses too), name it as well and cost little,
+    // however many rows repeat it.
+    if (text.size() + 4 <= kMaxCellBytes) {
+        return text;
+    }
+    std::size_t cut = kRefusedTextBytes;
+    while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) {
+        --cut;
+    }
+    return text.substr(0, cut) + '\x01';  // a new string: none of the long one's room
+}
+
 void ColumnCollector::set(long long row, std::string text) {
     if (!wants(row)) {
         return;
     }
+    text = kept(std::move(text));
     // A short text lives inside the string itself; only longer ones cost memory.
     constexpr std::size_t kInPlace = 15;
     std::string& slot = m_texts[static_cast<std::size_t>(row - m_range.first)];

@@ -10,7 +10,11 @@
 
 namespace recipients {
 
-// Collects the cells of one column within the range.
+// What is kept of a text too long for the list: more than the refusal message shows.
+inline constexpr std::size_t kRefusedTextBytes = 200;
+
+// Collects the cells of one column within the range. A text cut at kMaxCellBytes is
+// kept as its first kRefusedTextBytes bytes and U+0001, so that it is still refused.
 class ColumnCollector {
 public:
     explicit ColumnCollector(const CellRange& range);
@@ -22,6 +26,9 @@ public:
     int percent(long long row) const;
     // Throws WorkbookError once the texts kept pass kMaxColumnTextBytes.
     void set(long long row, std::string text);
+    // The text as set() keeps it; a reader that sets one text in many rows makes it so
+    // first.
+    static std::string kept(std::string text);
     // Ends the read at `row`, keeping the rows before it.
     [[noreturn]] void fail(long long row, const std::string& message);
     int column() const { return m_range.column; }

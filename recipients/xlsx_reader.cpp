@@ -466,6 +466,9 @@ std::vector<std::string> readXlsxColumn(std::string_view bytes, const CellRange&
     if (const std::string part = partOf("sharedStrings"); !part.empty()) {
         xml::parsePart(zip, part, strings, control);
     }
+    for (std::string& text : strings.texts) {
+        text = ColumnCollector::kept(std::move(text));
+    }
     // An index past the last item gives an empty text.
     for (const auto& [row, index] : sheet.sharedCells) {
         const auto at = std::lower_bound(wanted.begin(), wanted.end(), index) - wanted.begin();

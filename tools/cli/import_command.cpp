@@ -66,6 +66,9 @@ int runImport(std::span<const std::string_view> args) {
         if (!result.refused.empty()) {
             std::fprintf(stderr, "%s\n", recipients::refusalMessage(result).c_str());
         }
+        if (!result.note.empty()) {
+            std::fprintf(stderr, "%s\n", result.note.c_str());
+        }
     } catch (const std::exception& e) {
         std::fprintf(stderr, "%s\n", e.what());
         return kExitFailed;
