@@ -94,10 +94,10 @@ using ColumnReader = std::function<std::vector<std::string>(
     const std::filesystem::path& file, const CellRange& range, const ReadControl& control)>;
 
 // The import: the range's texts as list entries (a line break inside a cell becomes a
-// blank); texts the list cannot hold are refused; result.note is the reader's note. The kind comes
-// from the extension; a name without one of the four extensions is refused with WorkbookError. A
-// read that fails part-way throws ImportFailedPartway with the rows before the failure. `read`
-// stands in for readWorkbookColumn when given.
+// blank); texts the list cannot hold are refused; result.note is the reader's note. The
+// kind comes from the extension; a name without one of the four extensions is refused
+// with WorkbookError. A read that fails part-way throws ImportFailedPartway with the rows
+// before the failure. `read` stands in for readWorkbookColumn when given.
 ImportResult workbookImportEntries(const std::filesystem::path& file, const CellRange& range,
                                    const ReadControl& control = {}, const ColumnReader& read = {});
 
