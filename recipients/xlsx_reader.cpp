@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <map>
 #include <optional>
 
@@ -18,13 +19,19 @@ namespace {
 
 using xml::attribute;
 
-// More relationships or cell styles than any workbook has are not kept.
-constexpr std::size_t kMaxKept = 65536;
+// More relationships or cell styles than any workbook has, or longer names and format
+// codes, are not kept.
+constexpr std::size_t kMaxRelationships = 4096;
+constexpr std::size_t kMaxStyles = 65536;
 constexpr std::size_t kMaxNameBytes = 1024;
+constexpr std::size_t kMaxFormatBytes = 256;
 
-std::string value(const char** attributes, std::string_view local) {
+// The attribute's value, empty when it is missing or longer than `max` bytes.
+std::string value(const char** attributes, std::string_view local,
+                  std::size_t max = kMaxNameBytes) {
     const char* v = attribute(attributes, local);
-    return v ? std::string(v) : std::string();
+    const std::size_t length = v ? strnlen(v, max + 1) : 0;
+    return length <= max ? std::string(v ? v : "", length) : std::string();
 }
 
 std::string folderOf(const std::string& part) {
@@ -59,15 +66,12 @@ public:
         : m_rels(rels), m_folder(std::move(folder)) {}
     void start(std::string_view name, const char** attributes) override {
         ++m_depth;
-        if (m_depth != 2 || name != "Relationship" || m_rels.byId.size() >= kMaxKept) {
+        if (m_depth != 2 || name != "Relationship" || m_rels.byId.size() >= kMaxRelationships) {
             return;
         }
         const std::string target = value(attributes, "Target");
         const std::string id = value(attributes, "Id");
         const std::string type = value(attributes, "Type");
-        if (target.size() + id.size() + type.size() > kMaxNameBytes) {
-            return;
-        }
         const std::string part = resolve(m_folder, target);
         m_rels.byId[id] = part;
         m_rels.byType.emplace(type.substr(type.rfind('/') + 1), part);
@@ -106,7 +110,7 @@ public:
                     !v.empty() && std::string_view("1tTyY").find(v[0]) != std::string_view::npos;
             }
         } else if (m_depth == 3 && m_inSheets && name == "sheet" && !sheetId) {
-            sheetId = value(attributes, "id").substr(0, kMaxNameBytes);
+            sheetId = value(attributes, "id");
         }
     }
     void end() override { --m_depth; }
@@ -129,21 +133,24 @@ public:
     void start(std::string_view name, const char** attributes) override {
         ++m_depth;
         if (m_depth == 2) {
-            m_section = name;
+            m_section = name.substr(0, 16);  // enough to tell the sections
         } else if (m_depth == 3 && m_section == "numFmts" && name == "numFmt" &&
-                   m_codes.size() < kMaxKept) {
-            const std::string code = value(attributes, "formatCode");
-            if (code.size() <= kMaxNameBytes) {
-                m_codes[std::strtoul(value(attributes, "numFmtId").c_str(), nullptr, 10)] = code;
-            }
+                   m_codes.size() < kMaxStyles) {
+            m_codes[std::strtoul(value(attributes, "numFmtId").c_str(), nullptr, 10)] =
+                value(attributes, "formatCode", kMaxFormatBytes);
         } else if (m_depth == 3 && m_section == "cellXfs" && name == "xf" &&
-                   styles.size() < kMaxKept) {
+                   styles.size() < kMaxStyles) {
             styles.push_back(datePart(static_cast<unsigned>(
                 std::strtoul(value(attributes, "numFmtId").c_str(), nullptr, 10))));
         }
     }
-    void end() override { --m_depth; }
+    void end() override {
+        // The cell styles come after the number formats: nothing further is needed.
+        m_done = m_depth == 2 && m_section == "cellXfs";
+        --m_depth;
+    }
     void text(std::string_view) override {}
+    bool done() const override { return m_done; }
 
     DateStyles styles;
 
@@ -167,6 +174,7 @@ private:
     }
 
     int m_depth = 0;
+    bool m_done = false;
     std::string m_section;
     std::map<unsigned long, std::string> m_codes;
 };
