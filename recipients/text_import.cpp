@@ -40,8 +40,10 @@ public:
         }
     }
 
-    ImportResult take() { return std::move(m_result); }
-    ImportResult& result() { return m_result; }
+    ImportResult take(std::string note) {
+        m_result.note = std::move(note);
+        return std::move(m_result);
+    }
 
 private:
     void add(std::u16string_view piece) {
@@ -82,7 +84,7 @@ void forEachLine(std::basic_string_view<Char> all, F&& f) {
 
 ImportResult textImportEntries(std::string_view bytes, const ReadControl& control) {
     const TextForm form = textForm(bytes);
-    std::string note = encodingNote(form);
+    const std::string note = encodingNote(form);
     if (form.encoding == TextEncoding::Utf16Le || form.encoding == TextEncoding::Utf16Be) {
         // No larger than the bytes themselves.
         std::u16string text = toUtf16(form);
@@ -90,8 +92,7 @@ ImportResult textImportEntries(std::string_view bytes, const ReadControl& contro
         Pieces pieces(control, text.size());
         forEachLine(std::u16string_view(text),
                     [&](std::u16string_view line, std::size_t end) { pieces.addLine(line, end); });
-        pieces.result().note = std::move(note);
-        return pieces.take();
+        return pieces.take(note);
     }
     // Line breaks and the zero byte are single bytes in both 8-bit forms: the text is
     // decoded a line at a time, never whole.
@@ -104,8 +105,7 @@ ImportResult textImportEntries(std::string_view bytes, const ReadControl& contro
                                                    : platform::cp1254::toUtf16(bytesOfLine);
         pieces.addLine(line, end);
     });
-    pieces.result().note = std::move(note);
-    return pieces.take();
+    return pieces.take(note);
 }
 
 ImportResult readTextImport(const std::filesystem::path& file, const ReadControl& control) {
