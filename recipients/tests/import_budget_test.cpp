@@ -217,6 +217,33 @@ TEST_F(ImportBudget, SmallFilesThatUnpackLargeStayWithinTheBudget) {
         << message;
 }
 
+TEST_F(ImportBudget, WhatWouldMakeTheParserExpandOrHoldMuchIsRefused) {
+    const std::string laughs = "<!DOCTYPE w [<!ENTITY a \"aaaaaaaaaa\">" +
+                               std::string("<!ENTITY b \"&a;&a;&a;&a;&a;&a;&a;&a;&a;&a;\">") +
+                               "<!ENTITY c \"&b;&b;&b;&b;&b;&b;&b;&b;&b;&b;\">]>";
+    const std::pair<const char*, std::string> files[] = {
+        {"entities.xlsx",
+         fuzz::zipOf(
+             {{"xl/workbook.xml", laughs + "<workbook><sheets><sheet/></sheets>&c;</workbook>"}})},
+        // One tag bigger than the parser may hold.
+        {"tag.ods", ods("<table:table-row a=\"" + std::string(80u << 20, 'x') + "\"/>")},
+    };
+    for (const auto& [name, bytes] : files) {
+        SCOPED_TRACE(name);
+        const fs::path file = write(name, bytes);
+        const long peak = peakMbOf([&] {
+            try {
+                readWorkbookColumn(file, workbookKind(file), {1, 1, 1});
+            } catch (const WorkbookError& e) {
+                return std::string(e.what()).find("karmaşık") != std::string::npos;
+            }
+            return false;
+        });
+        EXPECT_GE(peak, 0);
+        EXPECT_LT(peak, kBudgetMb);
+    }
+}
+
 TEST_F(ImportBudget, AHugeTextFileIsRefusedUnread) {
     const fs::path file = m_scratch.path() / "huge.txt";
     {
