@@ -278,10 +278,9 @@ void CampaignStore::exportCsv(std::int64_t campaign, const std::filesystem::path
         for (const RecipientRow& r : rows) {
             const bool served =
                 r.state != RecipientState::Queued && r.state != RecipientState::Sending;
-            std::string refs;
-            for (int ref : r.references) {
-                refs += (refs.empty() ? "" : " ") + std::to_string(ref);
-            }
+            sms::SendOutcome parts;
+            parts.references = r.references;
+            const std::string refs = parts.referencesText();
             out += numberAsText(toUtf8(r.entry)) + ";" +
                    (served ? sms::isoLocalTime(r.changed) : std::string()) + ";" +
                    std::string(stateName(r.state)) + ";" + refs + ";" +
