@@ -166,8 +166,16 @@ BulkSummary BulkRun::run(const BulkRequest& request, CampaignRecorder& recorder)
         // reached the phone, none after the last.
         if (served < total && request.pauseSeconds > 0 && !m_stopRequested && !summary.lineLost &&
             summary.recordError.empty() && result.outcome.parts > 0) {
+            // The outcome is made power-safe before the wait, not only at the next row.
+            if (!recorder.settle(error)) {
+                summary.recordError = error;
+                break;
+            }
             m_pause(std::int64_t(request.pauseSeconds) * 1000, [this] { return m_stopRequested; });
         }
+    }
+    if (summary.recordError.empty() && !recorder.settle(error)) {
+        summary.recordError = error;
     }
     // Those the run did not reach stay queued for a resume; the view and the file still
     // get a row for each.
