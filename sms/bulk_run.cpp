@@ -106,6 +106,7 @@ BulkSummary BulkRun::run(const BulkRequest& request, CampaignRecorder& recorder)
     m_view.runStarted(total);
     int served = 0;
     while (!m_stopRequested && !summary.lineLost && summary.recordError.empty()) {
+        error.clear();
         const std::optional<QueuedRecipient> next = recorder.nextQueued(error);
         if (!next) {
             if (!error.empty()) {
@@ -147,10 +148,13 @@ BulkSummary BulkRun::run(const BulkRequest& request, CampaignRecorder& recorder)
             result.outcome.error = e.what();
             panel.setStatusPanel(1, result.outcome.statusLine());
         }
-        result.time = isoLocalTime(m_now());
+        const bool untried = result.outcome.status == SendStatus::NotSent;
+        if (!untried) {
+            result.time = isoLocalTime(m_now());
+        }
         if (result.outcome.status == SendStatus::Sent) {
             ++summary.sent;
-        } else {
+        } else if (!untried) {
             ++summary.failed;
             if (result.outcome.status == SendStatus::Unknown) {
                 ++summary.unknown;
@@ -160,6 +164,10 @@ BulkSummary BulkRun::run(const BulkRequest& request, CampaignRecorder& recorder)
         if (!recorder.markFinished(*next, result.outcome, error)) {
             // The row stays "on its way", which the next start turns uncertain.
             summary.recordError = error;
+        }
+        if (untried) {
+            // Back in the queue: going on would only offer the phone the same row again.
+            break;
         }
         finish(result);
         // The pause paces the phone and the network: none after an entry that never
