@@ -56,6 +56,7 @@ if [ $sanitize -eq 1 ]; then
         -DTOPLUSMS_BUILD_APP=OFF -DTOPLUSMS_BUILD_BENCH=OFF -DTOPLUSMS_FUZZ_RUNS=2000
     echo "== whole suite under AddressSanitizer and UndefinedBehaviorSanitizer"
     ASAN_OPTIONS="detect_leaks=1" UBSAN_OPTIONS="print_stacktrace=1" \
+        LSAN_OPTIONS="suppressions=$PWD/scripts/lsan.supp" \
         suite build/asan "" -DCMAKE_BUILD_TYPE=Debug -DTOPLUSMS_SANITIZE=address,undefined \
         -DTOPLUSMS_BUILD_BENCH=OFF -DTOPLUSMS_FUZZ_RUNS=5000
 fi

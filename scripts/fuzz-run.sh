@@ -17,7 +17,7 @@ build=build/fuzz
 rss_limit_mb=300
 max_len=${TOPLUSMS_FUZZ_MAX_LEN:-262144}
 timeout_s=15       # one input taking longer is a hang
-base64_limit=16384 # input bytes printed for a failure; the whole input stays on disk
+base64_limit=4096  # input bytes printed for a failure; the whole input stays on disk
 
 stage_start=$SECONDS
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
@@ -40,6 +40,7 @@ run_one() { # name, program, committed corpus folder
     [ -d "$corpus" ] && folders+=("$corpus")
     local start=$SECONDS rc=0
     ASAN_OPTIONS="detect_leaks=1:allocator_may_return_null=0" UBSAN_OPTIONS="print_stacktrace=1" \
+        LSAN_OPTIONS="suppressions=$PWD/scripts/lsan.supp" \
         "$program" -max_total_time="$seconds" -timeout="$timeout_s" -rss_limit_mb="$rss_limit_mb" \
         -max_len="$max_len" -artifact_prefix="$findings/" -print_final_stats=1 \
         "${folders[@]}" >"$log" 2>&1 || rc=$?
