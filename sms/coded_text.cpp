@@ -49,8 +49,8 @@ CodedText CodeText(std::u16string_view text, SmsCoding coding) {
                 out.widths.push_back(4);
             } else {
                 // A surrogate without its partner (from a file or another program) is no
-                // character: it goes out as U+FFFD, as the editor shows it, so that the
-                // recipient's phone never meets half a pair.
+                // character: it goes out as U+FFFD, the mark for what cannot be shown, so
+                // that no phone meets half a pair and no part ends inside one.
                 put(isHighSurrogate(unit) || isLowSurrogate(unit) ? kReplacementCharacter : unit);
                 out.widths.push_back(2);
             }
