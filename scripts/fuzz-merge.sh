@@ -40,4 +40,4 @@ before=$(find "$seeds" -maxdepth 1 -type f | wc -l)
 find "$seeds" -maxdepth 1 -type f -delete
 cp "$merged"/* "$seeds"/ 2>/dev/null || true
 after=$(find "$seeds" -maxdepth 1 -type f | wc -l)
-echo "$target: $before seeds before, $after now ($(du -sh "$seeds" | cut -f1)) in $seeds"
+echo "$target: $before seeds before, $after now ($(cat "$seeds"/* 2>/dev/null | wc -c) bytes) in $seeds"
