@@ -4,7 +4,9 @@
 #   ./test.sh --sanitize   the serial tests under ThreadSanitizer and the whole suite
 #                          under AddressSanitizer and UndefinedBehaviorSanitizer
 #   ./test.sh --all        both of the above
-#   ./test.sh --fuzz       the fuzz targets with clang's libFuzzer, 60 s each
+#   ./test.sh --fuzz [SECONDS]
+#                          the fuzz targets with clang's libFuzzer, SECONDS (60) each;
+#                          every target runs its time, the end names those that failed
 # Extra arguments after `--` go to ctest (for example `-- -R Codepage`).
 set -euo pipefail
 cd "$(dirname "$0")"
@@ -12,13 +14,19 @@ source scripts/deps.sh
 toplusms_install "${TOPLUSMS_BUILD_PACKAGES[@]}" "${TOPLUSMS_TEST_PACKAGES[@]}"
 toplusms_turkish_locale
 
-plain=1 sanitize=0 fuzz=0
+plain=1 sanitize=0 fuzz=0 fuzz_seconds=60
 ctest_args=()
 while [ $# -gt 0 ]; do
     case "$1" in
         --sanitize) plain=0 sanitize=1 ;;
         --all) plain=1 sanitize=1 ;;
-        --fuzz) plain=0 fuzz=1 ;;
+        --fuzz)
+            plain=0 fuzz=1
+            if [[ ${2:-} =~ ^[0-9]+$ ]]; then
+                fuzz_seconds=$2
+                shift
+            fi
+            ;;
         --) shift; ctest_args=("$@"); break ;;
         *) echo "unknown option: $1" >&2; exit 2 ;;
     esac
@@ -48,15 +56,10 @@ if [ $sanitize -eq 1 ]; then
         -DTOPLUSMS_BUILD_APP=OFF -DTOPLUSMS_BUILD_BENCH=OFF -DTOPLUSMS_FUZZ_RUNS=2000
     echo "== whole suite under AddressSanitizer and UndefinedBehaviorSanitizer"
     ASAN_OPTIONS="detect_leaks=1" UBSAN_OPTIONS="print_stacktrace=1" \
+        LSAN_OPTIONS="suppressions=$PWD/scripts/lsan.supp" \
         suite build/asan "" -DCMAKE_BUILD_TYPE=Debug -DTOPLUSMS_SANITIZE=address,undefined \
         -DTOPLUSMS_BUILD_BENCH=OFF -DTOPLUSMS_FUZZ_RUNS=5000
 fi
 if [ $fuzz -eq 1 ]; then
-    cmake -S . -B build/fuzz -G Ninja -DCMAKE_CXX_COMPILER=clang++ -DTOPLUSMS_LIBFUZZER=ON \
-        -DTOPLUSMS_SANITIZE=address,undefined -DTOPLUSMS_BUILD_APP=OFF -DTOPLUSMS_BUILD_BENCH=OFF >/dev/null
-    cmake --build build/fuzz
-    for f in $(find build/fuzz -type f -name 'fuzz-*' -perm -u+x); do
-        echo "== $f"
-        "$f" -max_total_time=60
-    done
+    scripts/fuzz-run.sh "$fuzz_seconds"
 fi

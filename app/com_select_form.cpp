@@ -6,6 +6,7 @@
 #include <QPushButton>
 #include <QScreen>
 
+#include "app/ui_fonts.h"
 #include "serial/com_port.h"
 
 namespace app {
@@ -21,6 +22,9 @@ TComSelectForm::TComSelectForm(QWidget* parent, Probe probe)
     setWindowTitle("Select Port");
     setModal(true);
     setFixedSize(220, 131);
+    // The texts are measured for this face and size: the application's larger default
+    // would run them past the bevel and the dialog's edge.
+    setFont(msSansSerifFont(11));
 
     Bevel1 = new QFrame(this);
     Bevel1->setObjectName("Bevel1");

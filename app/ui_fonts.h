@@ -28,6 +28,15 @@ inline QFont arialFont(int pixelSize, bool bold = false) {
     return f;
 }
 
+// The serial port's dialogs: "MS Sans Serif" of Windows (or its TrueType successor).
+inline QFont msSansSerifFont(int pixelSize) {
+    QFont f;
+    f.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Microsoft Sans Serif"),
+                   QStringLiteral("DejaVu Sans Condensed"), QStringLiteral("DejaVu Sans")});
+    f.setPixelSize(pixelSize);
+    return f;
+}
+
 // A caption wider than its button (a wide fallback face) gets a smaller size rather
 // than being cut.
 inline void fitCaption(QAbstractButton* button, int padding = 12) {

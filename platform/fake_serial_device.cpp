@@ -27,6 +27,11 @@ bool FakeLine::rs485() const {
     return m_rs485;
 }
 
+void FakeLine::onRs485Request(std::function<void(bool on)> hook) {
+    std::lock_guard lock(m_mutex);
+    m_rs485Hook = std::move(hook);
+}
+
 void FakeLine::setWriteChunk(size_t bytes) {
     std::lock_guard lock(m_mutex);
     m_writeChunk = bytes;
@@ -244,6 +249,14 @@ int FakeSerialDevice::modemStatus(uint32_t& lines) {
 }
 
 int FakeSerialDevice::setRs485(bool on) {
+    std::function<void(bool)> hook;
+    {
+        std::lock_guard lock(m_line->m_mutex);
+        hook = m_line->m_rs485Hook;
+    }
+    if (hook) {
+        hook(on);
+    }
     std::lock_guard lock(m_line->m_mutex);
     if (!m_line->m_rs485Supported) {
         return -kErrorNotSupported;

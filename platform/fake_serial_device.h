@@ -4,6 +4,7 @@
 
 #include <condition_variable>
 #include <deque>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -37,6 +38,9 @@ public:
     // it is on.
     void setRs485Supported(bool supported);
     bool rs485() const;
+    // Called with every request to switch RS-485 mode, before the device acts on it, on
+    // the requesting thread (without the line's lock, so it may look at the caller).
+    void onRs485Request(std::function<void(bool on)> hook);
 
     // Failures to simulate.
     void setOpenError(int sysError);  // 0: open succeeds
@@ -68,6 +72,7 @@ private:
     size_t m_writeChunk = 0;                       // m_mutex
     bool m_rs485Supported = true;                  // m_mutex
     bool m_rs485 = false;                          // m_mutex
+    std::function<void(bool)> m_rs485Hook;         // m_mutex
     bool m_writeCancel = false;                    // m_mutex
     bool m_open = false;                           // m_mutex
     uint32_t m_mask = 0;                           // m_mutex

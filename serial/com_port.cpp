@@ -188,91 +188,6 @@ void TCustomComPort::SetRTS(bool value) {
     }
 }
 
-// Tracing and logging: one setter for both, the states and commands of TTraceLogState.
-void TCustomComPort::setRecordingState(bool trace, TTraceLogState value) {
-    TTraceLogState& state = trace ? m_tracing : m_logging;
-    if (value == state && !m_forceApply) {
-        return;
-    }
-    if (m_lifeState != PortLifeState::Opened) {
-        state = value == tlOn ? tlOn : tlOff;  // commands and pauses are not kept
-        return;
-    }
-    using R = TBaseDispatcher::Recorder;
-    const R which = trace ? R::Trace : R::Log;
-    TBaseDispatcher& d = *m_dispatcher;
-    const bool on = state == tlOn;
-    const bool paused = state == tlPause;
-    switch (value) {
-        case tlOff:
-            if (on || paused) {
-                d.RecorderDrop(which);
-                state = tlOff;
-            }
-            break;
-        case tlOn:
-            if (paused) {
-                d.RecorderResume(which);
-            } else {
-                CheckResult(d.RecorderInit(which, trace ? m_traceSize : m_logSize));
-            }
-            state = tlOn;
-            break;
-        case tlDump:
-        case tlAppend:
-            if (on || paused) {
-                d.RecorderResume(which);
-                // Off whatever the file says: the recording is spent either way.
-                state = tlOff;
-                CheckResult(d.RecorderWrite(which, trace ? m_traceName : m_logName,
-                                            value == tlAppend, trace ? m_traceHex : m_logHex,
-                                            trace ? m_traceAllHex : m_logAllHex));
-            }
-            break;
-        case tlClear:
-            if (on || paused) {
-                d.RecorderClear(which);
-            }
-            break;
-        case tlPause:
-            if (on) {
-                d.RecorderPause(which);
-                state = tlPause;
-            }
-            break;
-    }
-}
-
-void TCustomComPort::SetTracing(TTraceLogState value) {
-    setRecordingState(true, value);
-}
-
-void TCustomComPort::SetLogging(TTraceLogState value) {
-    setRecordingState(false, value);
-}
-
-void TCustomComPort::setRecordingSize(bool trace, uint32_t value) {
-    uint32_t& size = trace ? m_traceSize : m_logSize;
-    if (value == size) {
-        return;
-    }
-    size = std::min(value, trace ? kTraceLimit : kLogLimit);
-    TTraceLogState state = trace ? m_tracing : m_logging;
-    if (m_lifeState == PortLifeState::Opened && (state == tlOn || state == tlPause)) {
-        // A running recording starts again, empty, at the new size; a paused one ends.
-        setRecordingState(trace, tlOff);
-        setRecordingState(trace, state);
-    }
-}
-
-void TCustomComPort::SetTraceSize(uint32_t value) {
-    setRecordingSize(true, value);
-}
-
-void TCustomComPort::SetLogSize(uint32_t value) {
-    setRecordingSize(false, value);
-}
-
 void TCustomComPort::SetAvailLength(uint16_t value) {
     bool changed = value != m_availLength;
     m_availLength = value;
@@ -435,13 +350,11 @@ void TCustomComPort::ShutdownPort() {
             dumpError = dumpError ? dumpError : std::current_exception();
         }
     }
-    // Recording for the whole run goes on with the next open.
-    if (m_runTrace) {
-        m_tracing = tlOn;
-    }
-    if (m_runLog) {
-        m_logging = tlOn;
-    }
+    // Whatever the dumps left (a log kept after a failed write goes with the dispatcher),
+    // a closed port keeps only recording for the whole run, which goes on with the next
+    // open.
+    m_tracing = m_runTrace ? tlOn : tlOff;
+    m_logging = m_runLog ? tlOn : tlOff;
     m_lifeState = PortLifeState::Closing;
     m_dispatcher->CopyTriggersOut(m_triggerSnapshot);
     m_snapshotValid = true;

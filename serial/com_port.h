@@ -178,6 +178,25 @@ public:
                              bool yield, bool ignoreCase);
     TBaseDispatcher* ValidDispatcher();
 
+    // Trace and dispatch log, on the open port's dispatcher; each does nothing while the
+    // port is closing, and raises a negative result. Init starts recording (n entries or
+    // bytes; 0 keeps TraceSize or LogSize), Dump and Append write the file and end the
+    // recording, Clear empties it, Abort ends it unwritten, Start resumes and Stop pauses.
+    void TraceInit(uint32_t n);
+    void TraceDump(const std::string& name, bool inHex);
+    void TraceAppend(const std::string& name, bool inHex);
+    void TraceClear();
+    void TraceAbort();
+    void TraceStart();
+    void TraceStop();
+    void LogInit(uint32_t n);
+    void LogDump(const std::string& name, bool inHex);
+    void LogAppend(const std::string& name, bool inHex);
+    void LogClear();
+    void LogAbort();
+    void LogStart();
+    void LogStop();
+
     // The negative result codes of the serial layer become exceptions here.
     int32_t CheckResult(int32_t code);
 
@@ -223,9 +242,13 @@ protected:
     // out of range, and both kinds of flow control applied again after a change of them.
     void defaultThresholds(double full, double resume);
     void reapplyFlow();
-    // One setter for Tracing and Logging, one for TraceSize and LogSize.
+    // One setter for Tracing and Logging, one for TraceSize and LogSize, over the trace
+    // and log operations.
     void setRecordingState(bool trace, TTraceLogState value);
     void setRecordingSize(bool trace, uint32_t value);
+    TBaseDispatcher* recordingDispatcher();
+    void writeTrace(const std::string& name, bool append, bool inHex);
+    void writeLog(const std::string& name, bool append, bool inHex);
     // Frees the dispatcher of a completed close and leaves the port closed.
     void finishClose();
     void dropDispatcher();

@@ -85,6 +85,9 @@ void TCustomComPort::reapplyFlow() {
 }
 
 void TCustomComPort::SetBufferFull(uint16_t value) {
+    if (value == m_bufferFull && !m_forceApply) {
+        return;
+    }
     // A value above InSize is stored as it is; the flow setters replace it by their
     // default when flow control is on, and the device refuses it (-1002) otherwise.
     m_bufferFull = value;
@@ -92,7 +95,11 @@ void TCustomComPort::SetBufferFull(uint16_t value) {
 }
 
 void TCustomComPort::SetBufferResume(uint16_t value) {
-    m_bufferResume = value > m_bufferFull ? uint16_t(m_bufferFull * 0.1) : value;
+    const uint16_t resume = value > m_bufferFull ? uint16_t(m_bufferFull * 0.1) : value;
+    if (resume == m_bufferResume && !m_forceApply) {
+        return;
+    }
+    m_bufferResume = resume;
     reapplyFlow();
 }
 
@@ -104,10 +111,15 @@ void TCustomComPort::SetRS485Mode(bool value) {
     if (value == m_rs485Mode && !m_forceApply) {
         return;
     }
-    if (m_lifeState == PortLifeState::Opened) {
-        CheckResult(m_dispatcher->SetRs485(value));
-    }
+    const bool previous = m_rs485Mode;
     m_rs485Mode = value;
+    if (m_lifeState == PortLifeState::Opened) {
+        const int32_t r = m_dispatcher->SetRs485(value);
+        if (r < 0) {
+            m_rs485Mode = previous;  // a mode the device refused is not kept
+            CheckResult(r);
+        }
+    }
     if (value) {
         SetHWFlowOptions(m_hwFlowOptions & ~(hwfUseRTS | hwfRequireCTS));
         SetRTS(false);

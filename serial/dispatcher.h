@@ -94,17 +94,25 @@ public:
     int SetRtsLine(bool on);
     int ApplyDeviceState(platform::DeviceState& state);
 
-    // Trace and dispatch log (the component's Tracing and Logging act through these).
-    enum class Recorder { Trace, Log };
-    int32_t RecorderInit(Recorder which, uint32_t n);
-    void RecorderClear(Recorder which);
-    void RecorderDrop(Recorder which);
-    void RecorderResume(Recorder which);
-    void RecorderPause(Recorder which);
-    // Writes the file: 0, or minus the file I/O error. The trace is gone afterwards either
-    // way; the log stays when its file could not be written.
-    int32_t RecorderWrite(Recorder which, const std::string& name, bool append, bool inHex,
-                          bool allHex);
+    // Trace and dispatch log, each under StateLock (the component's trace and log
+    // operations act through these). InitTraceQueue gives -1002 for more than kTraceLimit
+    // entries when there is no queue yet; an existing queue or buffer is only emptied.
+    int32_t InitTraceQueue(uint32_t n);
+    void ClearTraceQueue();
+    void DropTraceQueue();
+    void ResumeTrace();  // only with a queue to record into
+    void PauseTrace();
+    bool HasTraceQueue() const;
+    void InitLogBuffer(uint32_t n);
+    void ClearLogBuffer();
+    void DropLogBuffer();
+    void ResumeLog();  // only with a buffer to record into
+    void PauseLog();
+    bool HasLogBuffer() const;
+    // Write the file: 0, or minus the file I/O error. The trace queue is gone afterwards
+    // either way; the log buffer stays, paused, when its file could not be written.
+    int32_t WriteTraceFile(const std::string& name, bool append, bool inHex, bool allHex);
+    int32_t WriteLogFile(const std::string& name, bool append, bool inHex, bool allHex);
     void AddTraceEntry(char kind, const uint8_t* bytes, uint32_t n);
     void AddLogEntry(uint8_t kind, uint8_t subkind, uint32_t data, const uint8_t* extra = nullptr,
                      uint32_t extraLength = 0);

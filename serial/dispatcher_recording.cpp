@@ -6,60 +6,95 @@
 
 namespace serial {
 
-int32_t TBaseDispatcher::RecorderInit(Recorder which, uint32_t n) {
+int32_t TBaseDispatcher::InitTraceQueue(uint32_t n) {
     std::lock_guard state(m_stateLock);
-    if (which == Recorder::Trace) {
-        return m_trace.Init(n);
-    }
+    return m_trace.Init(n);
+}
+
+void TBaseDispatcher::ClearTraceQueue() {
+    std::lock_guard state(m_stateLock);
+    m_trace.Clear();
+}
+
+void TBaseDispatcher::DropTraceQueue() {
+    std::lock_guard state(m_stateLock);
+    m_trace.Drop();
+}
+
+void TBaseDispatcher::ResumeTrace() {
+    std::lock_guard state(m_stateLock);
+    m_trace.Resume();
+}
+
+void TBaseDispatcher::PauseTrace() {
+    std::lock_guard state(m_stateLock);
+    m_trace.Pause();
+}
+
+bool TBaseDispatcher::HasTraceQueue() const {
+    std::lock_guard state(m_stateLock);
+    return m_trace.Exists();
+}
+
+void TBaseDispatcher::InitLogBuffer(uint32_t n) {
+    std::lock_guard state(m_stateLock);
     m_log.Init(n);
-    return 0;
 }
 
-void TBaseDispatcher::RecorderClear(Recorder which) {
+void TBaseDispatcher::ClearLogBuffer() {
     std::lock_guard state(m_stateLock);
-    which == Recorder::Trace ? m_trace.Clear() : m_log.Clear();
+    m_log.Clear();
 }
 
-void TBaseDispatcher::RecorderDrop(Recorder which) {
+void TBaseDispatcher::DropLogBuffer() {
     std::lock_guard state(m_stateLock);
-    which == Recorder::Trace ? m_trace.Drop() : m_log.Drop();
+    m_log.Drop();
 }
 
-void TBaseDispatcher::RecorderResume(Recorder which) {
+void TBaseDispatcher::ResumeLog() {
     std::lock_guard state(m_stateLock);
-    which == Recorder::Trace ? m_trace.Resume() : m_log.Resume();
+    m_log.Resume();
 }
 
-void TBaseDispatcher::RecorderPause(Recorder which) {
+void TBaseDispatcher::PauseLog() {
     std::lock_guard state(m_stateLock);
-    which == Recorder::Trace ? m_trace.Pause() : m_log.Pause();
+    m_log.Pause();
 }
 
-int32_t TBaseDispatcher::RecorderWrite(Recorder which, const std::string& name, bool append,
-                                       bool inHex, bool allHex) {
+bool TBaseDispatcher::HasLogBuffer() const {
+    std::lock_guard state(m_stateLock);
+    return m_log.Exists();
+}
+
+// Recording stops for a dump; what was recorded is taken under the lock and written after
+// it, so that the other threads do not wait for the disk.
+
+int32_t TBaseDispatcher::WriteTraceFile(const std::string& name, bool append, bool inHex,
+                                        bool allHex) {
     std::string text;
     {
-        // Recording stops for the dump; what was recorded is taken under the lock and
-        // written after it, so that the other threads do not wait for the disk.
         std::lock_guard state(m_stateLock);
-        if (which == Recorder::Trace) {
-            text = m_trace.TakeText(inHex, allHex);
-        } else {
-            if (!m_log.Exists() || m_log.Empty()) {
-                m_log.Drop();
-                return 0;
-            }
-            m_log.Pause();
-            // Formatted before the file is tried: a failure to write keeps the entries.
-            text = LogFileHeader(m_deviceName) +
-                   DispatchLog::FormatEntries(m_log.Peek(), inHex, allHex);
+        text = m_trace.TakeText(inHex, allHex);
+    }
+    return text.empty() ? 0 : platform::writeWholeTextFile(name, append, text);
+}
+
+int32_t TBaseDispatcher::WriteLogFile(const std::string& name, bool append, bool inHex,
+                                      bool allHex) {
+    std::string text;
+    {
+        std::lock_guard state(m_stateLock);
+        if (!m_log.Exists() || m_log.Empty()) {
+            m_log.Drop();
+            return 0;
         }
+        m_log.Pause();
+        // Formatted before the file is tried: a failure to write keeps the entries.
+        text =
+            LogFileHeader(m_deviceName) + DispatchLog::FormatEntries(m_log.Peek(), inHex, allHex);
     }
-    if (text.empty()) {
-        return 0;
-    }
-    int r = platform::writeWholeTextFile(name, append, text);
-    if (which == Recorder::Log && r == 0) {
+    const int32_t r = platform::writeWholeTextFile(name, append, text);
+    if (r == 0) {
         std::lock_guard state(m_stateLock);
         m_log.Drop();
     }

@@ -6,6 +6,19 @@
 #include "sms/septet_tables.h"
 
 namespace sms {
+namespace {
+
+constexpr char16_t kReplacementCharacter = 0xFFFD;
+
+bool isHighSurrogate(char16_t unit) {
+    return unit >= 0xD800 && unit < 0xDC00;
+}
+
+bool isLowSurrogate(char16_t unit) {
+    return unit >= 0xDC00 && unit < 0xE000;
+}
+
+}  // namespace
 
 SmsCoding EffectiveCoding(SmsCoding requested, std::u16string_view text) {
     switch (requested) {
@@ -24,15 +37,23 @@ CodedText CodeText(std::u16string_view text, SmsCoding coding) {
     out.coding = coding;
     if (coding == SmsCoding::Ucs2) {
         out.units.reserve(text.size() * 2);
+        const auto put = [&out](char16_t unit) {
+            out.units.push_back(static_cast<unsigned char>(unit >> 8));
+            out.units.push_back(static_cast<unsigned char>(unit & 0xFF));
+        };
         for (std::size_t i = 0; i < text.size(); ++i) {
-            const bool pair = i + 1 < text.size() && text[i] >= 0xD800 && text[i] < 0xDC00 &&
-                              text[i + 1] >= 0xDC00 && text[i + 1] < 0xE000;
-            for (std::size_t k = i; k <= i + (pair ? 1 : 0); ++k) {
-                out.units.push_back(static_cast<unsigned char>(text[k] >> 8));
-                out.units.push_back(static_cast<unsigned char>(text[k] & 0xFF));
+            const char16_t unit = text[i];
+            if (isHighSurrogate(unit) && i + 1 < text.size() && isLowSurrogate(text[i + 1])) {
+                put(unit);
+                put(text[++i]);
+                out.widths.push_back(4);
+            } else {
+                // A surrogate without its partner (from a file or another program) is no
+                // character: it goes out as U+FFFD, the mark for what cannot be shown, so
+                // that no phone meets half a pair and no part ends inside one.
+                put(isHighSurrogate(unit) || isLowSurrogate(unit) ? kReplacementCharacter : unit);
+                out.widths.push_back(2);
             }
-            out.widths.push_back(pair ? 4 : 2);
-            i += pair ? 1 : 0;
         }
         return out;
     }

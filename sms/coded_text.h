@@ -29,7 +29,8 @@ struct CodedText {
 SmsCoding EffectiveCoding(SmsCoding requested, std::u16string_view text);
 
 // The program's own coding of a text in `coding` (Gsm7, Data8 or Ucs2): 7-bit and 8-bit
-// through each character's 1254 byte, where a character without a septet is sent as '?'.
+// through each character's 1254 byte, where a character without a septet is sent as '?';
+// UCS-2 unit by unit, a surrogate without its partner as U+FFFD.
 CodedText CodeText(std::u16string_view text, SmsCoding coding);
 
 // 7-bit through the tables of 3GPP TS 23.038 by Unicode character; nothing when some

@@ -3,6 +3,7 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QFontMetrics>
 #include <QFrame>
 #include <QLabel>
 #include <QPushButton>
@@ -49,6 +50,28 @@ TEST(ComSelectForm, ListsThePortsFoundWithTheFirstSelected) {
     EXPECT_EQ(form.OkBtn->geometry(), QRect(8, 95, 85, 27));
     EXPECT_EQ(form.AbortBtn->geometry(), QRect(124, 95, 85, 27));
     EXPECT_EQ(form.AbortBtn->text(), "Cancel");
+}
+
+TEST(ComSelectForm, EveryTextFitsItsControl) {
+    TComSelectForm form(nullptr, present({50}));
+    form.show();
+    const QRect inside = form.Bevel1->geometry().adjusted(1, 1, -1, -1);
+    for (QLabel* label : {form.Label1, form.Label2}) {
+        SCOPED_TRACE(label->text().toStdString());
+        const QFontMetrics metrics(label->font());
+        const QRect text(label->pos(),
+                         QSize(metrics.horizontalAdvance(label->text()), metrics.height()));
+        EXPECT_TRUE(inside.contains(text)) << text.right() << " past " << inside.right();
+        EXPECT_LE(text.width(), label->width());
+    }
+    for (QPushButton* button : {form.OkBtn, form.AbortBtn}) {
+        EXPECT_LE(QFontMetrics(button->font()).horizontalAdvance(button->text()),
+                  button->width() - 12);
+    }
+    // "COM50", the widest entry, beside the drop-down arrow.
+    EXPECT_LE(QFontMetrics(form.PortsComboBox->font()).horizontalAdvance("COM50"),
+              form.PortsComboBox->width() - 30);
+    EXPECT_EQ(form.font().pixelSize(), 11);
 }
 
 TEST(ComSelectForm, WithNoPortOnlyCancelIsLeft) {

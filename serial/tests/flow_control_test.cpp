@@ -5,6 +5,8 @@
 #include <sys/ioctl.h>
 #include <termios.h>
 
+#include <vector>
+
 #include "platform/fake_serial_device.h"
 #include "platform/tests/pty_pair.h"
 #include "serial/com_port.h"
@@ -92,6 +94,35 @@ TEST_F(Flow, RefusedSettingsRaiseAndKeepTheOldValue) {
         EXPECT_EQ(e.ErrorCode, -3010);
     }
     EXPECT_FALSE(port.RS485Mode());
+}
+
+TEST_F(Flow, UnchangedThresholdsWriteNothingToTheDevice) {
+    open();
+    port.SetSWFlowOptions(swfBoth);
+    const int before = line->setStateCalls();
+    port.SetBufferFull(port.BufferFull());
+    port.SetBufferResume(port.BufferResume());
+    EXPECT_EQ(line->setStateCalls(), before);
+
+    port.SetBufferResume(port.BufferFull() + 1);  // above BufferFull: a tenth of it
+    EXPECT_EQ(port.BufferResume(), 307);
+    const int changed = line->setStateCalls();
+    EXPECT_GT(changed, before);
+    port.SetBufferResume(port.BufferFull() + 1);  // the same tenth again
+    EXPECT_EQ(line->setStateCalls(), changed);
+
+    port.SetBufferFull(3000);
+    EXPECT_GT(line->setStateCalls(), changed);
+    EXPECT_EQ(device().xoffLim, 4096 - 3000);
+}
+
+TEST_F(Flow, Rs485ModeIsStoredBeforeTheDeviceHearsOfIt) {
+    open();
+    std::vector<bool> seen;
+    line->onRs485Request([&](bool) { seen.push_back(port.RS485Mode()); });
+    port.SetRS485Mode(true);
+    port.SetRS485Mode(false);
+    EXPECT_EQ(seen, (std::vector<bool>{true, false}));
 }
 
 TEST_F(Flow, StoredWhileClosedAndAppliedAtOpen) {

@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <sstream>
 
 #include "platform/fake_serial_device.h"
@@ -173,6 +174,140 @@ TEST_F(Recording, ALogOfEveryKindOfEntry) {
     EXPECT_TRUE(has("Trigger   Timer"));
     EXPECT_TRUE(has("Trigger   Status"));
     EXPECT_EQ(port.Logging(), tlOff);
+}
+
+// The fourteen trace and log operations on an open port that records both: what each
+// leaves in Tracing and Logging, and what the close then writes (the trace whole, the log
+// as its count of write entries; "-" for no file).
+TEST_F(Recording, TheTraceAndLogOperationsOnAnOpenPort) {
+    const std::string trc = (dir / "op.trc").string();
+    const std::string log = (dir / "op.log").string();
+    struct Case {
+        const char* name;
+        std::function<void(TComPort&)> op;
+        TTraceLogState tracing, logging;
+        const char* written;  // the op's own file, or nullptr
+        std::string traceAtClose;
+        int logWritesAtClose;  // -1: no log file
+    };
+    const std::string both = "Transmit: \r\nAT[0D]B", before = "Transmit: \r\nAT[0D]",
+                      after = "Transmit: \r\nB";
+    const Case cases[] = {
+        {"TraceInit", [](TComPort& p) { p.TraceInit(0); }, tlOn, tlOn, nullptr, after, 2},
+        {"TraceDump", [&](TComPort& p) { p.TraceDump(trc, true); }, tlOff, tlOn, "op.trc", "-", 2},
+        {"TraceAppend", [&](TComPort& p) { p.TraceAppend(trc, true); }, tlOff, tlOn, "op.trc", "-",
+         2},
+        {"TraceClear", [](TComPort& p) { p.TraceClear(); }, tlOn, tlOn, nullptr, after, 2},
+        {"TraceAbort", [](TComPort& p) { p.TraceAbort(); }, tlOff, tlOn, nullptr, "-", 2},
+        {"TraceStop", [](TComPort& p) { p.TraceStop(); }, tlPause, tlOn, nullptr, before, 2},
+        {"TraceStart after TraceStop",
+         [](TComPort& p) {
+             p.TraceStop();
+             p.TraceStart();
+         },
+         tlOn, tlOn, nullptr, both, 2},
+        {"LogInit", [](TComPort& p) { p.LogInit(0); }, tlOn, tlOn, nullptr, both, 1},
+        {"LogDump", [&](TComPort& p) { p.LogDump(log, true); }, tlOn, tlOff, "op.log", both, -1},
+        {"LogAppend", [&](TComPort& p) { p.LogAppend(log, true); }, tlOn, tlOff, "op.log", both,
+         -1},
+        {"LogClear", [](TComPort& p) { p.LogClear(); }, tlOn, tlOn, nullptr, both, 1},
+        {"LogAbort", [](TComPort& p) { p.LogAbort(); }, tlOn, tlOff, nullptr, both, -1},
+        {"LogStop", [](TComPort& p) { p.LogStop(); }, tlOn, tlPause, nullptr, both, 1},
+        {"LogStart after LogStop",
+         [](TComPort& p) {
+             p.LogStop();
+             p.LogStart();
+         },
+         tlOn, tlOn, nullptr, both, 2},
+    };
+    const auto writeEntries = [](const std::string& text) {
+        int n = 0;
+        for (size_t at = text.find("WriteCom"); at != std::string::npos;
+             at = text.find("WriteCom", at + 1)) {
+            ++n;
+        }
+        return n;
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        fs::remove_all(dir);
+        fs::create_directories(dir);
+        port.SetTracing(tlOn);
+        port.SetLogging(tlOn);
+        port.SetOpen(true);
+        port.WriteText("AT\r");
+        c.op(port);
+        EXPECT_EQ(port.Tracing(), c.tracing);
+        EXPECT_EQ(port.Logging(), c.logging);
+        if (c.written) {
+            EXPECT_TRUE(fs::exists(dir / c.written));
+        }
+        port.WriteText("B");
+        port.SetOpen(false);
+        EXPECT_EQ(fs::exists(dir / "SERIAL.TRC") ? file("SERIAL.TRC") : "-", c.traceAtClose);
+        EXPECT_EQ(fs::exists(dir / "SERIAL.LOG") ? writeEntries(file("SERIAL.LOG")) : -1,
+                  c.logWritesAtClose);
+    }
+
+    // Too large a queue is refused through the component too, and nothing is kept of it.
+    port.SetOpen(true);
+    try {
+        port.TraceInit(kTraceLimit + 1);
+        ADD_FAILURE();
+    } catch (const EBadArgument& e) {
+        EXPECT_EQ(e.ErrorCode, -1002);
+    }
+    EXPECT_EQ(port.Tracing(), tlOff);
+    EXPECT_EQ(port.TraceSize(), 10000u);
+}
+
+// While the port closes (a close asked for inside an event) every operation does nothing:
+// no state changes, no file, no error, not even for too large a queue.
+TEST_F(Recording, TheTraceAndLogOperationsDoNothingWhileThePortCloses) {
+    const std::string trc = (dir / "op.trc").string();
+    const std::string log = (dir / "op.log").string();
+    const std::pair<const char*, std::function<void(TComPort&)>> ops[] = {
+        {"TraceInit", [](TComPort& p) { p.TraceInit(kTraceLimit + 1); }},
+        {"TraceDump", [&](TComPort& p) { p.TraceDump(trc, true); }},
+        {"TraceAppend", [&](TComPort& p) { p.TraceAppend(trc, true); }},
+        {"TraceClear", [](TComPort& p) { p.TraceClear(); }},
+        {"TraceAbort", [](TComPort& p) { p.TraceAbort(); }},
+        {"TraceStart", [](TComPort& p) { p.TraceStart(); }},
+        {"TraceStop", [](TComPort& p) { p.TraceStop(); }},
+        {"LogInit", [](TComPort& p) { p.LogInit(5); }},
+        {"LogDump", [&](TComPort& p) { p.LogDump(log, true); }},
+        {"LogAppend", [&](TComPort& p) { p.LogAppend(log, true); }},
+        {"LogClear", [](TComPort& p) { p.LogClear(); }},
+        {"LogAbort", [](TComPort& p) { p.LogAbort(); }},
+        {"LogStart", [](TComPort& p) { p.LogStart(); }},
+        {"LogStop", [](TComPort& p) { p.LogStop(); }},
+    };
+    bool ran = false;
+    port.SetOnTriggerAvail([&](TCustomComPort& p, uint16_t) {
+        if (ran) {
+            return;
+        }
+        ran = true;
+        p.SetOpen(false);
+        ASSERT_EQ(p.LifeState(), PortLifeState::Closing);
+        for (const auto& [name, op] : ops) {
+            SCOPED_TRACE(name);
+            const TTraceLogState tracing = p.Tracing(), logging = p.Logging();
+            EXPECT_NO_THROW(op(port));
+            EXPECT_EQ(p.Tracing(), tracing);
+            EXPECT_EQ(p.Logging(), logging);
+            EXPECT_EQ(p.TraceSize(), 10000u);
+            EXPECT_EQ(p.LogSize(), 10000u);
+        }
+    });
+    port.SetOpen(true);
+    line->send("x");
+    for (int i = 0; i < 5000 && port.LifeState() != PortLifeState::Closed; ++i) {
+        ui.queue().waitAndPumpOne(1);
+    }
+    EXPECT_TRUE(ran);
+    EXPECT_FALSE(fs::exists(dir / "op.trc"));
+    EXPECT_FALSE(fs::exists(dir / "op.log"));
 }
 
 TEST_F(Recording, AFileThatCannotBeWrittenStillLetsThePortClose) {

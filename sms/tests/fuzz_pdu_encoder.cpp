@@ -1,7 +1,8 @@
 // Any number and text either fail with "Error encoding PDU" or give upper-case
 // hexadecimal PDUs whose fields and length counts agree with their content. A text in
 // several parts keeps every part within one message, cuts no escape or surrogate pair,
-// numbers its parts under one reference, and the parts put together give the text back.
+// numbers its parts under one reference, and the parts put together give the text back
+// (in UCS-2 with a surrogate that lacks its partner sent as U+FFFD).
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -148,6 +149,38 @@ void checkEscapes(const std::vector<unsigned char>& septets, bool locking, bool 
     }
 }
 
+bool isHigh(unsigned unit) {
+    return unit >= 0xD800 && unit < 0xDC00;
+}
+
+bool isLow(unsigned unit) {
+    return unit >= 0xDC00 && unit < 0xE000;
+}
+
+// The UTF-16 a phone receives for `text` in UCS-2: a surrogate without its partner cannot
+// be shown and goes as U+FFFD.
+std::u16string sentAsUcs2(const std::u16string& text) {
+    std::u16string out = text;
+    for (std::size_t i = 0; i < out.size(); ++i) {
+        if (isHigh(out[i]) && i + 1 < out.size() && isLow(out[i + 1])) {
+            ++i;
+        } else if (isHigh(out[i]) || isLow(out[i])) {
+            out[i] = 0xFFFD;
+        }
+    }
+    return out;
+}
+
+// UCS-2 octets as they would be read back: every surrogate in its pair, and the text.
+void checkUcs2(const std::vector<unsigned char>& octets, const std::u16string& text,
+               const char* what) {
+    const std::u16string sent = sentAsUcs2(text);
+    check(octets.size() == 2 * sent.size(), what);
+    for (std::size_t i = 0; i < sent.size(); ++i) {
+        check((octets[2 * i] << 8 | octets[2 * i + 1]) == sent[i], what);
+    }
+}
+
 // One PDU from EncodePdu, as before.
 void checkSingle(const sms::TSMS& in, const std::string& pdu, std::size_t headerOctets) {
     const Decoded d = checkPdu(in, pdu, in.TpduLength);
@@ -170,10 +203,7 @@ void checkSingle(const sms::TSMS& in, const std::string& pdu, std::size_t header
         }
         check(!escaped, "text ends in an escape");
     } else if (d.coding == 0x08) {
-        check(d.units.size() == 2 * in.Text.size(), "UCS-2 length");
-        for (std::size_t i = 0; i < in.Text.size(); ++i) {
-            check((d.units[2 * i] << 8 | d.units[2 * i + 1]) == in.Text[i], "UCS-2 data");
-        }
+        checkUcs2(d.units, in.Text, "UCS-2 data");
     }
 }
 
@@ -215,15 +245,12 @@ void checkParts(const sms::TSMS& in, const std::vector<sms::PduPart>& parts,
             checkEscapes(d.units, locking, single);
         } else if (d.coding == 0x08 && !d.units.empty() && i + 1 < parts.size()) {
             const unsigned last = d.units[d.units.size() - 2] << 8 | d.units.back();
-            check(last < 0xD800 || last >= 0xDC00, "a part ends in a high surrogate");
+            check(!isHigh(last), "a part ends in a high surrogate");
         }
         all.insert(all.end(), d.units.begin(), d.units.end());
     }
     if (layout.Coding == sms::SmsCoding::Ucs2) {
-        check(all.size() == 2 * in.Text.size(), "UCS-2 parts length");
-        for (std::size_t i = 0; i < in.Text.size(); ++i) {
-            check((all[2 * i] << 8 | all[2 * i + 1]) == in.Text[i], "UCS-2 parts data");
-        }
+        checkUcs2(all, in.Text, "UCS-2 parts data");
     } else if (options.TurkishTables && in.Coding == sms::SmsCoding::Auto) {
         // With the tables every character is sent as itself.
         std::u16string text;

@@ -180,6 +180,22 @@ TEST(MessageParts, OneMessageEncodesAsBefore) {
               "D84CCBEBB21C");
 }
 
+TEST(MessageParts, LoneSurrogateGoesAsReplacementCharacter) {
+    // A lone high surrogate where the first part ends: the part ends in U+FFFD, never in
+    // half a pair, and the rest follows whole in the second part.
+    const std::u16string text = repeat(u"a", 66) + std::u16string{0xD9EC, 0x0100} + u"bbb";
+    const std::vector<PduPart> parts = encode(text, false);
+    ASSERT_EQ(parts.size(), 2u);
+    EXPECT_EQ(parts[0].Pdu.substr(parts[0].Pdu.size() - 4), "FFFD");
+    EXPECT_EQ(parts[1].Pdu.substr(kUdlAt + 14), "0100006200620062");
+    // The same text whole through EncodePdu carries the same unit.
+    TSMS sms;
+    sms.Number = kNumber;
+    sms.Coding = SmsCoding::Auto;
+    sms.Text = text;
+    EXPECT_NE(sms.EncodePdu().find("0061FFFD0100"), std::string::npos);
+}
+
 TEST(MessageParts, ReferencesChangeAndLimitsHold) {
     std::set<std::string> references;
     for (int i = 0; i < 3; ++i) {

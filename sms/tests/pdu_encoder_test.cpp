@@ -94,6 +94,9 @@ TEST(PduEncoder, AddressAndUserDataEdgeCases) {
          "00 11 00 0281 21 00 08 FF 02 0041"},
         {"UCS-2 keeps surrogate pairs", "12", u"\U0001F600", SmsCoding::Auto,
          "00 11 00 0281 21 00 08 FF 04 D83DDE00"},
+        {"a surrogate without its partner goes as U+FFFD", "12",
+         std::u16string{0xD9EC, 0x0100, 0xDE00, 0xD83D}, SmsCoding::Auto,
+         "00 11 00 0281 21 00 08 FF 08 FFFD0100FFFDFFFD"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
