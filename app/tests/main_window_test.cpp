@@ -25,6 +25,7 @@
 
 #include "app/screenshot.h"
 #include "app/tests/fake_asker.h"
+#include "platform/tests/other_user.h"
 #include "platform/tests/scratch_folder.h"
 
 namespace app {
@@ -417,15 +418,61 @@ TEST_F(MainWindow, AnUnreadableListFileIsReportedAndSkipsThePresets) {
     TMainForm& form = makeForm();
     ASSERT_EQ(m_asker.told.size(), 1u);
     EXPECT_EQ(m_asker.told[0].title, QStringLiteral("TARVEL Toplu Sms 1.0.1"));
-    EXPECT_EQ(m_asker.told[0].text, QString::fromStdString("Cannot open file \"" + m_file.string() +
-                                                           "\". Is a directory."));
+    EXPECT_EQ(m_asker.told[0].text,
+              QString::fromStdString("Cannot open file \"" + m_file.string() +
+                                     "\". Is a directory\n\nBu dosyanın üzerine yazılmayacak: "
+                                     "program kapanırken liste başka bir adla kaydedilebilir."));
     EXPECT_EQ(m_asker.told[0].icon, Asker::Icon::Error);
     EXPECT_EQ(form.ListBox1->count(), 0);
     EXPECT_EQ(form.ComboBox1->currentIndex(), -1);
     EXPECT_TRUE(form.ComboBox2->currentText().isEmpty());
+    // Nothing of this session to keep: it closes at once and leaves the file alone.
+    EXPECT_TRUE(form.close());
+    EXPECT_TRUE(m_asker.asked.empty());
+    EXPECT_TRUE(fs::is_directory(m_file));
 }
 
-TEST_F(MainWindow, AFailedSaveKeepsTheWindowOpenAndTheOldFileWhole) {
+TEST_F(MainWindow, AListFileThatCouldNotBeReadIsNeverReplaced) {
+    writeFile("0532 111 22 33\r\n");
+    fs::permissions(m_file, fs::perms::owner_read | fs::perms::owner_write);
+    const fs::path other = m_dir / "yedek.txt";
+    std::vector<QString> chooserCalls;
+    MainFormOptions options;
+    options.listFile = m_file;
+    options.asker = &m_asker;
+    options.settingsFile = QString::fromStdString((m_dir / "toplusms.conf").string());
+    options.chooseListFile = [&](QWidget*) {
+        chooserCalls.push_back({});
+        return QString::fromStdString(other.string());
+    };
+    {
+        platform::testing::OtherUser nobody;  // who may not read the file
+        m_form = std::make_unique<TMainForm>(options);
+    }
+    TMainForm& form = *m_form;
+    ASSERT_EQ(m_asker.told.size(), 1u);
+    EXPECT_TRUE(m_asker.told[0].text.startsWith(QStringLiteral("Cannot open file")));
+    EXPECT_TRUE(m_asker.told[0].text.contains(QStringLiteral("Permission denied")));
+    form.show();
+    form.Edit3->setText(QStringLiteral("05441112233"));
+    form.Button2Click();
+
+    m_asker.choices = {0};  // "Başka yere kaydet"
+    EXPECT_TRUE(form.close());
+    ASSERT_EQ(m_asker.asked.size(), 1u);
+    EXPECT_EQ(m_asker.asked[0].text,
+              QString::fromStdString("\"" + m_file.string() +
+                                     "\" açılışta okunamadığı için üzerine yazılmadı.\n\n"
+                                     "Listedeki 1 kayıt kaydedilmedi."));
+    EXPECT_EQ(m_asker.offeredChoices[0],
+              (QStringList{"Başka yere kaydet", "Kaydetmeden çık", "Vazgeç"}));
+    EXPECT_EQ(chooserCalls.size(), 1u);
+    EXPECT_EQ(fileBytes(), "0532 111 22 33\r\n");
+    std::ifstream in(other, std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "05441112233\r\n");
+}
+
+TEST_F(MainWindow, AFailedSaveOffersAnotherPlaceOrLeavingAndStaysOpenOnVazgec) {
     writeFile("0532\r\n");
     TMainForm& form = makeForm();
     form.show();
@@ -441,22 +488,70 @@ TEST_F(MainWindow, AFailedSaveKeepsTheWindowOpenAndTheOldFileWhole) {
     rlimit small = saved;
     small.rlim_cur = 4;
     ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
-    const bool closed = form.close();
+    const bool closed = form.close();  // no choice made: "Vazgeç"
     setrlimit(RLIMIT_FSIZE, &saved);
 
     EXPECT_FALSE(closed);
     EXPECT_TRUE(form.isVisible());
     EXPECT_EQ(closings, 0);
-    ASSERT_EQ(m_asker.told.size(), 1u);
-    EXPECT_EQ(
-        m_asker.told[0].text,
-        QString::fromStdString("Cannot create file \"" + m_file.string() + "\". File too large."));
+    ASSERT_EQ(m_asker.asked.size(), 1u);
+    EXPECT_EQ(m_asker.asked[0].text,
+              QString::fromStdString("Cannot create file \"" + m_file.string() +
+                                     "\". File too large.\n\nListedeki 2 kayıt kaydedilmedi."));
     EXPECT_EQ(fileBytes(), "0532\r\n");
     EXPECT_EQ(std::distance(fs::directory_iterator(m_dir), {}), 1);  // no temporary left
 
     EXPECT_TRUE(form.close());  // the next close tries again
     EXPECT_EQ(closings, 1);
     EXPECT_EQ(fileBytes(), "0532\r\n05321112233\r\n");
+}
+
+TEST_F(MainWindow, AReadOnlyFileOrFolderDoesNotTrapTheWindow) {
+    writeFile("0532\r\n");
+    fs::permissions(m_file, fs::perms::owner_read | fs::perms::group_read);
+    int chooserCalls = 0;
+    MainFormOptions options;
+    options.listFile = m_file;
+    options.asker = &m_asker;
+    options.settingsFile = QString::fromStdString((m_dir / "toplusms.conf").string());
+    options.chooseListFile = [&](QWidget*) {
+        ++chooserCalls;
+        return QString();  // cancelled
+    };
+    m_form = std::make_unique<TMainForm>(options);
+    TMainForm& form = *m_form;
+    form.show();
+    form.ListBox1->addItem(QStringLiteral("05321112233"));
+
+    // Another place, then cancelled; leaving, then No to the second question; leaving.
+    m_asker.choices = {0, 1, 1};
+    m_asker.answers = {false, true};
+    EXPECT_TRUE(form.close());
+    EXPECT_EQ(chooserCalls, 1);
+    ASSERT_EQ(m_asker.asked.size(), 5u);
+    EXPECT_TRUE(m_asker.asked[0].text.startsWith(QString::fromStdString(
+        "Cannot create file \"" + m_file.string() + "\". Dosya salt okunur.\n\n")));
+    EXPECT_EQ(m_asker.asked[2].text, QStringLiteral("Liste kaydedilmeden çıkılsın mı? Bu "
+                                                    "oturumda yapılan değişiklikler kaybolacak."));
+    EXPECT_EQ(fileBytes(), "0532\r\n");
+
+    // A folder the user may not write to: as the user nobody, in a folder of root's.
+    fs::permissions(m_file, fs::perms::owner_read | fs::perms::owner_write |
+                                fs::perms::others_read | fs::perms::others_write);
+    m_asker.asked.clear();
+    {
+        platform::testing::OtherUser nobody;
+        m_form = std::make_unique<TMainForm>(options);
+        m_form->show();
+        m_form->ListBox1->addItem(QStringLiteral("05321112233"));
+        m_asker.choices = {1};
+        m_asker.answers = {true};
+        EXPECT_TRUE(m_form->close());
+    }
+    ASSERT_EQ(m_asker.asked.size(), 2u);
+    EXPECT_TRUE(m_asker.asked[0].text.contains(QStringLiteral("Permission denied")))
+        << m_asker.asked[0].text.toStdString();
+    EXPECT_EQ(fileBytes(), "0532\r\n");
 }
 
 TEST_F(MainWindow, WebAndMailLabelsOpenTheMakersAddresses) {
