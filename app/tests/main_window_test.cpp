@@ -23,6 +23,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "app/number_marks.h"
 #include "app/screenshot.h"
 #include "app/tests/fake_asker.h"
 #include "platform/tests/other_user.h"
@@ -332,6 +333,12 @@ TEST_F(MainWindow, AddAndDeleteEntriesWithTheirQuestions) {
     }
     EXPECT_EQ(entries(form), (QStringList{"", " 0532 111 ", " 0532 111 "}));
     EXPECT_EQ(form.Label18->text(), QStringLiteral("Toplam Telefon No: 3"));
+    // Enter in the field adds as "Ekle" does.
+    form.Edit3->setText(QStringLiteral("05321112233"));
+    QTest::keyClick(form.Edit3, Qt::Key_Return);
+    EXPECT_EQ(entries(form).back(), QStringLiteral("05321112233"));
+    EXPECT_TRUE(form.Edit3->text().isEmpty());
+    delete form.ListBox1->takeItem(3);
 
     // Nothing selected: asked all the same, Yes removes nothing.
     form.ListBox1->clearSelection();
@@ -361,6 +368,44 @@ TEST_F(MainWindow, AddAndDeleteEntriesWithTheirQuestions) {
     QTest::mouseClick(form.Button4, Qt::LeftButton);
     EXPECT_EQ(form.ListBox1->count(), 0);
     EXPECT_EQ(form.Label18->text(), QStringLiteral("Toplam Telefon No: 0"));
+}
+
+// The delegate's view of a row, as it paints it.
+struct RowLook : NumberMarkDelegate {
+    QStyleOptionViewItem look(const QModelIndex& index) const {
+        QStyleOptionViewItem option;
+        initStyleOption(&option, index);
+        return option;
+    }
+};
+
+TEST_F(MainWindow, EntriesThatAreNoMobileNumbersAreMarkedWithTheReason) {
+    TMainForm& form = makeForm();
+    ASSERT_NE(dynamic_cast<NumberMarkDelegate*>(form.ListBox1->itemDelegate()), nullptr);
+    form.ListBox1->addItems({"0532 111 22 33", "0212 555 66 77", "Ali", "0850 222 33 44"});
+    const QColor plain = form.ListBox1->palette().color(QPalette::Text);
+    const RowLook delegate;
+    const struct {
+        int row;
+        bool marked;
+        const char* toolTip;
+    } rows[] = {
+        {0, false, ""},
+        {1, true, "Mobil numara değil: sabit hat."},
+        {2, true, "Geçersiz numara: bu kayda SMS ulaşmaz."},
+        {3, true, "Mobil numara değil: paylaşımlı."},
+    };
+    for (const auto& r : rows) {
+        const QModelIndex index = form.ListBox1->model()->index(r.row, 0);
+        const QStyleOptionViewItem look = delegate.look(index);
+        const std::optional<NumberMark> mark = numberMark(index.data().toString());
+        EXPECT_EQ(!look.icon.isNull(), r.marked) << r.row;
+        EXPECT_EQ(mark.has_value(), r.marked) << r.row;
+        if (mark) {
+            EXPECT_EQ(mark->toolTip, QString::fromUtf8(r.toolTip));
+            EXPECT_NE(look.palette.color(QPalette::Text), plain);
+        }
+    }
 }
 
 TEST_F(MainWindow, RecipientListGivesCodePageBytesAndChecksItsIndex) {
