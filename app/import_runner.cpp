@@ -53,13 +53,28 @@ recipients::ImportResult runImport(TMainForm& form, const ImportRead& read,
     return result;
 }
 
-void appendImported(TMainForm& form, const recipients::ImportResult& result) {
+QString importSummary(const recipients::ImportResult& result) {
+    const QString added = QStringLiteral("%1 kayıt eklendi").arg(result.entries.size());
+    if (result.refused.empty()) {
+        return added + QLatin1Char('.');
+    }
+    return added + QStringLiteral(", %1 kayıt alınmadı.").arg(result.refused.size());
+}
+
+void appendImported(TMainForm& form, const recipients::ImportResult& result,
+                    const QString& headline, QWidget* parent) {
     form.recipientList().appendAll(result.entries);
     form.UpdateNumberCount();
-    const std::string refused = recipients::refusalMessage(result.refused);
-    if (!refused.empty()) {
-        form.asker().tell(&form, QStringLiteral("Uyarı"), QString::fromStdString(refused),
-                          Asker::Icon::Warning);
+    form.setStatusPanel(2, importSummary(result));
+    QString text = headline.isEmpty() ? QString() : headline + QLatin1Char('\n');
+    text += QStringLiteral("%1 kayıt eklendi.").arg(result.entries.size());
+    QWidget* over = parent != nullptr ? parent : &form;
+    if (!result.refused.empty()) {
+        text += QStringLiteral("\n\n") +
+                QString::fromStdString(recipients::refusalMessage(result.refused));
+        form.asker().tell(over, QStringLiteral("Uyarı"), text, Asker::Icon::Warning);
+    } else if (!headline.isEmpty()) {
+        form.asker().tell(over, QStringLiteral("Bilgi"), text, Asker::Icon::Information);
     }
 }
 

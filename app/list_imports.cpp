@@ -49,7 +49,7 @@ void ListImports::Button5Click() {
     // A file that cannot be read goes to the default error handler; nothing is appended.
     const recipients::ImportResult result = runImport(
         m_form, [&](const recipients::ReadControl&) { return recipients::readTextImport(path); });
-    appendImported(m_form, result);
+    appendImported(m_form, result, QStringLiteral("Aktarım İşlemi Tamamlandı."));
 }
 
 void ListImports::Button6Click() {
