@@ -451,8 +451,7 @@ void TMainForm::FormCreate() {
         std::vector<std::string> entries;
         try {
             if (ec) {
-                throw recipients::FileError("Cannot open file \"" +
-                                            std::filesystem::absolute(m_options.listFile).string() +
+                throw recipients::FileError("Cannot open file \"" + listFilePath().toStdString() +
                                             "\". " + ec.message());
             }
             entries = recipients::loadLines(m_options.listFile);
@@ -500,16 +499,24 @@ std::vector<std::string> TMainForm::listEntries() const {
     return entries;
 }
 
+QString TMainForm::listFilePath() const {
+    std::error_code ec;
+    const std::filesystem::path full = std::filesystem::absolute(m_options.listFile, ec);
+    return QString::fromStdString((ec ? m_options.listFile : full.lexically_normal()).string());
+}
+
+QString TMainForm::unreadableListText() const {
+    return QStringLiteral("\"%1\" açılışta okunamadığı için üzerine yazılmadı.")
+        .arg(listFilePath());
+}
+
 bool TMainForm::FormCloseQuery() {
     const std::vector<std::string> entries = listEntries();
-    const QString file = QString::fromStdString(m_options.listFile.string());
     if (m_listUnreadable) {
         if (entries.empty()) {
             return true;  // nothing of this session to keep, and the file stays as it is
         }
-        return offerAnotherPlace(
-            entries,
-            QStringLiteral("\"%1\" açılışta okunamadığı için üzerine yazılmadı.").arg(file));
+        return offerAnotherPlace(entries, unreadableListText());
     }
     try {
         recipients::saveLines(m_options.listFile, entries);
@@ -534,6 +541,12 @@ bool TMainForm::offerAnotherPlace(const std::vector<std::string>& entries, QStri
             if (other.isEmpty()) {
                 continue;
             }
+            std::error_code ec;
+            if (m_listUnreadable &&
+                std::filesystem::equivalent(other.toStdString(), m_options.listFile, ec)) {
+                problem = unreadableListText();  // the one file this session must not touch
+                continue;
+            }
             try {
                 recipients::saveLines(other.toStdString(), entries);
                 return true;
@@ -548,7 +561,7 @@ bool TMainForm::offerAnotherPlace(const std::vector<std::string>& entries, QStri
                 return true;
             }
         } else {
-            return false;  // the window stays open; the next close tries the file again
+            return false;  // the window stays open
         }
     }
 }

@@ -248,6 +248,8 @@ private:
     void buildHelpTab();
     QPushButton* makeTagButton(QWidget* parent, const QString& caption, int tag);
     std::vector<std::string> listEntries() const;
+    QString listFilePath() const;  // the list file's full path
+    QString unreadableListText() const;
     // When the list cannot go to its file: offers another file or closing without saving;
     // true when the window may close.
     bool offerAnotherPlace(const std::vector<std::string>& entries, QString problem);

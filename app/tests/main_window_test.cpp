@@ -481,14 +481,14 @@ TEST_F(MainWindow, AListFileThatCouldNotBeReadIsNeverReplaced) {
     writeFile("0532 111 22 33\r\n");
     fs::permissions(m_file, fs::perms::owner_read | fs::perms::owner_write);
     const fs::path other = m_dir / "yedek.txt";
-    std::vector<QString> chooserCalls;
+    std::size_t chooserCalls = 0;
     MainFormOptions options;
     options.listFile = m_file;
     options.asker = &m_asker;
     options.settingsFile = QString::fromStdString((m_dir / "toplusms.conf").string());
+    std::vector<fs::path> named;
     options.chooseListFile = [&](QWidget*) {
-        chooserCalls.push_back({});
-        return QString::fromStdString(other.string());
+        return QString::fromStdString(named.at(chooserCalls++).string());
     };
     {
         platform::testing::OtherUser nobody;  // who may not read the file
@@ -502,16 +502,19 @@ TEST_F(MainWindow, AListFileThatCouldNotBeReadIsNeverReplaced) {
     form.Edit3->setText(QStringLiteral("05441112233"));
     form.Button2Click();
 
-    m_asker.choices = {0};  // "Başka yere kaydet"
+    // "Başka yere kaydet", naming the unreadable file itself, then another one.
+    named = {m_file, other};
+    m_asker.choices = {0, 0};
     EXPECT_TRUE(form.close());
-    ASSERT_EQ(m_asker.asked.size(), 1u);
+    ASSERT_EQ(m_asker.asked.size(), 2u);
+    EXPECT_EQ(m_asker.asked[1].text, m_asker.asked[0].text);
     EXPECT_EQ(m_asker.asked[0].text,
               QString::fromStdString("\"" + m_file.string() +
                                      "\" açılışta okunamadığı için üzerine yazılmadı.\n\n"
                                      "Listedeki 1 kayıt kaydedilmedi."));
     EXPECT_EQ(m_asker.offeredChoices[0],
               (QStringList{"Başka yere kaydet", "Kaydetmeden çık", "Vazgeç"}));
-    EXPECT_EQ(chooserCalls.size(), 1u);
+    EXPECT_EQ(chooserCalls, 2u);
     EXPECT_EQ(fileBytes(), "0532 111 22 33\r\n");
     std::ifstream in(other, std::ios::binary);
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "05441112233\r\n");
