@@ -157,7 +157,8 @@ NumberForm readNumber(std::u16string_view text) {
     if (digits.empty()) {
         return {};
     }
-    // The one instance libphonenumber keeps; its methods are safe on any thread.
+    // libphonenumber's one instance, made on first use; it guards its own caches, so any
+    // thread may ask it.
     const PhoneNumberUtil& util = *PhoneNumberUtil::GetInstance();
     if (const std::string_view subscriber = turkishSubscriber(digits); !subscriber.empty()) {
         i18n::phonenumbers::PhoneNumber number;
