@@ -59,13 +59,14 @@ int syncFolderOf(const std::string& path) {
     const std::size_t slash = path.rfind('/');
     const std::string folder =
         slash == std::string::npos ? std::string(".") : path.substr(0, slash == 0 ? 1 : slash);
+    // A folder that cannot be opened (no read permission) or synced (EINVAL: the file
+    // system cannot) keeps the rename as safe as the system makes it; the file has been
+    // replaced all the same, so that is no failure.
     const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) {
-        return errno;
+        return 0;
     }
     int err = 0;
-    // Some file systems cannot sync a folder (EINVAL); the rename is then as safe as they
-    // make it.
     if (::fsync(fd) != 0 && errno != EINVAL) {
         err = errno;
     }
