@@ -19,10 +19,12 @@ std::optional<NumberMark> numberMark(const QString& entry) {
         return NumberMark{QColor(192, 0, 0),
                           QStringLiteral("Geçersiz numara: bu kayda SMS ulaşmaz."), true};
     }
-    const std::string_view kind = recipients::kindName(form.kind);
-    return NumberMark{QColor(150, 80, 0),
-                      QStringLiteral("Mobil numara değil: %1.")
-                          .arg(QString::fromUtf8(kind.data(), static_cast<qsizetype>(kind.size()))),
+    const std::string_view name = recipients::kindName(form.kind);
+    QString kind = QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size()));
+    if (form.kind == recipients::NumberKind::Other) {
+        kind += QStringLiteral(" (0900, kişisel numara ya da türü belirsiz)");
+    }
+    return NumberMark{QColor(150, 80, 0), QStringLiteral("Mobil numara değil: %1.").arg(kind),
                       false};
 }
 
