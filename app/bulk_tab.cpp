@@ -13,6 +13,7 @@
 #include <stdexcept>
 
 #include "app/main_window.h"
+#include "app/number_marks.h"
 #include "platform/codepage_1254.h"
 #include "recipients/list_entry.h"
 
@@ -89,11 +90,15 @@ void TMainForm::buildBulkTab() {
     Button2 = new QPushButton(QStringLiteral("Ekle"), g);
     Button2->setGeometry(x + 186, 41, 82, 28);
     connect(Button2, &QPushButton::clicked, this, [this] { guarded([this] { Button2Click(); }); });
+    // Enter in the field adds as "Ekle" does.
+    connect(Edit3, &QLineEdit::returnPressed, this,
+            [this] { guarded([this] { Button2Click(); }); });
 
     ListBox1 = new QListWidget(g);
     ListBox1->setSelectionMode(QAbstractItemView::SingleSelection);
     ListBox1->setSortingEnabled(false);
     ListBox1->setGeometry(x, 76, 268, 286);
+    ListBox1->setItemDelegate(new NumberMarkDelegate(ListBox1));
 
     Button3 = new QPushButton(QStringLiteral("Seçili Kaydı Sil"), g);
     Button3->setGeometry(x, 370, 131, 30);

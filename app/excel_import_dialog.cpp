@@ -58,25 +58,45 @@ TFrm_Cari_Excel::TFrm_Cari_Excel(TMainForm& form, FileChooser choose,
     grid->addWidget(cxSpinEdit4, 1, 1);
     grid->addWidget(new QLabel(QStringLiteral("Aktarım Yapılacak\nKayıt Sayısı :"), this), 2, 0);
     grid->addWidget(cxSpinEdit1, 2, 1);
+    // The second box is the last row read, not a count as its label says: the rows are
+    // spelled out.
+    lblRows = new QLabel(this);
+    grid->addWidget(lblRows, 3, 0, 1, 2);
+    const auto showRows = [this] { lblRows->setText(rowsText()); };
+    connect(cxSpinEdit4, &QSpinBox::valueChanged, this, showRows);
+    connect(cxSpinEdit1, &QSpinBox::valueChanged, this, showRows);
+    showRows();
     Label5 = new QLabel(QStringLiteral("Not: .xls, .xlsx, .ods ve .csv uzantılı dosyalar okunur;\n"
                                        "ilk çalışma sayfası alınır."),
                         this);
     QFont bold = Label5->font();
     bold.setBold(true);
     Label5->setFont(bold);
-    grid->addWidget(Label5, 3, 0, 1, 2);
+    grid->addWidget(Label5, 4, 0, 1, 2);
     cxButton1 = new QPushButton(QStringLiteral("Excel'den Aktar"), this);
     cxButton1->setFont(bold);
     cxButton1->setAutoDefault(false);
     cxButton2 = new QPushButton(QStringLiteral("Kapat"), this);
     cxButton2->setAutoDefault(false);
-    grid->addWidget(cxButton1, 4, 0);
-    grid->addWidget(cxButton2, 4, 1);
+    grid->addWidget(cxButton1, 5, 0);
+    grid->addWidget(cxButton2, 5, 1);
     layout()->setSizeConstraint(QLayout::SetFixedSize);
 
     connect(cxButton1, &QPushButton::clicked, this,
             [this] { m_form.guarded([this] { cxButton1Click(); }); });
     connect(cxButton2, &QPushButton::clicked, this, [this] { cxButton2Click(); });
+}
+
+QString TFrm_Cari_Excel::rowsText() const {
+    const int first = cxSpinEdit4->value();
+    const int last = cxSpinEdit1->value();
+    if (first > last) {
+        return QStringLiteral("İlk satır son satırdan sonra: hiçbir satır okunmaz.");
+    }
+    return QStringLiteral("%1. satırdan %2. satıra: %3 satır")
+        .arg(first)
+        .arg(last)
+        .arg(last - first + 1);
 }
 
 void TFrm_Cari_Excel::cxButton1Click() {
@@ -129,12 +149,11 @@ void TFrm_Cari_Excel::cxButton1Click() {
             result = std::move(e.kept);  // the error shown later needs only its text
         }
     }
-    appendImported(m_form, result);
     if (failure) {
+        appendImported(m_form, result, QString(), this);
         std::rethrow_exception(failure);
     }
-    m_form.asker().tell(this, QStringLiteral("Bilgi"), QStringLiteral("Aktarım İşlemi Tamamlandı."),
-                        Asker::Icon::Information);
+    appendImported(m_form, result, QStringLiteral("Aktarım İşlemi Tamamlandı."), this);
     accept();
 }
 

@@ -36,6 +36,7 @@ public:
     QSpinBox* cxSpinEdit2 = nullptr;  // column of the numbers
     QSpinBox* cxSpinEdit4 = nullptr;  // first row
     QSpinBox* cxSpinEdit1 = nullptr;  // last row
+    QLabel* lblRows = nullptr;        // which rows will be read, and how many
     QLabel* Label5 = nullptr;         // which files are read
     QPushButton* cxButton1 = nullptr;
     QPushButton* cxButton2 = nullptr;
@@ -44,6 +45,8 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
+    QString rowsText() const;
+
     TMainForm& m_form;
     FileChooser m_choose;
     recipients::ColumnReader m_readColumn;

@@ -1,5 +1,7 @@
 #include "app/import_runner.h"
 
+#include <algorithm>
+
 #include <QEventLoop>
 #include <QMetaObject>
 
@@ -53,13 +55,32 @@ recipients::ImportResult runImport(TMainForm& form, const ImportRead& read,
     return result;
 }
 
-void appendImported(TMainForm& form, const recipients::ImportResult& result) {
+QString importSummary(const recipients::ImportResult& result) {
+    const QString added = QStringLiteral("%1 kayıt eklendi").arg(result.entries.size());
+    const std::size_t refused = std::max(result.refusedCount, result.refused.size());
+    if (refused == 0) {
+        return added + QLatin1Char('.');
+    }
+    return added + QStringLiteral(", %1 kayıt alınmadı.").arg(refused);
+}
+
+void appendImported(TMainForm& form, const recipients::ImportResult& result,
+                    const QString& headline, QWidget* parent) {
     form.recipientList().appendAll(result.entries);
     form.UpdateNumberCount();
+    form.setStatusPanel(2, importSummary(result));
+    QString text = headline.isEmpty() ? QString() : headline + QLatin1Char('
+');
+    text += QStringLiteral("%1 kayıt eklendi.").arg(result.entries.size());
+    QWidget* over = parent != nullptr ? parent : &form;
     const std::string refused = recipients::refusalMessage(result);
     if (!refused.empty()) {
-        form.asker().tell(&form, QStringLiteral("Uyarı"), QString::fromStdString(refused),
-                          Asker::Icon::Warning);
+        text += QStringLiteral("
+
+") + QString::fromStdString(refused);
+        form.asker().tell(over, QStringLiteral("Uyarı"), text, Asker::Icon::Warning);
+    } else if (!headline.isEmpty()) {
+        form.asker().tell(over, QStringLiteral("Bilgi"), text, Asker::Icon::Information);
     }
     if (!result.note.empty()) {
         form.asker().tell(&form, QStringLiteral("Bilgi"), QString::fromStdString(result.note),

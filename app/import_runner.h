@@ -3,11 +3,15 @@
 // window stays responsive: the user-interface thread waits in an event loop, and the
 // progress shows in the third panel of the status bar.
 
+#include <QString>
+
 #include <atomic>
 #include <functional>
 
 #include "recipients/list_entry.h"
 #include "recipients/workbook.h"
+
+class QWidget;
 
 namespace app {
 
@@ -21,8 +25,15 @@ using ImportRead = std::function<recipients::ImportResult(const recipients::Read
 recipients::ImportResult runImport(TMainForm& form, const ImportRead& read,
                                    const std::atomic<bool>* cancel = nullptr);
 
-// Appends the entries to the list, refreshes the count, names the refused texts in a
-// warning box and shows the reader's note (a guessed encoding) in an information box.
-void appendImported(TMainForm& form, const recipients::ImportResult& result);
+// Appends the entries to the list, refreshes the count and says what was done: how many
+// entries were added and how many refused, in the status bar's third panel and, when
+// something was refused or a headline is given, in a box (over `parent`, else the form)
+// that names the refused texts; the reader's note (a guessed encoding) goes in an
+// information box.
+void appendImported(TMainForm& form, const recipients::ImportResult& result,
+                    const QString& headline = {}, QWidget* parent = nullptr);
+
+// "9 kayıt eklendi." or "9 kayıt eklendi, 2 kayıt alınmadı."
+QString importSummary(const recipients::ImportResult& result);
 
 }  // namespace app

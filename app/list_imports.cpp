@@ -65,7 +65,7 @@ void ListImports::Button5Click() {
             return;
         }
     }
-    appendImported(m_form, result);
+    appendImported(m_form, result, QStringLiteral("Aktarım İşlemi Tamamlandı."));
 }
 
 void ListImports::Button6Click() {

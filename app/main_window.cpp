@@ -3,6 +3,8 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDesktopServices>
+#include <QDir>
+#include <QFileDialog>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLabel>
@@ -443,8 +445,22 @@ void TMainForm::buildHelpTab() {
 
 void TMainForm::FormCreate() {
     std::error_code ec;
-    if (std::filesystem::exists(m_options.listFile, ec)) {
-        const std::vector<std::string> entries = recipients::loadLines(m_options.listFile);
+    const bool exists = std::filesystem::exists(m_options.listFile, ec);
+    // A file that may be there (its folder cannot be searched) counts as unreadable.
+    if (exists || ec) {
+        std::vector<std::string> entries;
+        try {
+            if (ec) {
+                throw recipients::FileError("Cannot open file \"" + listFilePath().toStdString() +
+                                            "\". " + ec.message());
+            }
+            entries = recipients::loadLines(m_options.listFile);
+        } catch (const recipients::FileError& e) {
+            m_listUnreadable = true;
+            throw recipients::FileError(std::string(e.what()) +
+                                        "\n\nBu dosyanın üzerine yazılmayacak: program kapanırken "
+                                        "liste başka bir adla kaydedilebilir.");
+        }
         m_recipients->clear();
         for (const auto& e : entries) {
             m_recipients->append(e);
@@ -474,14 +490,92 @@ void TMainForm::Button7Click() {
     }
 }
 
-bool TMainForm::FormCloseQuery() {
+std::vector<std::string> TMainForm::listEntries() const {
     std::vector<std::string> entries;
     entries.reserve(static_cast<size_t>(m_recipients->count()));
     for (int i = 0; i < m_recipients->count(); ++i) {
         entries.push_back(m_recipients->entry(i));
     }
-    recipients::saveLines(m_options.listFile, entries);
-    return true;
+    return entries;
+}
+
+QString TMainForm::listFilePath() const {
+    std::error_code ec;
+    const std::filesystem::path full = std::filesystem::absolute(m_options.listFile, ec);
+    return QString::fromStdString((ec ? m_options.listFile : full.lexically_normal()).string());
+}
+
+QString TMainForm::unreadableListText() const {
+    return QStringLiteral("\"%1\" açılışta okunamadığı için üzerine yazılmadı.")
+        .arg(listFilePath());
+}
+
+bool TMainForm::FormCloseQuery() {
+    const std::vector<std::string> entries = listEntries();
+    if (m_listUnreadable) {
+        if (entries.empty()) {
+            return true;  // nothing of this session to keep, and the file stays as it is
+        }
+        return offerAnotherPlace(entries, unreadableListText());
+    }
+    try {
+        recipients::saveLines(m_options.listFile, entries);
+        return true;
+    } catch (const recipients::FileError& e) {
+        return offerAnotherPlace(entries, exceptionText(e));
+    }
+}
+
+bool TMainForm::offerAnotherPlace(const std::vector<std::string>& entries, QString problem) {
+    const QStringList choices = {QStringLiteral("Başka yere kaydet"),
+                                 QStringLiteral("Kaydetmeden çık"), QStringLiteral("Vazgeç")};
+    for (;;) {
+        const QString text =
+            errorBoxText(problem) +
+            QStringLiteral("\n\nListedeki %1 kayıt kaydedilmedi.").arg(entries.size());
+        const int choice =
+            m_asker->askChoice(this, QStringLiteral("Uyarı"), text, Asker::Icon::Warning, choices);
+        if (choice == 0) {
+            const QString other =
+                m_options.chooseListFile ? m_options.chooseListFile(this) : chooseListFile(this);
+            if (other.isEmpty()) {
+                continue;
+            }
+            std::error_code ec;
+            if (m_listUnreadable &&
+                std::filesystem::equivalent(other.toStdString(), m_options.listFile, ec)) {
+                problem = unreadableListText();  // the one file this session must not touch
+                continue;
+            }
+            try {
+                recipients::saveLines(other.toStdString(), entries);
+                return true;
+            } catch (const recipients::FileError& e) {
+                problem = exceptionText(e);
+            }
+        } else if (choice == 1) {
+            if (m_asker->askYesNo(this, QStringLiteral("Uyarı"),
+                                  QStringLiteral("Liste kaydedilmeden çıkılsın mı? Bu oturumda "
+                                                 "yapılan değişiklikler kaybolacak."),
+                                  Asker::Icon::Warning)) {
+                return true;
+            }
+        } else {
+            return false;  // the window stays open
+        }
+    }
+}
+
+QString chooseListFile(QWidget* parent) {
+    QFileDialog dialog(parent, QStringLiteral("Listeyi kaydet"),
+                       QDir::home().filePath(QStringLiteral("rehber.txt")));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setNameFilters({QStringLiteral("*.txt (*.txt)")});
+    dialog.setDefaultSuffix(QStringLiteral("txt"));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+        return {};
+    }
+    return dialog.selectedFiles().front();
 }
 
 void TMainForm::FormClose() {

@@ -13,6 +13,8 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "app/asker.h"
 #include "recipients/recipient_list.h"
@@ -49,6 +51,9 @@ struct MainFormOptions {
     std::function<void(const QUrl&)> openUrl;
     // The settings file; empty: the user's own (app/settings.h).
     QString settingsFile;
+    // Names the file a list goes to when rehber.txt cannot take it ("Başka yere kaydet");
+    // an empty name means the user cancelled. Null: the real file dialog.
+    std::function<QString(QWidget* parent)> chooseListFile;
 };
 
 // What the later parts plug in. Every hook is optional; an empty one does nothing.
@@ -242,6 +247,12 @@ private:
     void buildAboutTab();
     void buildHelpTab();
     QPushButton* makeTagButton(QWidget* parent, const QString& caption, int tag);
+    std::vector<std::string> listEntries() const;
+    QString listFilePath() const;  // the list file's full path
+    QString unreadableListText() const;
+    // When the list cannot go to its file: offers another file or closing without saving;
+    // true when the window may close.
+    bool offerAnotherPlace(const std::vector<std::string>& entries, QString problem);
 
     MainFormOptions m_options;
     MainFormHooks m_hooks;
@@ -251,7 +262,13 @@ private:
     std::unique_ptr<serial::TComPort> m_phoneComPort;
     std::array<QLabel*, 3> m_panels{};
     bool m_shown = false;
+    // The list file was there at start but could not be read: it is never replaced, so
+    // what it holds is not lost to the list of this session.
+    bool m_listUnreadable = false;
 };
+
+// The file dialog that names another file for the list.
+QString chooseListFile(QWidget* parent);
 
 // The editor's text as the rest of the program takes it: line breaks as CR LF.
 QString memoText(const QPlainTextEdit* memo);

@@ -1,7 +1,10 @@
 #include "app/startup.h"
 
+#include <QCoreApplication>
 #include <QDir>
+#include <QLibraryInfo>
 #include <QStandardPaths>
+#include <QTranslator>
 #include <QtGlobal>
 
 #include <cstdio>
@@ -92,6 +95,17 @@ DisplayStartGuard::~DisplayStartGuard() {
         qt_message_output(m.type, context, QString::fromStdString(m.text));
     }
     g_held.clear();
+}
+
+QTranslator* installQtTranslations(QCoreApplication& application) {
+    auto* translator = new QTranslator(&application);
+    if (!translator->load(QStringLiteral("qtbase_tr"),
+                          QLibraryInfo::path(QLibraryInfo::TranslationsPath)) ||
+        !QCoreApplication::installTranslator(translator)) {
+        delete translator;
+        return nullptr;
+    }
+    return translator;
 }
 
 QString userDataFolder() {

@@ -5,6 +5,9 @@
 
 #include <QString>
 
+class QCoreApplication;
+class QTranslator;
+
 #include <optional>
 #include <string>
 
@@ -26,6 +29,12 @@ public:
     DisplayStartGuard(const DisplayStartGuard&) = delete;
     DisplayStartGuard& operator=(const DisplayStartGuard&) = delete;
 };
+
+// Makes Qt's own texts Turkish: the file dialogs and the standard buttons of message
+// boxes (Qt's translations, installed with Debian's qt6-translations-l10n). The
+// translator belongs to `application`; null when the translations are not installed, and
+// Qt then speaks English.
+QTranslator* installQtTranslations(QCoreApplication& application);
 
 // The working folder of a program started from the desktop menu:
 // ~/.local/share/toplusms ($XDG_DATA_HOME honoured).

@@ -54,19 +54,41 @@ bool writeAll(int fd, std::string_view data) {
     return true;
 }
 
+// Makes a rename in the folder of path last through a power cut.
+int syncFolderOf(const std::string& path) {
+    const std::size_t slash = path.rfind('/');
+    const std::string folder =
+        slash == std::string::npos ? std::string(".") : path.substr(0, slash == 0 ? 1 : slash);
+    // A folder that cannot be opened (no read permission) or synced (EINVAL: the file
+    // system cannot) keeps the rename as safe as the system makes it; the file has been
+    // replaced all the same, so that is no failure.
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) {
+        return 0;
+    }
+    int err = 0;
+    if (::fsync(fd) != 0 && errno != EINVAL) {
+        err = errno;
+    }
+    ::close(fd);
+    return err;
+}
+
 }  // namespace
 
 int replaceFileContents(const std::string& path, std::string_view content) {
     static std::atomic<unsigned> counter{0};
     const std::string temp =
         path + ".tmp-" + std::to_string(::getpid()) + "-" + std::to_string(counter.fetch_add(1));
-    // 0666 less the umask, as for any new file, unless there are permissions to keep.
-    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    // 0644 less the umask, unless the old file's permissions are worth keeping: not those
+    // of a file its owner could not read and write, such as mode 000.
+    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
     if (fd < 0) {
         return errno;
     }
     struct stat old {};
-    if (::stat(path.c_str(), &old) == 0 && S_ISREG(old.st_mode)) {
+    if (::stat(path.c_str(), &old) == 0 && S_ISREG(old.st_mode) &&
+        (old.st_mode & (S_IRUSR | S_IWUSR)) == (S_IRUSR | S_IWUSR)) {
         ::fchmod(fd, old.st_mode & 07777);
     }
     int err = 0;
@@ -81,8 +103,9 @@ int replaceFileContents(const std::string& path, std::string_view content) {
     }
     if (err != 0) {
         ::unlink(temp.c_str());
+        return err;
     }
-    return err;
+    return syncFolderOf(path);
 }
 
 int writeWholeTextFile(const std::string& path, bool append, const std::string& content) {

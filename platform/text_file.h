@@ -8,8 +8,10 @@
 namespace platform {
 
 // Replaces the file at path by content in one step: the text goes to a new file beside
-// it (the same file system), is flushed to the disk and renamed over path, which keeps
-// the permissions it had. 0, or the errno of the step that failed; path is then untouched.
+// it (the same file system), is flushed to the disk and renamed over path, and the folder
+// is synced. The new file keeps the old one's permissions when its owner could read and
+// write it, else it gets 0644 less the umask. 0, or the errno of the step that failed;
+// path is then untouched, unless only the folder's sync failed (an I/O error).
 int replaceFileContents(const std::string& path, std::string_view content);
 
 // Writes content to path, or appends it to what path holds when append is set and the

@@ -119,7 +119,22 @@ std::vector<std::string> loadLines(const std::filesystem::path& file) {
     return splitLines(readFileBytes(file));
 }
 
+bool isReadOnly(const std::filesystem::path& file) {
+    struct stat st {};
+    if (::stat(file.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
+        return false;  // nothing there to keep, or the save itself will say what is wrong
+    }
+    if ((st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) {
+        return true;
+    }
+    return ::faccessat(AT_FDCWD, file.c_str(), W_OK, AT_EACCESS) != 0 &&
+           (errno == EACCES || errno == EPERM || errno == EROFS);
+}
+
 void saveLines(const std::filesystem::path& file, const std::vector<std::string>& entries) {
+    if (isReadOnly(file)) {
+        throw FileError("Cannot create file \"" + fullPath(file) + "\". Dosya salt okunur.");
+    }
     std::string text;
     for (const auto& e : entries) {
         text += e;

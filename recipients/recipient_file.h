@@ -31,10 +31,15 @@ std::string readFileBytes(const std::filesystem::path& file,
 // ("Cannot open file "<path>". <reason>").
 std::vector<std::string> loadLines(const std::filesystem::path& file);
 
+// Whether the file exists and is read-only: its mode gives nobody write permission (as
+// root, who may write it anyway, would not notice), or the system refuses writing to it
+// (a read-only mount, an immutable file).
+bool isReadOnly(const std::filesystem::path& file);
+
 // Writes the entries, each followed by CR LF (no entries: an empty file). The text goes
 // to a temporary file in the same folder first, which then replaces the file, so a
-// failed save leaves the previous file as it was. Throws FileError
-// ("Cannot create file "<path>". <reason>").
+// failed save leaves the previous file as it was. A read-only file is not replaced.
+// Throws FileError ("Cannot create file "<path>". <reason>").
 void saveLines(const std::filesystem::path& file, const std::vector<std::string>& entries);
 
 }  // namespace recipients

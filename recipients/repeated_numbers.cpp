@@ -2,9 +2,13 @@
 
 #include <unordered_set>
 
-namespace recipients {
+#include "recipients/phone_number.h"
 
-std::string numberKey(std::string_view entry) {
+namespace recipients {
+namespace {
+
+// The key of an entry that holds no valid number.
+std::string writtenKey(std::string_view entry) {
     std::string key;
     key.reserve(entry.size());
     for (char c : entry) {
@@ -32,6 +36,13 @@ std::string numberKey(std::string_view entry) {
         }
     }
     return key;
+}
+
+}  // namespace
+
+std::string numberKey(std::string_view entry) {
+    std::string key = normalise(entry);
+    return key.empty() ? writtenKey(entry) : key;
 }
 
 std::vector<std::string> withoutRepeats(const std::vector<std::string>& entries, int* removed) {

@@ -29,7 +29,21 @@ public:
         told.push_back({title, text, icon});
     }
 
+    int askChoice(QWidget*, const QString& title, const QString& text, Icon icon,
+                  const QStringList& offered) override {
+        asked.push_back({title, text, icon});
+        offeredChoices.push_back(offered);
+        if (choices.empty()) {
+            return static_cast<int>(offered.size()) - 1;  // as Escape does
+        }
+        const int choice = choices.front();
+        choices.pop_front();
+        return choice;
+    }
+
     std::deque<bool> answers;  // next answers, true for Yes; No when none are left
+    std::deque<int> choices;   // next choices by index; the last one offered when none are left
+    std::vector<QStringList> offeredChoices;
     std::vector<Box> asked;
     std::vector<Box> told;
 };

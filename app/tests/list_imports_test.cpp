@@ -74,18 +74,29 @@ TEST_F(ListImportsTest, TextImportAppendsAfterTheListAndNamesWhatItRefused) {
     EXPECT_EQ(m_form->Label18->text(), QStringLiteral("Toplam Telefon No: 4"));
     ASSERT_EQ(m_asker.told.size(), 1u);
     EXPECT_EQ(m_asker.told[0].icon, Asker::Icon::Warning);
-    EXPECT_TRUE(m_asker.told[0].text.contains(QStringLiteral("\"При\"")))
+    EXPECT_TRUE(m_asker.told[0].text.startsWith(
+        QStringLiteral("Aktarım İşlemi Tamamlandı.\n3 kayıt eklendi.\n\n")))
         << m_asker.told[0].text.toStdString();
-    EXPECT_TRUE(m_form->statusPanel(2).isEmpty());
+    EXPECT_TRUE(m_asker.told[0].text.contains(QStringLiteral("\"При\"")));
+    EXPECT_EQ(m_form->statusPanel(2), QStringLiteral("3 kayıt eklendi, 1 kayıt alınmadı."));
+
+    // Nothing refused: the box says how many were added.
+    m_chosen = writeText("0532\r\n0533\r\n");
+    m_asker.told.clear();
+    m_form->Button5->click();
+    ASSERT_EQ(m_asker.told.size(), 1u);
+    EXPECT_EQ(m_asker.told[0].title, QStringLiteral("Bilgi"));
+    EXPECT_EQ(m_asker.told[0].text, QStringLiteral("Aktarım İşlemi Tamamlandı.\n2 kayıt eklendi."));
+    EXPECT_EQ(entries().size(), 6);
 
     m_chosen.clear();  // cancelled
     m_form->Button5->click();
-    EXPECT_EQ(entries().size(), 4);
+    EXPECT_EQ(entries().size(), 6);
 
     m_chosen = QString::fromStdString((m_dir / "gone.txt").string());
     m_asker.told.clear();
     m_form->Button5->click();
-    EXPECT_EQ(entries().size(), 4);
+    EXPECT_EQ(entries().size(), 6);
     ASSERT_EQ(m_asker.told.size(), 1u);
     EXPECT_EQ(m_asker.told[0].icon, Asker::Icon::Error);
     EXPECT_TRUE(m_asker.told[0].text.startsWith(QStringLiteral("Cannot open file \"")));
@@ -127,16 +138,22 @@ TEST_F(ListImportsTest, WorkbookWindowReadsTheRowsAndCloses) {
     EXPECT_EQ(window.cxSpinEdit1->minimum(), 1);
     EXPECT_TRUE(window.Label5->text().contains(QStringLiteral(".xlsx")));
 
+    EXPECT_EQ(window.lblRows->text(), QStringLiteral("1. satırdan 1. satıra: 1 satır"));
+    window.cxSpinEdit4->setValue(3);
+    EXPECT_EQ(window.lblRows->text(),
+              QStringLiteral("İlk satır son satırdan sonra: hiçbir satır okunmaz."));
+
     m_chosen = fixture("book.xlsx");
     window.cxSpinEdit4->setValue(2);
     window.cxSpinEdit1->setValue(10);  // the last row: rows 2 to 10
+    EXPECT_EQ(window.lblRows->text(), QStringLiteral("2. satırdan 10. satıra: 9 satır"));
     window.cxButton1->click();
     EXPECT_EQ(entries(),
               (QStringList{"önce", "05321112233", "", "05.03.2024", "3,25", " 0532 111 22 33 ",
                            "05321112233", "905321112234", "0544 333 22 11", "5551234567"}));
     ASSERT_EQ(m_asker.told.size(), 1u);
     EXPECT_EQ(m_asker.told[0].title, QStringLiteral("Bilgi"));
-    EXPECT_EQ(m_asker.told[0].text, QStringLiteral("Aktarım İşlemi Tamamlandı."));
+    EXPECT_EQ(m_asker.told[0].text, QStringLiteral("Aktarım İşlemi Tamamlandı.\n9 kayıt eklendi."));
     EXPECT_EQ(window.result(), QDialog::Accepted);
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }

@@ -23,8 +23,10 @@
 #include <fstream>
 #include <iterator>
 
+#include "app/number_marks.h"
 #include "app/screenshot.h"
 #include "app/tests/fake_asker.h"
+#include "platform/tests/other_user.h"
 #include "platform/tests/scratch_folder.h"
 
 namespace app {
@@ -331,6 +333,12 @@ TEST_F(MainWindow, AddAndDeleteEntriesWithTheirQuestions) {
     }
     EXPECT_EQ(entries(form), (QStringList{"", " 0532 111 ", " 0532 111 "}));
     EXPECT_EQ(form.Label18->text(), QStringLiteral("Toplam Telefon No: 3"));
+    // Enter in the field adds as "Ekle" does.
+    form.Edit3->setText(QStringLiteral("05321112233"));
+    QTest::keyClick(form.Edit3, Qt::Key_Return);
+    EXPECT_EQ(entries(form).back(), QStringLiteral("05321112233"));
+    EXPECT_TRUE(form.Edit3->text().isEmpty());
+    delete form.ListBox1->takeItem(3);
 
     // Nothing selected: asked all the same, Yes removes nothing.
     form.ListBox1->clearSelection();
@@ -360,6 +368,44 @@ TEST_F(MainWindow, AddAndDeleteEntriesWithTheirQuestions) {
     QTest::mouseClick(form.Button4, Qt::LeftButton);
     EXPECT_EQ(form.ListBox1->count(), 0);
     EXPECT_EQ(form.Label18->text(), QStringLiteral("Toplam Telefon No: 0"));
+}
+
+// The delegate's view of a row, as it paints it.
+struct RowLook : NumberMarkDelegate {
+    QStyleOptionViewItem look(const QModelIndex& index) const {
+        QStyleOptionViewItem option;
+        initStyleOption(&option, index);
+        return option;
+    }
+};
+
+TEST_F(MainWindow, EntriesThatAreNoMobileNumbersAreMarkedWithTheReason) {
+    TMainForm& form = makeForm();
+    ASSERT_NE(dynamic_cast<NumberMarkDelegate*>(form.ListBox1->itemDelegate()), nullptr);
+    form.ListBox1->addItems({"0532 111 22 33", "0212 555 66 77", "Ali", "0850 222 33 44"});
+    const QColor plain = form.ListBox1->palette().color(QPalette::Text);
+    const RowLook delegate;
+    const struct {
+        int row;
+        bool marked;
+        const char* toolTip;
+    } rows[] = {
+        {0, false, ""},
+        {1, true, "Mobil numara değil: sabit hat."},
+        {2, true, "Geçersiz numara: bu kayda SMS ulaşmaz."},
+        {3, true, "Mobil numara değil: paylaşımlı."},
+    };
+    for (const auto& r : rows) {
+        const QModelIndex index = form.ListBox1->model()->index(r.row, 0);
+        const QStyleOptionViewItem look = delegate.look(index);
+        const std::optional<NumberMark> mark = numberMark(index.data().toString());
+        EXPECT_EQ(!look.icon.isNull(), r.marked) << r.row;
+        EXPECT_EQ(mark.has_value(), r.marked) << r.row;
+        if (mark) {
+            EXPECT_EQ(mark->toolTip, QString::fromUtf8(r.toolTip));
+            EXPECT_NE(look.palette.color(QPalette::Text), plain);
+        }
+    }
 }
 
 TEST_F(MainWindow, RecipientListGivesCodePageBytesAndChecksItsIndex) {
@@ -417,15 +463,64 @@ TEST_F(MainWindow, AnUnreadableListFileIsReportedAndSkipsThePresets) {
     TMainForm& form = makeForm();
     ASSERT_EQ(m_asker.told.size(), 1u);
     EXPECT_EQ(m_asker.told[0].title, QStringLiteral("TARVEL Toplu Sms 1.0.1"));
-    EXPECT_EQ(m_asker.told[0].text, QString::fromStdString("Cannot open file \"" + m_file.string() +
-                                                           "\". Is a directory."));
+    EXPECT_EQ(m_asker.told[0].text,
+              QString::fromStdString("Cannot open file \"" + m_file.string() +
+                                     "\". Is a directory\n\nBu dosyanın üzerine yazılmayacak: "
+                                     "program kapanırken liste başka bir adla kaydedilebilir."));
     EXPECT_EQ(m_asker.told[0].icon, Asker::Icon::Error);
     EXPECT_EQ(form.ListBox1->count(), 0);
     EXPECT_EQ(form.ComboBox1->currentIndex(), -1);
     EXPECT_TRUE(form.ComboBox2->currentText().isEmpty());
+    // Nothing of this session to keep: it closes at once and leaves the file alone.
+    EXPECT_TRUE(form.close());
+    EXPECT_TRUE(m_asker.asked.empty());
+    EXPECT_TRUE(fs::is_directory(m_file));
 }
 
-TEST_F(MainWindow, AFailedSaveKeepsTheWindowOpenAndTheOldFileWhole) {
+TEST_F(MainWindow, AListFileThatCouldNotBeReadIsNeverReplaced) {
+    writeFile("0532 111 22 33\r\n");
+    fs::permissions(m_file, fs::perms::owner_read | fs::perms::owner_write);
+    const fs::path other = m_dir / "yedek.txt";
+    std::size_t chooserCalls = 0;
+    MainFormOptions options;
+    options.listFile = m_file;
+    options.asker = &m_asker;
+    options.settingsFile = QString::fromStdString((m_dir / "toplusms.conf").string());
+    std::vector<fs::path> named;
+    options.chooseListFile = [&](QWidget*) {
+        return QString::fromStdString(named.at(chooserCalls++).string());
+    };
+    {
+        platform::testing::OtherUser nobody;  // who may not read the file
+        m_form = std::make_unique<TMainForm>(options);
+    }
+    TMainForm& form = *m_form;
+    ASSERT_EQ(m_asker.told.size(), 1u);
+    EXPECT_TRUE(m_asker.told[0].text.startsWith(QStringLiteral("Cannot open file")));
+    EXPECT_TRUE(m_asker.told[0].text.contains(QStringLiteral("Permission denied")));
+    form.show();
+    form.Edit3->setText(QStringLiteral("05441112233"));
+    form.Button2Click();
+
+    // "Başka yere kaydet", naming the unreadable file itself, then another one.
+    named = {m_file, other};
+    m_asker.choices = {0, 0};
+    EXPECT_TRUE(form.close());
+    ASSERT_EQ(m_asker.asked.size(), 2u);
+    EXPECT_EQ(m_asker.asked[1].text, m_asker.asked[0].text);
+    EXPECT_EQ(m_asker.asked[0].text,
+              QString::fromStdString("\"" + m_file.string() +
+                                     "\" açılışta okunamadığı için üzerine yazılmadı.\n\n"
+                                     "Listedeki 1 kayıt kaydedilmedi."));
+    EXPECT_EQ(m_asker.offeredChoices[0],
+              (QStringList{"Başka yere kaydet", "Kaydetmeden çık", "Vazgeç"}));
+    EXPECT_EQ(chooserCalls, 2u);
+    EXPECT_EQ(fileBytes(), "0532 111 22 33\r\n");
+    std::ifstream in(other, std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "05441112233\r\n");
+}
+
+TEST_F(MainWindow, AFailedSaveOffersAnotherPlaceOrLeavingAndStaysOpenOnVazgec) {
     writeFile("0532\r\n");
     TMainForm& form = makeForm();
     form.show();
@@ -441,22 +536,70 @@ TEST_F(MainWindow, AFailedSaveKeepsTheWindowOpenAndTheOldFileWhole) {
     rlimit small = saved;
     small.rlim_cur = 4;
     ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
-    const bool closed = form.close();
+    const bool closed = form.close();  // no choice made: "Vazgeç"
     setrlimit(RLIMIT_FSIZE, &saved);
 
     EXPECT_FALSE(closed);
     EXPECT_TRUE(form.isVisible());
     EXPECT_EQ(closings, 0);
-    ASSERT_EQ(m_asker.told.size(), 1u);
-    EXPECT_EQ(
-        m_asker.told[0].text,
-        QString::fromStdString("Cannot create file \"" + m_file.string() + "\". File too large."));
+    ASSERT_EQ(m_asker.asked.size(), 1u);
+    EXPECT_EQ(m_asker.asked[0].text,
+              QString::fromStdString("Cannot create file \"" + m_file.string() +
+                                     "\". File too large.\n\nListedeki 2 kayıt kaydedilmedi."));
     EXPECT_EQ(fileBytes(), "0532\r\n");
     EXPECT_EQ(std::distance(fs::directory_iterator(m_dir), {}), 1);  // no temporary left
 
     EXPECT_TRUE(form.close());  // the next close tries again
     EXPECT_EQ(closings, 1);
     EXPECT_EQ(fileBytes(), "0532\r\n05321112233\r\n");
+}
+
+TEST_F(MainWindow, AReadOnlyFileOrFolderDoesNotTrapTheWindow) {
+    writeFile("0532\r\n");
+    fs::permissions(m_file, fs::perms::owner_read | fs::perms::group_read);
+    int chooserCalls = 0;
+    MainFormOptions options;
+    options.listFile = m_file;
+    options.asker = &m_asker;
+    options.settingsFile = QString::fromStdString((m_dir / "toplusms.conf").string());
+    options.chooseListFile = [&](QWidget*) {
+        ++chooserCalls;
+        return QString();  // cancelled
+    };
+    m_form = std::make_unique<TMainForm>(options);
+    TMainForm& form = *m_form;
+    form.show();
+    form.ListBox1->addItem(QStringLiteral("05321112233"));
+
+    // Another place, then cancelled; leaving, then No to the second question; leaving.
+    m_asker.choices = {0, 1, 1};
+    m_asker.answers = {false, true};
+    EXPECT_TRUE(form.close());
+    EXPECT_EQ(chooserCalls, 1);
+    ASSERT_EQ(m_asker.asked.size(), 5u);
+    EXPECT_TRUE(m_asker.asked[0].text.startsWith(QString::fromStdString(
+        "Cannot create file \"" + m_file.string() + "\". Dosya salt okunur.\n\n")));
+    EXPECT_EQ(m_asker.asked[2].text, QStringLiteral("Liste kaydedilmeden çıkılsın mı? Bu "
+                                                    "oturumda yapılan değişiklikler kaybolacak."));
+    EXPECT_EQ(fileBytes(), "0532\r\n");
+
+    // A folder the user may not write to: as the user nobody, in a folder of root's.
+    fs::permissions(m_file, fs::perms::owner_read | fs::perms::owner_write |
+                                fs::perms::others_read | fs::perms::others_write);
+    m_asker.asked.clear();
+    {
+        platform::testing::OtherUser nobody;
+        m_form = std::make_unique<TMainForm>(options);
+        m_form->show();
+        m_form->ListBox1->addItem(QStringLiteral("05321112233"));
+        m_asker.choices = {1};
+        m_asker.answers = {true};
+        EXPECT_TRUE(m_form->close());
+    }
+    ASSERT_EQ(m_asker.asked.size(), 2u);
+    EXPECT_TRUE(m_asker.asked[0].text.contains(QStringLiteral("Permission denied")))
+        << m_asker.asked[0].text.toStdString();
+    EXPECT_EQ(fileBytes(), "0532\r\n");
 }
 
 TEST_F(MainWindow, WebAndMailLabelsOpenTheMakersAddresses) {

@@ -1,4 +1,5 @@
 #include "recipients/recipient_file.h"
+#include "platform/tests/other_user.h"
 #include "platform/tests/scratch_folder.h"
 
 #include <gtest/gtest.h>
@@ -105,6 +106,37 @@ TEST_F(RecipientFile, FailedWriteLeavesTheOldFileWhole) {
     EXPECT_EQ(message, "Cannot create file \"" + m_file.string() + "\". File too large");
     EXPECT_EQ(read(m_file), old);
     EXPECT_EQ(filesInDir(), 1u);
+}
+
+TEST_F(RecipientFile, AReadOnlyFileOrFolderKeepsTheOldList) {
+    const std::string old = "0532 000 00 01\r\n";
+    write(m_file, old);
+    fs::permissions(m_file, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    EXPECT_TRUE(isReadOnly(m_file));
+    try {
+        saveLines(m_file, {"new"});
+        ADD_FAILURE() << "a read-only file was replaced";
+    } catch (const FileError& e) {
+        EXPECT_EQ(std::string(e.what()),
+                  "Cannot create file \"" + m_file.string() + "\". Dosya salt okunur.");
+    }
+    EXPECT_EQ(read(m_file), old);
+
+    // A file anyone may write, in a folder nobody may: the new file cannot be made.
+    fs::permissions(m_file, fs::perms::all & ~fs::perms::owner_exec & ~fs::perms::group_exec &
+                                ~fs::perms::others_exec);
+    fs::permissions(m_dir, fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
+                               fs::perms::group_exec | fs::perms::others_read |
+                               fs::perms::others_exec);
+    {
+        platform::testing::OtherUser nobody;
+        EXPECT_FALSE(isReadOnly(m_file));
+        EXPECT_THROW(saveLines(m_file, {"new"}), FileError);
+    }
+    fs::permissions(m_dir, fs::perms::owner_all);
+    EXPECT_EQ(read(m_file), old);
+    EXPECT_EQ(filesInDir(), 1u);
+    EXPECT_FALSE(isReadOnly(m_dir / "none.txt"));
 }
 
 TEST_F(RecipientFile, ErrorsNameTheFullPathAndTheReason) {

@@ -5,17 +5,18 @@
 namespace recipients {
 namespace {
 
-TEST(RepeatedNumbers, OneTurkishNumberInItsManyForms) {
+TEST(RepeatedNumbers, OneNumberInItsManyForms) {
     const char* const same[] = {"5321112233",        "05321112233",       "905321112233",
                                 "+905321112233",     "+90 532 111 22 33", "0090 532 111 22 33",
                                 "0 (532) 111-22-33", "0532.111.22.33",    "\t0532 1112233 "};
     for (const char* s : same) {
-        EXPECT_EQ(numberKey(s), "5321112233") << s;
+        EXPECT_EQ(numberKey(s), "+905321112233") << s;
     }
-    // Not Turkish numbers, or not ten digits after the prefix: compared as written.
-    EXPECT_EQ(numberKey("+491701234567"), "+491701234567");
+    EXPECT_EQ(numberKey("0049 170 1234567"), "+491701234567");
+    // No valid number: compared as written, a Turkish prefix before ten digits aside.
+    EXPECT_EQ(numberKey("0500 123 45 67"), "5001234567");
+    EXPECT_EQ(numberKey("+90 500 1234567"), "5001234567");
     EXPECT_EQ(numberKey("90123"), "90123");
-    EXPECT_EQ(numberKey("0212 555 66 77"), "2125556677");
     EXPECT_EQ(numberKey("  "), "");
 }
 
@@ -24,8 +25,14 @@ TEST(RepeatedNumbers, KeepsTheFirstAndEveryEntryWithoutANumber) {
     const std::vector<std::string> list = {
         "0532 111 22 33", "",    "+905321112233", "Ali", "", "ali",
         "905321112233",   "Ali", "05441234567"};
-    EXPECT_EQ(withoutRepeats(list, &removed),
-              (std::vector<std::string>{"0532 111 22 33", "", "Ali", "", "ali", "05441234567"}));
+    EXPECT_EQ(withoutRepeats(list, &removed), (std::vector<std::string>{
+                                                  "0532 111 22 33",
+                                                  "",
+                                                  "Ali",
+                                                  "",
+                                                  "ali",
+                                                  "05441234567",
+                                              }));
     EXPECT_EQ(removed, 3);
 }
 

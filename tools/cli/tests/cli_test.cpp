@@ -179,4 +179,25 @@ TEST(CliImport, FailuresAndUsageErrors) {
     }
 }
 
+TEST(CliNumbers, PrintsEachEntrysNormalFormAndKindThenTheRepeats) {
+    const std::string file = testing::TempDir() + "/rehber-numbers.txt";
+    // 1254 bytes as rehber.txt holds them ("Şule" is 0xDE u l e), LF and CR LF line ends.
+    std::ofstream(file, std::ios::binary) << "0532 111 22 33\r\n+905321112233\n\xDEule\r\n"
+                                             "0212 555 66 77\r\n\r\n905321112233\r\n";
+    const CliRun r = runCli({"numbers", file});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out,
+              "0532 111 22 33\t+905321112233\tmobil\n"
+              "+905321112233\t+905321112233\tmobil\n"
+              "Şule\t\tgeçersiz\n"
+              "0212 555 66 77\t+902125556677\tsabit hat\n"
+              "\t\tgeçersiz\n"
+              "905321112233\t+905321112233\tmobil\n"
+              "2 tekrar\n");
+
+    EXPECT_EQ(runCli({"numbers", file + ".missing"}).exitCode, 1);
+    EXPECT_EQ(runCli({"numbers"}).exitCode, 2);
+    EXPECT_EQ(runCli({"numbers", file, file}).exitCode, 2);
+}
+
 }  // namespace
