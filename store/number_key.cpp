@@ -1,15 +1,20 @@
 #include "store/number_key.h"
 
+#include "recipients/phone_number.h"
+
 namespace store {
 
 std::string normaliseForMatching(std::string_view cp1254) {
-    std::string digits;
+    std::string normal = recipients::normalise(cp1254);
+    if (!normal.empty()) {
+        return normal;
+    }
     for (char c : cp1254) {
         if (c >= '0' && c <= '9') {
-            digits += c;
+            normal += c;
         }
     }
-    return digits;
+    return normal;
 }
 
 }  // namespace store

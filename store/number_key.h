@@ -6,9 +6,10 @@
 
 namespace store {
 
-// For now the digits of `cp1254` and nothing else: "+90 532-123" is "90532123".
-// Stored beside every recipient, so a better rule later needs a migration that fills
-// the column again.
+// The E.164 form of a valid number ("0532 123 45 67" and "+905321234567" are both
+// "+905321234567"); for anything else its digits alone, so that a name or a short code
+// still compares with itself. Stored beside every recipient, so a change of this rule
+// needs a migration that fills the column again.
 std::string normaliseForMatching(std::string_view cp1254);
 
 }  // namespace store
