@@ -74,7 +74,7 @@ TEST_F(CampaignsTest, ASnapshotOfTheListWithItsStatesCountsAndReferences) {
     const auto rows = store.recipients(id, 0, 100);
     ASSERT_EQ(rows.size(), 5u);
     EXPECT_EQ(rows[0].entry, c.entries[0]);
-    EXPECT_EQ(rows[0].normalised, "905321112233");
+    EXPECT_EQ(rows[0].normalised, "+905321112233");
     EXPECT_EQ(rows[0].references, (std::vector<int>{40, 41}));
     EXPECT_EQ(rows[0].phoneImei, "356938035643809");
     EXPECT_EQ(rows[1].error, "+CMS ERROR: 30");
