@@ -30,8 +30,7 @@ SendController::SendController(TMainForm& form, PhoneController& phone,
                                platform::MessageQueue& queue, sms::SendLimits limits)
     : m_form(form),
       m_dialogue(phone.dialogue()),
-      m_line(phone.dialogue()),
-      m_sender(m_line, phone, limits),
+      m_sender(phone.dialogue(), phone, limits),
       m_run(m_sender, *this, sms::queuePause(queue)),
       // A window closed during a run: the run ends after the message in flight, then the
       // port closes as before.

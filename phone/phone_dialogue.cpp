@@ -57,6 +57,7 @@ bool after(uint32_t now, uint32_t deadline) {
 // One command from the moment it is written until its wait ends.
 struct PhoneDialogue::Exchange {
     uint64_t turn = 0;
+    bool endsTurn = false;
     std::string command;
     uint32_t deadline = 0;
     bool settled = false;
@@ -106,7 +107,7 @@ void PhoneDialogue::settleActive() {
     }
     e->reply = m_state.ReceiveBuffer;
     e->settled = true;
-    if (m_holderIsSingle && m_holder == e->turn) {
+    if (e->endsTurn && m_holder == e->turn) {
         // A one-command turn ends with its reply, so that a command started inside
         // its wait can go before the wait has unwound.
         m_holder = 0;
@@ -142,7 +143,7 @@ void PhoneDialogue::waitUntil(const std::function<bool()>& done, std::optional<u
 CommandTurn PhoneDialogue::beginTurn(CommandOrigin origin) {
     const auto none = [this](CommandOutcome outcome) {
         m_lastOutcome = outcome;
-        return CommandTurn(nullptr, 0, outcome);
+        return CommandTurn(outcome);
     };
     if (!m_state.IsConnected) {
         return none(CommandOutcome::Disconnected);
@@ -182,8 +183,7 @@ CommandTurn PhoneDialogue::beginTurn(CommandOrigin origin) {
         }
     }
     m_holder = m_nextTurn++;
-    m_holderIsSingle = false;
-    return CommandTurn(this, m_holder, CommandOutcome::Completed);
+    return grant(m_holder);
 }
 
 void PhoneDialogue::endTurn(uint64_t turn) {
@@ -199,13 +199,31 @@ std::string PhoneDialogue::SendCommand(const std::string& command, const std::st
     if (!turn) {
         return {};
     }
-    m_holderIsSingle = true;
-    return turn.send(command, completion);
+    CommandOutcome outcome = CommandOutcome::Completed;
+    return runCommand(m_holder, command, completion, m_replyLimitMs, &outcome, true);
+}
+
+std::string PhoneDialogue::turnSend(uint64_t turn, const std::string& command,
+                                    const std::string& completion, int limitMs,
+                                    CommandOutcome* outcome) {
+    const int limit = limitMs == kReplyLimitMs ? m_replyLimitMs : limitMs;
+    return runCommand(turn, command, completion, limit, outcome, false);
+}
+
+void PhoneDialogue::turnWrite(uint64_t, const std::string& text) {
+    if (m_state.IsConnected) {
+        m_port.writeText(text);
+    }
+}
+
+void PhoneDialogue::pause(int ms) {
+    const uint32_t deadline = platform::ClockMs() + uint32_t(std::max(ms, 0));
+    waitUntil([&] { return after(platform::ClockMs(), deadline); }, deadline);
 }
 
 std::string PhoneDialogue::runCommand(uint64_t turn, const std::string& command,
                                       const std::string& completion, int limitMs,
-                                      CommandOutcome* outcome) {
+                                      CommandOutcome* outcome, bool endsTurn) {
     if (!m_state.IsConnected) {
         *outcome = m_lastOutcome = CommandOutcome::Disconnected;
         return {};
@@ -213,6 +231,7 @@ std::string PhoneDialogue::runCommand(uint64_t turn, const std::string& command,
     m_view.setLamp(LampColor::Green);
     Exchange e;
     e.turn = turn;
+    e.endsTurn = endsTurn;
     e.command = command;
     m_state.ExpectedReply = completion;
     m_state.ReceiveBuffer.clear();
@@ -236,6 +255,9 @@ std::string PhoneDialogue::runCommand(uint64_t turn, const std::string& command,
     m_port.writeText(command);
     waitUntil([&e] { return e.settled; }, std::nullopt);
     *outcome = m_lastOutcome = e.outcome;
+    // A ring ends a wait before the answer, which then comes later.
+    m_answerMayBeLate = e.outcome == CommandOutcome::TimedOut ||
+                        (e.outcome == CommandOutcome::Completed && !contains(e.reply, completion));
     if (e.outcome == CommandOutcome::TimedOut && m_state.IsConnected &&
         !m_port.probe(m_portNumber)) {
         // The device itself has gone (an unplugged phone, a closed line): the port layer
@@ -278,49 +300,6 @@ void PhoneDialogue::runWaitingClick() {
         action();
     }
     scheduleWaitingClick();
-}
-
-// ---------------------------------------------------------------- CommandTurn
-
-CommandTurn::CommandTurn(CommandTurn&& other) noexcept
-    : m_dialogue(std::exchange(other.m_dialogue, nullptr)),
-      m_id(other.m_id),
-      m_outcome(other.m_outcome) {}
-
-CommandTurn& CommandTurn::operator=(CommandTurn&& other) noexcept {
-    if (this != &other) {
-        release();
-        m_dialogue = std::exchange(other.m_dialogue, nullptr);
-        m_id = other.m_id;
-        m_outcome = other.m_outcome;
-    }
-    return *this;
-}
-
-CommandTurn::~CommandTurn() {
-    release();
-}
-
-void CommandTurn::release() {
-    if (m_dialogue != nullptr) {
-        std::exchange(m_dialogue, nullptr)->endTurn(m_id);
-    }
-}
-
-std::string CommandTurn::send(const std::string& command, const std::string& completion,
-                              int limitMs) {
-    if (m_dialogue == nullptr) {
-        return {};
-    }
-    const int limit =
-        limitMs == PhoneDialogue::kReplyLimitMs ? m_dialogue->replyLimitMs() : limitMs;
-    return m_dialogue->runCommand(m_id, command, completion, limit, &m_outcome);
-}
-
-void CommandTurn::write(const std::string& text) {
-    if (m_dialogue != nullptr && m_dialogue->m_state.IsConnected) {
-        m_dialogue->m_port.writeText(text);
-    }
 }
 
 void PhoneDialogue::PhoneComPortTriggerAvail(uint16_t Count) {
@@ -371,6 +350,8 @@ void PhoneDialogue::PhoneComPortPortOpen() {
         return;
     }
     m_state.IsConnected = true;
+    ++m_connection;
+    m_answerMayBeLate = false;
     m_signalErrorShown = m_batteryErrorShown = false;  // a new phone may be shown again
     m_view.setStatusPanel(0, std::string(texts::kConnectedPrefix) + m_view.portText());
     m_view.setConnectCaption(std::string(texts::kDisconnectCaption));

@@ -7,7 +7,6 @@
 #include "platform/codepage_1254.h"
 #include "recipients/recipient_file.h"
 #include "sms/bulk_run.h"
-#include "sms/dialogue_line.h"
 #include "sms/send_texts.h"
 #include "tools/cli/command.h"
 #include "tools/cli/recording_options.h"
@@ -88,8 +87,7 @@ int runBulk(std::span<const std::string_view> args) {
     if (!connectQuietly(session)) {
         return kExitFailed;
     }
-    sms::DialogueLine line(session.dialogue());
-    sms::SmsSender sender(line, session.view());
+    sms::SmsSender sender(session.dialogue(), session.view());
     PrintingView view;
     sms::BulkRun run(sender, view, sms::queuePause(session.queue()));
     const sms::BulkSummary summary = run.run(request);
