@@ -31,8 +31,11 @@ enum class CommandOutcome {
 
 class CommandLine {
 public:
-    // The limit of a command sent without one of its own.
+    // The limit of a command sent without one of its own, unless the line is given
+    // another (tests shorten it).
     static constexpr int kReplyLimitMs = 2000;
+    // As a limit: the line's own reply limit, whatever it is.
+    static constexpr int kLineLimit = -1;
 
     virtual ~CommandLine() = default;
 
@@ -83,9 +86,9 @@ public:
     // after a PDU) and waits, processing messages, for `completion`, an error line
     // (CR LF "ERROR", "+CME ERROR: n", "+CMS ERROR: n"), a ring, the close of the port,
     // or `limitMs`; returns what was received for this command. The deadline is set
-    // before the write. kReplyLimitMs means the line's own reply limit.
+    // before the write.
     std::string send(const std::string& command, const std::string& completion,
-                     int limitMs = CommandLine::kReplyLimitMs);
+                     int limitMs = CommandLine::kLineLimit);
     // Writes without waiting (e.g. ESC to cancel a half-open "> " prompt).
     void write(const std::string& text);
     CommandOutcome lastOutcome() const { return m_outcome; }

@@ -206,7 +206,7 @@ std::string PhoneDialogue::SendCommand(const std::string& command, const std::st
 std::string PhoneDialogue::turnSend(uint64_t turn, const std::string& command,
                                     const std::string& completion, int limitMs,
                                     CommandOutcome* outcome) {
-    const int limit = limitMs == kReplyLimitMs ? m_replyLimitMs : limitMs;
+    const int limit = limitMs == kLineLimit ? m_replyLimitMs : limitMs;
     return runCommand(turn, command, completion, limit, outcome, false);
 }
 

@@ -16,8 +16,8 @@ class PhoneView;
 namespace sms {
 
 struct SendLimits {
-    // Every command but the PDU; 2000 stands for the dialogue's own reply limit.
-    int commandMs = 2000;
+    // Every command but the PDU and AT+CPIN?: the line's own reply limit by default.
+    int commandMs = phone::CommandLine::kLineLimit;
     // The network takes seconds to accept a message; the PDU waits this long for its
     // final result.
     int submitMs = 60000;

@@ -45,9 +45,17 @@ struct Faults {
     // with "+CMS ERROR: 302".
     int submitDelayMs = 0;       // before the answer to a PDU: the network accepting it
     bool silentPrompt = false;   // AT+CMGS waits for the PDU without sending "> "
-    bool textMode = false;       // starts in text mode (AT+CMGF=1)
+    bool textMode = false;       // starts in text mode (AT+CMGF=1), and is back in it at
+                                 // every ATE1: each connection finds it so, as a phone
+                                 // that another program used in between
     bool simPin = false;         // the SIM wants its PIN: nothing can be sent
     bool notRegistered = false;  // no network: messages are refused
+
+    // A SIM that is slow after power-up, and answers that come late.
+    int cpinDelayMs = 0;            // before the answer to AT+CPIN?
+    bool simBusyOnce = false;       // the first AT+CPIN? gets "+CME ERROR: 14" (SIM busy)
+    std::set<std::string> lateFor;  // echoed at once, answered lateMs later, out of turn:
+    int lateMs = 2500;              // answers to later commands do not wait for it
 };
 
 struct AcceptedMessage {

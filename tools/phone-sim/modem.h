@@ -19,6 +19,8 @@ struct Chunk {
 
 struct Response {
     std::vector<Chunk> chunks;
+    // Sent this long after now, whatever else is sent meanwhile.
+    std::vector<Chunk> outOfTurn;
     bool hangUp = false;  // close the line once the chunks are out
 };
 
@@ -70,6 +72,7 @@ private:
     std::string m_echoOut;     // echo not yet handed out
     int m_nextReference = 1;
     int m_answered = 0;  // commands counted for hangUpAfter
+    bool m_simBusyAnswered = false;
     bool m_hungUp = false;
     std::vector<std::string> m_commands;
     std::vector<AcceptedMessage> m_messages;

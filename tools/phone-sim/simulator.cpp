@@ -7,6 +7,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -252,6 +253,12 @@ void Simulator::run() {
             queue.push_back({t, {}, true});
         }
         lastDue = t;
+        for (const Chunk& c : r.outOfTurn) {
+            const Clock::time_point due = Clock::now() + std::chrono::milliseconds(c.delayMs);
+            const auto at = std::find_if(queue.begin(), queue.end(),
+                                         [&](const Pending& p) { return p.due > due; });
+            queue.insert(at, Pending{due, c.bytes, false});
+        }
     };
 
     char buf[4096];
