@@ -30,9 +30,7 @@ inline constexpr std::string_view kServiceCentre = "Servis Merkezi";
 inline constexpr std::string_view kModem = "Modem";
 
 // The incoming-call display.
-inline constexpr std::string_view kIncomingCall =
-    "Gelen \xC7"
-    "a\xF0r\xFD!";                                                          // "Gelen Çağrı!"
+inline constexpr std::string_view kIncomingCall = "Gelen \xC7" "a\xF0r\xFD!";  // "Gelen Çağrı!"
 inline constexpr std::string_view kCallerPrefix = "Telefon Numaras\xFD: ";  // "Telefon Numarası: "
 
 }  // namespace phone::texts
