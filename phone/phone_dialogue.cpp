@@ -8,6 +8,7 @@
 #include "phone/phone_texts.h"
 #include "phone/phone_view.h"
 #include "phone/str_to_int.h"
+#include "phone/unsolicited.h"
 #include "platform/clock.h"
 #include "platform/message_queue.h"
 
@@ -19,13 +20,13 @@ constexpr std::string_view kRing = "RING";
 constexpr std::string_view kErrorLine = "\r\nERROR";
 constexpr int32_t kHandshakeTicks = 10;
 
-bool contains(const std::string& text, std::string_view part) {
+bool contains(std::string_view text, std::string_view part) {
     return text.find(part) != std::string::npos;
 }
 
 // A whole "+CME ERROR: n" or "+CMS ERROR: n" line: a final result as ERROR is, whose
 // number the caller reads from the reply.
-bool hasExtendedError(const std::string& text) {
+bool hasExtendedError(std::string_view text) {
     for (std::string_view code : {"\r\n+CME ERROR:", "\r\n+CMS ERROR:"}) {
         const size_t at = text.find(code);
         if (at != std::string::npos && text.find('\r', at + code.size()) != std::string::npos) {
@@ -234,7 +235,11 @@ std::string PhoneDialogue::runCommand(uint64_t turn, const std::string& command,
     e.endsTurn = endsTurn;
     e.command = command;
     m_state.ExpectedReply = completion;
-    m_state.ReceiveBuffer.clear();
+    // What has come is dropped, but for a message or report the phone is still handing
+    // over: the rest of it is on its way.
+    const std::string_view tail = std::string_view(m_state.ReceiveBuffer).substr(m_scanFrom);
+    m_state.ReceiveBuffer = mayBeUnsolicited(tail) ? std::string(tail) : std::string();
+    m_scanFrom = 0;
     m_state.ReplyDone = false;
     // A failure left over from a command that had already timed out belongs to that one.
     m_state.ReplyFailed = false;
@@ -303,20 +308,35 @@ void PhoneDialogue::runWaitingClick() {
 }
 
 void PhoneDialogue::PhoneComPortTriggerAvail(uint16_t Count) {
+    std::string& buffer = m_state.ReceiveBuffer;
     for (uint16_t i = 0; i < Count; ++i) {
-        m_state.ReceiveBuffer.push_back(char(m_port.readChar()));
+        buffer.push_back(char(m_port.readChar()));
     }
-    if (contains(m_state.ReceiveBuffer, kRing)) {
+    // Messages and reports the network hands over are no part of any reply.
+    struct Discard : UnsolicitedSink {
+        void messageRouted(const std::string&) override {}
+        void messageStored(const std::string&, int) override {}
+        void reportRouted(const std::string&) override {}
+        void reportStored(const std::string&, int) override {}
+    };
+    static Discard discard;
+    m_scanFrom =
+        takeUnsolicited(buffer, m_scanFrom, m_unsolicited != nullptr ? *m_unsolicited : discard);
+    // One still arriving is not looked into either (its sender's name could hold "> ").
+    std::string_view reply = buffer;
+    if (mayBeUnsolicited(reply.substr(m_scanFrom))) {
+        reply = reply.substr(0, m_scanFrom);
+    }
+    if (contains(reply, kRing)) {
         m_state.ReplyDone = true;
-        showIncomingCall(m_state.ReceiveBuffer);
+        showIncomingCall(buffer);
     }
-    if (!m_state.ReplyDone &&
-        (contains(m_state.ReceiveBuffer, kErrorLine) || hasExtendedError(m_state.ReceiveBuffer))) {
+    if (!m_state.ReplyDone && (contains(reply, kErrorLine) || hasExtendedError(reply))) {
         m_state.ReplyFailed = true;
         m_state.ReplyDone = true;
     }
     if (!m_state.ReplyDone && !m_state.ExpectedReply.empty() &&
-        contains(m_state.ReceiveBuffer, m_state.ExpectedReply)) {
+        contains(reply, m_state.ExpectedReply)) {
         m_state.ReplyDone = true;
     }
 }

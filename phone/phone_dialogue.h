@@ -20,6 +20,7 @@ namespace phone {
 
 class PhonePort;
 class PhoneView;
+class UnsolicitedSink;
 
 class PhoneDialogue : public CommandLine {
 public:
@@ -69,6 +70,10 @@ public:
     // shorten it rather than wait for it.
     void setReplyLimitMs(int ms) { m_replyLimitMs = ms; }
     int replyLimitMs() const { return m_replyLimitMs; }
+
+    // Where the messages and status reports that the phone hands over unasked go (null:
+    // nowhere). They are taken out of the received text whatever the sink.
+    void setUnsolicitedSink(UnsolicitedSink* sink) { m_unsolicited = sink; }
 
     // OnTriggerAvail of PhoneComPort: `Count` characters can be read.
     void PhoneComPortTriggerAvail(uint16_t Count);
@@ -158,6 +163,10 @@ private:
     // Clicks running now: their own turns go before the clicks that came after them.
     int m_clicksRunning = 0;
     platform::HandlerId m_handler = platform::kNoHandler;
+    UnsolicitedSink* m_unsolicited = nullptr;
+    // Where the first line of the receive buffer not yet ended begins: unsolicited
+    // results before it have been taken out.
+    size_t m_scanFrom = 0;
     // The hidden scratch text that carries reply text from one reply to the next; its
     // lines are separated by CR LF.
     std::string m_scratch;
