@@ -149,7 +149,8 @@ void SendController::recipientStarted(int position, const std::string& number) {
 void SendController::recipientFinished(const sms::RecipientResult& r) {
     const sms::SendOutcome& o = r.outcome;
     const bool sent = o.status == sms::SendStatus::Sent;
-    if (!sent) {
+    // An unknown outcome is not resent unasked: the network may have the message.
+    if (!sent && o.status != sms::SendStatus::Unknown) {
         m_unreached.push_back(r.number);
     }
     QString outcome;
@@ -162,6 +163,12 @@ void SendController::recipientFinished(const sms::RecipientResult& r) {
             break;
         case sms::SendStatus::NotSent:
             outcome = QStringLiteral("gönderilmedi");
+            break;
+        case sms::SendStatus::Unknown:
+            outcome = QStringLiteral("belirsiz");
+            break;
+        case sms::SendStatus::Skipped:
+            outcome = QStringLiteral("atlandı");
             break;
     }
     const QString time = fromCodePage(r.time).section(QLatin1Char('T'), 1);

@@ -237,7 +237,8 @@ std::string PhoneDialogue::runCommand(uint64_t turn, const std::string& command,
     m_state.ExpectedReply = completion;
     // What has come is dropped, but for a message or report the phone is still handing
     // over: the rest of it is on its way.
-    const std::string_view tail = std::string_view(m_state.ReceiveBuffer).substr(m_scanFrom);
+    const std::string_view tail = std::string_view(m_state.ReceiveBuffer)
+                                      .substr(std::min(m_scanFrom, m_state.ReceiveBuffer.size()));
     m_state.ReceiveBuffer = mayBeUnsolicited(tail) ? std::string(tail) : std::string();
     m_scanFrom = 0;
     m_state.ReplyDone = false;
