@@ -43,8 +43,8 @@ public:
     // A new number after every successful handshake: what was set up on the phone
     // (PDU mode, ...) holds only for the connection it was set up on.
     virtual uint64_t connection() const = 0;
-    // The last command written ran into its limit: its answer may still come and be
-    // taken for the next command's.
+    // The last command written ran into its limit, or a ring ended its wait first: its
+    // answer may still come and be taken for the next command's.
     virtual bool answerMayBeLate() const = 0;
 
     // The line for the caller alone until the turn is destroyed. Empty when not
