@@ -30,7 +30,7 @@ struct SendLimits {
 };
 
 enum class SendStatus {
-    Sent,     // the phone accepted every part
+    Sent,     // the phone accepted every part: "+CMGS: n" for each
     Failed,   // it refused one, or the text cannot be encoded
     NotSent,  // nothing was tried (a bulk run that ended before this recipient)
     Unknown,  // a PDU went out and no final answer came: the network may have taken it
@@ -103,7 +103,8 @@ private:
     // The connection prepareRun() or a reconnect's preparation readied; 0: none.
     uint64_t m_prepared = 0;
     // A command of ours ended without its answer: resynchronise before the next
-    // submission, and with ESC first when it was AT+CMGS or a PDU.
+    // submission; with ESC first after an unanswered PDU, as the phone may still be
+    // taking one in.
     bool m_inDoubt = false;
     bool m_promptMayBeOpen = false;
 };
