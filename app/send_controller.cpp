@@ -30,8 +30,7 @@ SendController::SendController(TMainForm& form, PhoneController& phone,
                                platform::MessageQueue& queue, sms::SendLimits limits)
     : m_form(form),
       m_dialogue(phone.dialogue()),
-      m_line(phone.dialogue()),
-      m_sender(m_line, phone, limits),
+      m_sender(phone.dialogue(), phone, limits),
       m_run(m_sender, *this, sms::queuePause(queue)),
       // A window closed during a run: the run ends after the message in flight, then the
       // port closes as before.
@@ -150,7 +149,8 @@ void SendController::recipientStarted(int position, const std::string& number) {
 void SendController::recipientFinished(const sms::RecipientResult& r) {
     const sms::SendOutcome& o = r.outcome;
     const bool sent = o.status == sms::SendStatus::Sent;
-    if (!sent) {
+    // An unknown outcome is not resent unasked: the network may have the message.
+    if (!sent && o.status != sms::SendStatus::Unknown) {
         m_unreached.push_back(r.number);
     }
     QString outcome;
@@ -163,6 +163,12 @@ void SendController::recipientFinished(const sms::RecipientResult& r) {
             break;
         case sms::SendStatus::NotSent:
             outcome = QStringLiteral("gönderilmedi");
+            break;
+        case sms::SendStatus::Unknown:
+            outcome = QStringLiteral("belirsiz");
+            break;
+        case sms::SendStatus::Skipped:
+            outcome = QStringLiteral("atlandı");
             break;
     }
     const QString time = fromCodePage(r.time).section(QLatin1Char('T'), 1);

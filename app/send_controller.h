@@ -12,7 +12,6 @@
 
 #include "app/hook_wrap.h"
 #include "sms/bulk_run.h"
-#include "sms/dialogue_line.h"
 #include "sms/sms_sender.h"
 
 namespace phone {
@@ -69,7 +68,6 @@ private:
 
     TMainForm& m_form;
     phone::PhoneDialogue& m_dialogue;
-    sms::DialogueLine m_line;
     sms::SmsSender m_sender;
     sms::BulkRun m_run;
     BulkProgressPanel* m_panel = nullptr;  // owned by the bulk tab

@@ -8,6 +8,7 @@
 #include "phone/phone_texts.h"
 #include "phone/phone_view.h"
 #include "phone/str_to_int.h"
+#include "phone/unsolicited.h"
 #include "platform/clock.h"
 #include "platform/message_queue.h"
 
@@ -19,13 +20,13 @@ constexpr std::string_view kRing = "RING";
 constexpr std::string_view kErrorLine = "\r\nERROR";
 constexpr int32_t kHandshakeTicks = 10;
 
-bool contains(const std::string& text, std::string_view part) {
+bool contains(std::string_view text, std::string_view part) {
     return text.find(part) != std::string::npos;
 }
 
 // A whole "+CME ERROR: n" or "+CMS ERROR: n" line: a final result as ERROR is, whose
 // number the caller reads from the reply.
-bool hasExtendedError(const std::string& text) {
+bool hasExtendedError(std::string_view text) {
     for (std::string_view code : {"\r\n+CME ERROR:", "\r\n+CMS ERROR:"}) {
         const size_t at = text.find(code);
         if (at != std::string::npos && text.find('\r', at + code.size()) != std::string::npos) {
@@ -57,6 +58,7 @@ bool after(uint32_t now, uint32_t deadline) {
 // One command from the moment it is written until its wait ends.
 struct PhoneDialogue::Exchange {
     uint64_t turn = 0;
+    bool endsTurn = false;
     std::string command;
     uint32_t deadline = 0;
     bool settled = false;
@@ -106,7 +108,7 @@ void PhoneDialogue::settleActive() {
     }
     e->reply = m_state.ReceiveBuffer;
     e->settled = true;
-    if (m_holderIsSingle && m_holder == e->turn) {
+    if (e->endsTurn && m_holder == e->turn) {
         // A one-command turn ends with its reply, so that a command started inside
         // its wait can go before the wait has unwound.
         m_holder = 0;
@@ -142,7 +144,7 @@ void PhoneDialogue::waitUntil(const std::function<bool()>& done, std::optional<u
 CommandTurn PhoneDialogue::beginTurn(CommandOrigin origin) {
     const auto none = [this](CommandOutcome outcome) {
         m_lastOutcome = outcome;
-        return CommandTurn(nullptr, 0, outcome);
+        return CommandTurn(outcome);
     };
     if (!m_state.IsConnected) {
         return none(CommandOutcome::Disconnected);
@@ -182,8 +184,7 @@ CommandTurn PhoneDialogue::beginTurn(CommandOrigin origin) {
         }
     }
     m_holder = m_nextTurn++;
-    m_holderIsSingle = false;
-    return CommandTurn(this, m_holder, CommandOutcome::Completed);
+    return grant(m_holder);
 }
 
 void PhoneDialogue::endTurn(uint64_t turn) {
@@ -199,13 +200,31 @@ std::string PhoneDialogue::SendCommand(const std::string& command, const std::st
     if (!turn) {
         return {};
     }
-    m_holderIsSingle = true;
-    return turn.send(command, completion);
+    CommandOutcome outcome = CommandOutcome::Completed;
+    return runCommand(m_holder, command, completion, m_replyLimitMs, &outcome, true);
+}
+
+std::string PhoneDialogue::turnSend(uint64_t turn, const std::string& command,
+                                    const std::string& completion, int limitMs,
+                                    CommandOutcome* outcome) {
+    const int limit = limitMs == kLineLimit ? m_replyLimitMs : limitMs;
+    return runCommand(turn, command, completion, limit, outcome, false);
+}
+
+void PhoneDialogue::turnWrite(uint64_t, const std::string& text) {
+    if (m_state.IsConnected) {
+        m_port.writeText(text);
+    }
+}
+
+void PhoneDialogue::pause(int ms) {
+    const uint32_t deadline = platform::ClockMs() + uint32_t(std::max(ms, 0));
+    waitUntil([&] { return after(platform::ClockMs(), deadline); }, deadline);
 }
 
 std::string PhoneDialogue::runCommand(uint64_t turn, const std::string& command,
                                       const std::string& completion, int limitMs,
-                                      CommandOutcome* outcome) {
+                                      CommandOutcome* outcome, bool endsTurn) {
     if (!m_state.IsConnected) {
         *outcome = m_lastOutcome = CommandOutcome::Disconnected;
         return {};
@@ -213,9 +232,15 @@ std::string PhoneDialogue::runCommand(uint64_t turn, const std::string& command,
     m_view.setLamp(LampColor::Green);
     Exchange e;
     e.turn = turn;
+    e.endsTurn = endsTurn;
     e.command = command;
     m_state.ExpectedReply = completion;
-    m_state.ReceiveBuffer.clear();
+    // What has come is dropped, but for a message or report the phone is still handing
+    // over: the rest of it is on its way.
+    const std::string_view tail = std::string_view(m_state.ReceiveBuffer)
+                                      .substr(std::min(m_scanFrom, m_state.ReceiveBuffer.size()));
+    m_state.ReceiveBuffer = mayBeUnsolicited(tail) ? std::string(tail) : std::string();
+    m_scanFrom = 0;
     m_state.ReplyDone = false;
     // A failure left over from a command that had already timed out belongs to that one.
     m_state.ReplyFailed = false;
@@ -236,6 +261,9 @@ std::string PhoneDialogue::runCommand(uint64_t turn, const std::string& command,
     m_port.writeText(command);
     waitUntil([&e] { return e.settled; }, std::nullopt);
     *outcome = m_lastOutcome = e.outcome;
+    // A ring ends a wait before the answer, which then comes later.
+    m_answerMayBeLate = e.outcome == CommandOutcome::TimedOut ||
+                        (e.outcome == CommandOutcome::Completed && !contains(e.reply, completion));
     if (e.outcome == CommandOutcome::TimedOut && m_state.IsConnected &&
         !m_port.probe(m_portNumber)) {
         // The device itself has gone (an unplugged phone, a closed line): the port layer
@@ -280,64 +308,36 @@ void PhoneDialogue::runWaitingClick() {
     scheduleWaitingClick();
 }
 
-// ---------------------------------------------------------------- CommandTurn
-
-CommandTurn::CommandTurn(CommandTurn&& other) noexcept
-    : m_dialogue(std::exchange(other.m_dialogue, nullptr)),
-      m_id(other.m_id),
-      m_outcome(other.m_outcome) {}
-
-CommandTurn& CommandTurn::operator=(CommandTurn&& other) noexcept {
-    if (this != &other) {
-        release();
-        m_dialogue = std::exchange(other.m_dialogue, nullptr);
-        m_id = other.m_id;
-        m_outcome = other.m_outcome;
-    }
-    return *this;
-}
-
-CommandTurn::~CommandTurn() {
-    release();
-}
-
-void CommandTurn::release() {
-    if (m_dialogue != nullptr) {
-        std::exchange(m_dialogue, nullptr)->endTurn(m_id);
-    }
-}
-
-std::string CommandTurn::send(const std::string& command, const std::string& completion,
-                              int limitMs) {
-    if (m_dialogue == nullptr) {
-        return {};
-    }
-    const int limit =
-        limitMs == PhoneDialogue::kReplyLimitMs ? m_dialogue->replyLimitMs() : limitMs;
-    return m_dialogue->runCommand(m_id, command, completion, limit, &m_outcome);
-}
-
-void CommandTurn::write(const std::string& text) {
-    if (m_dialogue != nullptr && m_dialogue->m_state.IsConnected) {
-        m_dialogue->m_port.writeText(text);
-    }
-}
-
 void PhoneDialogue::PhoneComPortTriggerAvail(uint16_t Count) {
+    std::string& buffer = m_state.ReceiveBuffer;
     for (uint16_t i = 0; i < Count; ++i) {
-        m_state.ReceiveBuffer.push_back(char(m_port.readChar()));
+        buffer.push_back(char(m_port.readChar()));
     }
-    if (contains(m_state.ReceiveBuffer, kRing)) {
+    // Messages and reports the network hands over are no part of any reply.
+    struct Discard : UnsolicitedSink {
+        void messageRouted(const std::string&) override {}
+        void messageStored(const std::string&, int) override {}
+        void reportRouted(const std::string&) override {}
+        void reportStored(const std::string&, int) override {}
+    };
+    static Discard discard;
+    m_scanFrom =
+        takeUnsolicited(buffer, m_scanFrom, m_unsolicited != nullptr ? *m_unsolicited : discard);
+    // One still arriving is not looked into either (its sender's name could hold "> ").
+    std::string_view reply = buffer;
+    if (mayBeUnsolicited(reply.substr(m_scanFrom))) {
+        reply = reply.substr(0, m_scanFrom);
+    }
+    if (contains(reply, kRing)) {
         m_state.ReplyDone = true;
-        showIncomingCall(m_state.ReceiveBuffer);
+        showIncomingCall(buffer);
     }
-    if (!m_state.ReplyDone &&
-        (contains(m_state.ReceiveBuffer, kErrorLine) || hasExtendedError(m_state.ReceiveBuffer))) {
+    if (!m_state.ReplyDone && (contains(reply, kErrorLine) || hasExtendedError(reply))) {
         m_state.ReplyFailed = true;
         m_state.ReplyDone = true;
     }
     if (!m_state.ReplyDone && !m_state.ExpectedReply.empty() &&
-        contains(m_state.ReceiveBuffer, m_state.ExpectedReply)) {
+        contains(reply, m_state.ExpectedReply)) {
         m_state.ReplyDone = true;
     }
 }
@@ -371,6 +371,8 @@ void PhoneDialogue::PhoneComPortPortOpen() {
         return;
     }
     m_state.IsConnected = true;
+    ++m_connection;
+    m_answerMayBeLate = false;
     m_signalErrorShown = m_batteryErrorShown = false;  // a new phone may be shown again
     m_view.setStatusPanel(0, std::string(texts::kConnectedPrefix) + m_view.portText());
     m_view.setConnectCaption(std::string(texts::kDisconnectCaption));

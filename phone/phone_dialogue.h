@@ -12,6 +12,7 @@
 #include <optional>
 #include <string>
 
+#include "phone/command_line.h"
 #include "phone/phone_state.h"
 #include "platform/message_queue.h"
 
@@ -19,30 +20,10 @@ namespace phone {
 
 class PhonePort;
 class PhoneView;
-class CommandTurn;
+class UnsolicitedSink;
 
-// Who starts a command, which decides what happens when the line is busy.
-enum class CommandOrigin {
-    User,  // a click or an operation the user started: waits its turn
-    Poll,  // a timer tick: skipped, the next tick asks again
-};
-
-// How the last command ended.
-enum class CommandOutcome {
-    Completed,     // completion text or ring
-    Failed,        // error line (ERROR, +CME ERROR: n, +CMS ERROR: n): "... Telefon
-                   // Tarafından Desteklenmiyor !" in panel 1; the reply holds the line
-    TimedOut,      // the limit passed without completion: "Zaman Aşımı" in panel 1
-    Disconnected,  // not connected, or the port closed during the wait
-    Skipped,       // a poll while the line was busy: nothing written
-    Busy,          // started inside the wait of an unfinished turn, which cannot go on
-                   // before this start returns: nothing written
-};
-
-class PhoneDialogue {
+class PhoneDialogue : public CommandLine {
 public:
-    static constexpr int kReplyLimitMs = 2000;
-
     PhoneDialogue(PhoneView& view, PhonePort& port, platform::MessageQueue& queue);
     virtual ~PhoneDialogue();
     PhoneDialogue(const PhoneDialogue&) = delete;
@@ -55,7 +36,13 @@ public:
     // the line and the clicks that came earlier (runWhenLineFree) have had theirs. Poll:
     // skipped when the line is busy. The turn is empty when not connected, skipped, or
     // started inside an unfinished turn's wait (lastOutcome says which).
-    CommandTurn beginTurn(CommandOrigin origin);
+    CommandTurn beginTurn(CommandOrigin origin = CommandOrigin::User) override;
+
+    bool connected() const override { return m_state.IsConnected; }
+    uint64_t connection() const override { return m_connection; }
+    bool answerMayBeLate() const override { return m_answerMayBeLate; }
+    // Processes messages for `ms`, as the waits do.
+    void pause(int ms) override;
 
     // A one-command turn: writes `command` (with its final CR) and waits until the
     // receive handler has seen `completion`, an error line or a ring, or the reply limit
@@ -83,6 +70,10 @@ public:
     // shorten it rather than wait for it.
     void setReplyLimitMs(int ms) { m_replyLimitMs = ms; }
     int replyLimitMs() const { return m_replyLimitMs; }
+
+    // Where the messages and status reports that the phone hands over unasked go (null:
+    // nowhere). They are taken out of the received text whatever the sink.
+    void setUnsolicitedSink(UnsolicitedSink* sink) { m_unsolicited = sink; }
 
     // OnTriggerAvail of PhoneComPort: `Count` characters can be read.
     void PhoneComPortTriggerAvail(uint16_t Count);
@@ -126,13 +117,16 @@ protected:
     PhonePort& port() { return m_port; }
 
 private:
-    friend class CommandTurn;
     struct Exchange;
 
-    // One command of turn `turn`; the turn's outcome goes to *outcome.
+    std::string turnSend(uint64_t turn, const std::string& command, const std::string& completion,
+                         int limitMs, CommandOutcome* outcome) override;
+    void turnWrite(uint64_t turn, const std::string& text) override;
+    void endTurn(uint64_t turn) override;
+    // One command of turn `turn`; the outcome goes to *outcome. `endsTurn`: the turn is
+    // over as soon as this reply is in (SendCommand).
     std::string runCommand(uint64_t turn, const std::string& command, const std::string& completion,
-                           int limitMs, CommandOutcome* outcome);
-    void endTurn(uint64_t turn);
+                           int limitMs, CommandOutcome* outcome, bool endsTurn);
     // Lets the first waiting click run, later, from the message queue.
     void scheduleWaitingClick();
     void runWaitingClick();
@@ -154,11 +148,13 @@ private:
     int m_replyLimitMs = kReplyLimitMs;
     // The port number of the last open.
     int m_portNumber = 0;
+    // Counts the successful handshakes.
+    uint64_t m_connection = 0;
+    // The last command written ended by its limit or by a ring before its completion.
+    bool m_answerMayBeLate = false;
     // The turn holding the line (0: none), and the number of the next one.
     uint64_t m_holder = 0;
     uint64_t m_nextTurn = 1;
-    // The holder gives the line up when its one command's reply is in (SendCommand).
-    bool m_holderIsSingle = false;
     // User starts waiting for the line inside some wait.
     int m_waiters = 0;
     // Clicks waiting for the line, oldest first, and whether a run is on the queue.
@@ -167,6 +163,10 @@ private:
     // Clicks running now: their own turns go before the clicks that came after them.
     int m_clicksRunning = 0;
     platform::HandlerId m_handler = platform::kNoHandler;
+    UnsolicitedSink* m_unsolicited = nullptr;
+    // Where the first line of the receive buffer not yet ended begins: unsolicited
+    // results before it have been taken out.
+    size_t m_scanFrom = 0;
     // The hidden scratch text that carries reply text from one reply to the next; its
     // lines are separated by CR LF.
     std::string m_scratch;
@@ -174,44 +174,6 @@ private:
     bool m_signalErrorShown = false;
     bool m_batteryErrorShown = false;
     std::function<void()> m_phonebookReader;
-};
-
-// One turn on the line. Commands sent through one turn follow each other with nothing
-// written between them by anybody else; the turn ends when the object is destroyed
-// (movable, not copyable; it must not outlive its dialogue).
-class CommandTurn {
-public:
-    CommandTurn() = default;
-    CommandTurn(CommandTurn&& other) noexcept;
-    CommandTurn& operator=(CommandTurn&& other) noexcept;
-    CommandTurn(const CommandTurn&) = delete;
-    CommandTurn& operator=(const CommandTurn&) = delete;
-    ~CommandTurn();
-
-    // false: not connected, or a poll that found the line busy. send() then returns ""
-    // at once.
-    explicit operator bool() const { return m_dialogue != nullptr; }
-
-    // Writes `command` exactly as given (the caller includes the final CR, or Ctrl-Z
-    // after a PDU) and waits, processing messages, for `completion`, an error line
-    // (CR LF "ERROR", "+CME ERROR: n", "+CMS ERROR: n"), a ring, the close of the port,
-    // or `limitMs`; returns what was received for this command. The deadline is set
-    // before the write. kReplyLimitMs means the dialogue's reply limit.
-    std::string send(const std::string& command, const std::string& completion,
-                     int limitMs = PhoneDialogue::kReplyLimitMs);
-    // Writes without waiting (e.g. ESC to cancel a half-open "> " prompt).
-    void write(const std::string& text);
-    CommandOutcome lastOutcome() const { return m_outcome; }
-
-private:
-    friend class PhoneDialogue;
-    CommandTurn(PhoneDialogue* dialogue, uint64_t id, CommandOutcome outcome)
-        : m_dialogue(dialogue), m_id(id), m_outcome(outcome) {}
-    void release();
-
-    PhoneDialogue* m_dialogue = nullptr;  // null: no turn was granted
-    uint64_t m_id = 0;
-    CommandOutcome m_outcome = CommandOutcome::Disconnected;
 };
 
 }  // namespace phone

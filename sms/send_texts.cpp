@@ -231,6 +231,10 @@ std::string failedLine(const std::string& reason) {
     return cp("Gönderilemedi: ") + reason;
 }
 
+std::string unknownLine(const std::string& reason) {
+    return cp("Belirsiz: ") + reason;
+}
+
 std::string partsSent(int sent, int total) {
     return std::to_string(sent) + "/" + std::to_string(total) + cp(" parça");
 }

@@ -19,17 +19,19 @@ std::string lineBusy();                             // the line is held by an un
 std::string pduModeRefused();                       // AT+CMGF=0 not accepted
 std::string simNotReady(const std::string& state);  // AT+CPIN? other than READY
 std::string notRegistered();                        // AT+CREG? neither 1 nor 5
-std::string emptyText();
-std::string resultsFileFailed();  // a row of the results file could not be written        // a bulk
-                                  // run without a message text
-// "Gönderildi: ref 5 6" / "Gönderilemedi: REASON"
+std::string emptyText();                            // a bulk run without a message text
+std::string resultsFileFailed();  // a row of the results file could not be written
+// "Gönderildi: ref 5 6" / "Gönderilemedi: REASON" / "Belirsiz: REASON" (a PDU went out
+// and no answer came: the message may have been delivered)
 std::string sentLine(const std::string& references);
 std::string failedLine(const std::string& reason);
+std::string unknownLine(const std::string& reason);
 // "2/3 parça": how many parts of a long message went out.
 std::string partsSent(int sent, int total);
 // "118 gönderildi, 2 başarısız" and, when some were not served, ", 5 gönderilmedi".
 std::string summary(int sent, int failed, int notSent);
-// Outcome words of the results: "gönderildi", "başarısız", "gönderilmedi".
+// Outcome words of the results: "gönderildi", "başarısız", "gönderilmedi", "belirsiz",
+// "atlandı".
 std::string outcomeSent();
 std::string outcomeFailed();
 std::string outcomeNotSent();

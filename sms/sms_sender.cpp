@@ -1,9 +1,10 @@
 #include "sms/sms_sender.h"
 
+#include <functional>
+
 #include "phone/phone_view.h"
 #include "platform/clock.h"
 #include "sms/send_texts.h"
-#include "sms/sms_line.h"
 
 namespace sms {
 namespace {
@@ -12,8 +13,14 @@ const std::string kOk = "\r\nOK";
 const std::string kPrompt = ">";
 constexpr char kCtrlZ = 26;
 constexpr char kEsc = 27;
-// Rings that may each end a wait before the phone has answered.
+// Rings (or stray results) that may each end a wait before the phone has answered.
 constexpr int kMaxInterruptions = 8;
+// "AT" sent to bring the line back to a known state after an answer that did not come.
+constexpr int kSyncTries = 3;
+const std::string kSyncCommand = "AT\r";
+// The phone's echo of it, then its OK: an OK before the echo belongs to an earlier command.
+const std::string kSyncAnswer = "AT\r\r\nOK";
+const std::string kSimBusy = "+CME ERROR: 14";
 
 bool contains(const std::string& text, const std::string& part) {
     return text.find(part) != std::string::npos;
@@ -54,15 +61,24 @@ int messageReference(const std::string& reply) {
     return digits == 0 || n > 255 ? -1 : n;
 }
 
-// Sends `command` in `turn` and waits for `completion` or an error line for at most
-// `limitMs` in all. A ring ends the line's wait early; then the wait goes on for the
-// answer still to come.
-std::string exchange(LineTurn& turn, const std::string& command, const std::string& completion,
-                     int limitMs) {
+using phone::CommandOutcome;
+using phone::CommandTurn;
+
+// Whether `reply` holds the information line `name` and a final OK after it.
+bool answeredWith(const std::string& reply, const std::string& name) {
+    const size_t at = reply.find(name);
+    return at != std::string::npos && reply.find(kOk, at) != std::string::npos;
+}
+
+// Sends `command` in `turn` and waits, for at most `limitMs` in all, until `answered`
+// holds or an error line came. A ring, or an OK that belongs to an earlier command, ends
+// the line's wait early; then the wait goes on for the answer still to come.
+std::string exchange(CommandTurn& turn, const std::string& command, const std::string& completion,
+                     int limitMs, const std::function<bool(const std::string&)>& answered) {
     const uint32_t start = platform::ClockMs();
     std::string reply = turn.send(command, completion, limitMs);
-    for (int i = 0; i < kMaxInterruptions && turn.lastOutcome() == LineOutcome::Completed &&
-                    !contains(reply, completion) && texts::errorReplyText(reply).empty();
+    for (int i = 0; i < kMaxInterruptions && turn.lastOutcome() == CommandOutcome::Completed &&
+                    !answered(reply) && texts::errorReplyText(reply).empty();
          ++i) {
         const int left = limitMs - int(platform::ClockMs() - start);
         if (left <= 0) {
@@ -73,18 +89,25 @@ std::string exchange(LineTurn& turn, const std::string& command, const std::stri
     return reply;
 }
 
+std::string exchange(CommandTurn& turn, const std::string& command, const std::string& completion,
+                     int limitMs) {
+    return exchange(turn, command, completion, limitMs,
+                    [&](const std::string& reply) { return contains(reply, completion); });
+}
+
 // Why no turn was had.
 std::string noTurn(SmsLine& line) {
     return line.connected() ? texts::lineBusy() : texts::lineLost();
 }
 
 // The reason a command that did not complete failed.
-std::string failureReason(LineTurn& turn, const std::string& reply) {
+std::string failureReason(const CommandTurn& turn, const std::string& reply) {
     std::string reason = texts::errorReplyText(reply);
     if (!reason.empty()) {
         return reason;
     }
-    return turn.lastOutcome() == LineOutcome::Disconnected ? texts::lineLost() : texts::noAnswer();
+    return turn.lastOutcome() == CommandOutcome::Disconnected ? texts::lineLost()
+                                                              : texts::noAnswer();
 }
 
 // tiRefresh is off while a message is on its way, and on again after it while the phone
@@ -118,15 +141,22 @@ std::string SendOutcome::referencesText() const {
 }
 
 std::string SendOutcome::errorText() const {
-    if (parts > 1 && !references.empty() && status == SendStatus::Failed) {
+    if (parts > 1 && !references.empty() &&
+        (status == SendStatus::Failed || status == SendStatus::Unknown)) {
         return texts::partsSent(int(references.size()), parts) + ": " + error;
     }
     return error;
 }
 
 std::string SendOutcome::statusLine() const {
-    return status == SendStatus::Sent ? texts::sentLine(referencesText())
-                                      : texts::failedLine(errorText());
+    switch (status) {
+        case SendStatus::Sent:
+            return texts::sentLine(referencesText());
+        case SendStatus::Unknown:
+            return texts::unknownLine(errorText());
+        default:
+            return texts::failedLine(errorText());
+    }
 }
 
 SmsSender::SmsSender(SmsLine& line, phone::PhoneView& view, SendLimits limits)
@@ -152,37 +182,89 @@ SendOutcome SmsSender::SendSms(const std::string& number, const std::u16string& 
         outcome.lineLost = !m_line.connected();
         return show(outcome);
     }
-    return submit(number, text, options);
+    return sendParts(number, text, options);
+}
+
+bool SmsSender::resynchronise(CommandTurn& turn) {
+    if (m_promptMayBeOpen) {
+        turn.write(std::string(1, kEsc));
+    }
+    for (int i = 0; i < kSyncTries; ++i) {
+        const std::string reply = turn.send(kSyncCommand, kSyncAnswer, m_limits.commandMs);
+        const CommandOutcome outcome = turn.lastOutcome();
+        if (outcome == CommandOutcome::Disconnected) {
+            return false;
+        }
+        // A phone without echo: its OK is all there is to go by.
+        const bool noEcho = outcome == CommandOutcome::TimedOut && !contains(reply, kSyncCommand) &&
+                            contains(reply, kOk);
+        if (contains(reply, kSyncAnswer) || noEcho) {
+            m_inDoubt = m_promptMayBeOpen = false;
+            return true;
+        }
+        // A late error line, or nothing yet: ask again.
+    }
+    return false;
+}
+
+bool SmsSender::synchronised(CommandTurn& turn) {
+    return !(m_inDoubt || m_line.answerMayBeLate()) || resynchronise(turn);
 }
 
 std::string SmsSender::selectPduMode() {
-    std::unique_ptr<LineTurn> turn = m_line.beginTurn();
+    CommandTurn turn = m_line.beginTurn();
     if (!turn) {
         return m_line.connected() ? texts::lineBusy() : texts::notConnected();
     }
-    const std::string reply = exchange(*turn, "AT+CMGF=0\r", kOk, m_limits.commandMs);
-    if (turn->lastOutcome() == LineOutcome::Completed && contains(reply, kOk)) {
+    if (!synchronised(turn)) {
+        return failureReason(turn, {});
+    }
+    const std::string reply = exchange(turn, "AT+CMGF=0\r", kOk, m_limits.commandMs);
+    if (turn.lastOutcome() == CommandOutcome::Completed && contains(reply, kOk)) {
         return {};
     }
-    if (turn->lastOutcome() == LineOutcome::Disconnected) {
+    if (turn.lastOutcome() == CommandOutcome::Disconnected) {
         return texts::lineLost();
     }
+    m_inDoubt = m_inDoubt || turn.lastOutcome() == CommandOutcome::TimedOut;
     const std::string why = texts::errorReplyText(reply);
     return texts::pduModeRefused() + (why.empty() ? "" : ": " + why);
 }
 
-std::string SmsSender::prepareRun() {
+std::string SmsSender::simReady(CommandTurn& turn) {
+    for (int attempt = 1;; ++attempt) {
+        const std::string pin =
+            exchange(turn, "AT+CPIN?\r", kOk, m_limits.simMs,
+                     [](const std::string& reply) { return answeredWith(reply, "+CPIN:"); });
+        const std::string state = field(pin, "+CPIN:");
+        if (state == "READY") {
+            return {};
+        }
+        if (turn.lastOutcome() == CommandOutcome::TimedOut) {
+            m_inDoubt = true;
+        }
+        // Busy while it starts up: it will be ready, the run waits for it.
+        if (contains(pin, kSimBusy) && attempt < m_limits.simBusyTries && m_line.connected()) {
+            m_line.pause(m_limits.simBusyRetryMs);
+            continue;
+        }
+        return texts::simNotReady(state.empty() ? failureReason(turn, pin) : state);
+    }
+}
+
+std::string SmsSender::prepare() {
     std::string reason;
-    std::unique_ptr<LineTurn> turn = m_line.connected() ? m_line.beginTurn() : nullptr;
+    CommandTurn turn = m_line.connected() ? m_line.beginTurn() : CommandTurn();
     if (!turn) {
         reason = m_line.connected() ? texts::lineBusy() : texts::notConnected();
+    } else if (!synchronised(turn)) {
+        reason = failureReason(turn, {});
     } else {
-        const std::string pin = exchange(*turn, "AT+CPIN?\r", kOk, m_limits.commandMs);
-        const std::string state = field(pin, "+CPIN:");
-        if (state != "READY") {
-            reason = texts::simNotReady(state.empty() ? failureReason(*turn, pin) : state);
-        } else {
-            const std::string reg = exchange(*turn, "AT+CREG?\r", kOk, m_limits.commandMs);
+        reason = simReady(turn);
+        if (reason.empty()) {
+            const std::string reg =
+                exchange(turn, "AT+CREG?\r", kOk, m_limits.commandMs,
+                         [](const std::string& reply) { return answeredWith(reply, "+CREG:"); });
             const std::string value = field(reg, "+CREG:");
             const size_t comma = value.find(',');
             // +CREG: <n>,<stat>[,...]; some phones put a blank after the comma.
@@ -194,15 +276,22 @@ std::string SmsSender::prepareRun() {
             if (stat != "1" && stat != "5") {
                 reason = texts::notRegistered();
                 if (value.empty()) {
-                    reason += " (" + failureReason(*turn, reg) + ")";
+                    m_inDoubt = m_inDoubt || turn.lastOutcome() == CommandOutcome::TimedOut;
+                    reason += " (" + failureReason(turn, reg) + ")";
                 }
             }
         }
-        turn.reset();
+        turn = CommandTurn();
         if (reason.empty()) {
             reason = selectPduMode();
         }
     }
+    m_prepared = reason.empty() ? m_line.connection() : 0;
+    return reason;
+}
+
+std::string SmsSender::prepareRun() {
+    const std::string reason = prepare();
     if (!reason.empty()) {
         m_view.setStatusPanel(1, reason);
     }
@@ -211,6 +300,24 @@ std::string SmsSender::prepareRun() {
 
 SendOutcome SmsSender::submit(const std::string& number, const std::u16string& text,
                               const EncodeOptions& options) {
+    if (m_prepared == 0 || m_prepared != m_line.connection()) {
+        // A new connection since the run was readied: the phone may have been restarted,
+        // or another program may have left it in text mode.
+        RefreshPause pause(m_view, m_line);
+        const std::string reason = prepare();
+        if (!reason.empty()) {
+            SendOutcome outcome;
+            outcome.status = SendStatus::Failed;
+            outcome.error = reason;
+            outcome.lineLost = !m_line.connected();
+            return show(outcome);
+        }
+    }
+    return sendParts(number, text, options);
+}
+
+SendOutcome SmsSender::sendParts(const std::string& number, const std::u16string& text,
+                                 const EncodeOptions& options) {
     RefreshPause pause(m_view, m_line);
     SendOutcome outcome;
     outcome.status = SendStatus::Failed;
@@ -245,32 +352,57 @@ SendOutcome SmsSender::submit(const std::string& number, const std::u16string& t
 }
 
 bool SmsSender::submitPart(const PduPart& part, SendOutcome& outcome) {
-    std::unique_ptr<LineTurn> turn = m_line.beginTurn();
+    CommandTurn turn = m_line.beginTurn();
     if (!turn) {
         outcome.error = noTurn(m_line);
         return false;
     }
+    if (!synchronised(turn)) {
+        // Nothing is written into a dialogue whose state is unknown.
+        outcome.error = failureReason(turn, {});
+        return false;
+    }
     const std::string command = "AT+CMGS=" + std::to_string(part.TpduLength) + "\r";
-    const std::string prompt = exchange(*turn, command, kPrompt, m_limits.commandMs);
+    const std::string prompt = exchange(turn, command, kPrompt, m_limits.commandMs);
     if (!contains(prompt, kPrompt) || !texts::errorReplyText(prompt).empty()) {
         // Never write the PDU without its prompt: a phone that is not waiting for it
         // would read it as a command line. ESC closes a prompt that may still come.
-        if (turn->lastOutcome() != LineOutcome::Disconnected) {
-            turn->write(std::string(1, kEsc));
+        const CommandOutcome how = turn.lastOutcome();
+        if (how != CommandOutcome::Disconnected) {
+            turn.write(std::string(1, kEsc));
         }
+        // The phone answers the ESC, or a prompt comes late: not the next command's.
+        m_inDoubt = how == CommandOutcome::TimedOut;
         const std::string why = texts::errorReplyText(prompt);
-        outcome.error = !why.empty()                                       ? why
-                        : turn->lastOutcome() == LineOutcome::Disconnected ? texts::lineLost()
-                                                                           : texts::noPrompt();
+        outcome.error = !why.empty()                          ? why
+                        : how == CommandOutcome::Disconnected ? texts::lineLost()
+                                                              : texts::noPrompt();
         return false;
     }
-    const std::string reply = exchange(*turn, part.Pdu + kCtrlZ, kOk, m_limits.submitMs);
-    if (turn->lastOutcome() == LineOutcome::Completed && contains(reply, kOk) &&
-        texts::errorReplyText(reply).empty()) {
-        outcome.references.push_back(messageReference(reply));
+    if (!m_line.connected()) {
+        // Gone after the prompt: the PDU was never written.
+        outcome.error = texts::lineLost();
+        return false;
+    }
+    // Accepted only with "+CMGS: n": a bare OK may belong to an earlier command.
+    const std::string reply =
+        exchange(turn, part.Pdu + kCtrlZ, kOk, m_limits.submitMs,
+                 [](const std::string& r) { return answeredWith(r, "+CMGS:"); });
+    outcome.pduWritten = true;
+    const std::string why = texts::errorReplyText(reply);
+    const int reference = messageReference(reply);
+    if (why.empty() && reference >= 0) {
+        outcome.references.push_back(reference);
         return true;
     }
-    outcome.error = failureReason(*turn, reply);
+    if (!why.empty()) {
+        outcome.error = why;  // the phone said no: Failed
+        return false;
+    }
+    // Written, and no answer: the network may have the message.
+    outcome.status = SendStatus::Unknown;
+    outcome.error = failureReason(turn, reply);
+    m_inDoubt = m_promptMayBeOpen = true;
     return false;
 }
 

@@ -170,6 +170,7 @@ TEST_F(DialogueTest, LateAnswersAfterTheLimit) {
     dialogue.SendCommand("AT+CGMR\r", "\r\nOK");
     ASSERT_EQ(dialogue.lastOutcome(), CommandOutcome::TimedOut);
     EXPECT_FALSE(dialogue.state().ReplyDone);
+    EXPECT_TRUE(dialogue.answerMayBeLate());
     port.arrive("\r\nOK\r\n");
     queue.pumpAll();
     EXPECT_TRUE(dialogue.state().ReplyDone);
@@ -186,6 +187,7 @@ TEST_F(DialogueTest, LateAnswersAfterTheLimit) {
     EXPECT_EQ(dialogue.SendCommand("AT+CBC\r", "\r\nOK"), "AT+CBC\r\r\n+CBC: 0,80\r\n\r\nOK\r\n");
     EXPECT_EQ(dialogue.lastOutcome(), CommandOutcome::Completed);
     EXPECT_EQ(view.panels[1], "");
+    EXPECT_FALSE(dialogue.answerMayBeLate());
 }
 
 TEST_F(DialogueTest, CommandStartedInsideAWaitNeverTakesItsReply) {
@@ -288,6 +290,7 @@ TEST_F(DialogueTest, ConnectAndDisconnect) {
     EXPECT_EQ(view.panels[1], "older failure");
     EXPECT_EQ(view.caption, cp("Bağlantıyı Kes"));
     EXPECT_TRUE(view.refresh);
+    EXPECT_EQ(dialogue.connection(), 1u);
 
     view.infoRows = {"Marka=ACME"};
     view.signal = view.battery = 50;
@@ -300,6 +303,11 @@ TEST_F(DialogueTest, ConnectAndDisconnect) {
     EXPECT_EQ(view.signal, 0);
     EXPECT_EQ(view.battery, 0);
     EXPECT_FALSE(view.refresh);
+
+    // What was set up on the phone holds for its connection only.
+    port.answerQuery();
+    dialogue.btnOpenClick();
+    EXPECT_EQ(dialogue.connection(), 2u);
 }
 
 TEST_F(DialogueTest, ConnectFailures) {

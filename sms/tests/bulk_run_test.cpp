@@ -15,6 +15,7 @@
 namespace sms {
 namespace {
 
+using phone::CommandOutcome;
 using phone::testing::cp;
 using phone::testing::FakeView;
 using testing::Answer;
@@ -83,7 +84,7 @@ struct BulkTest : ::testing::Test {
 };
 
 TEST_F(BulkTest, ServesEveryEntryInOrderAndRecordsEachAsItGoes) {
-    refusePdus({2}, {"\r\n+CMS ERROR: 21\r\n", LineOutcome::Failed});
+    refusePdus({2}, {"\r\n+CMS ERROR: 21\r\n", CommandOutcome::Failed});
     const BulkSummary s = run.run(request({"0532", "", "+90555", "0533", "0534"}));
 
     EXPECT_TRUE(s.started);
@@ -165,7 +166,7 @@ TEST_F(BulkTest, AnErrorOfTheLineFailsOneRecipientAndTheRunGoesOn) {
 }
 
 TEST_F(BulkTest, APhoneLostMidRunFailsTheMessageInFlightAndLeavesTheRestUnsent) {
-    refusePdus({2}, {"", LineOutcome::Disconnected});
+    refusePdus({2}, {"", CommandOutcome::Disconnected});
     const BulkSummary s = run.run(request({"1", "2", "3", "4"}));
     EXPECT_TRUE(s.lineLost);
     EXPECT_EQ(s.text(), cp("1 gönderildi, 1 başarısız, 2 gönderilmedi"));
@@ -183,14 +184,14 @@ TEST_F(BulkTest, APhoneThatIsNotReadyKeepsTheRunFromStarting) {
     } cases[] = {
         {"AT+CPIN?", {"\r\n+CPIN: SIM PIN\r\n\r\nOK\r\n"}, "SIM kart hazır değil (SIM PIN)"},
         {"AT+CPIN?",
-         {"\r\n+CME ERROR: 10\r\n", LineOutcome::Failed},
+         {"\r\n+CME ERROR: 10\r\n", CommandOutcome::Failed},
          "SIM kart hazır değil (SIM kart takılı değil (+CME ERROR: 10))"},
         {"AT+CREG?", {"\r\n+CREG: 0,2\r\n\r\nOK\r\n"}, "Telefon şebekeye kayıtlı değil"},
         {"AT+CREG?",
-         {"", LineOutcome::TimedOut},
+         {"", CommandOutcome::TimedOut},
          "Telefon şebekeye kayıtlı değil (Telefon yanıt vermedi (Zaman Aşımı))"},
         {"AT+CMGF=0",
-         {"\r\nERROR\r\n", LineOutcome::Failed},
+         {"\r\nERROR\r\n", CommandOutcome::Failed},
          "Telefon PDU kipine geçmedi (AT+CMGF=0): Telefon hata bildirdi (ERROR)"},
     };
     for (const auto& c : cases) {

@@ -4,27 +4,38 @@
 // phone that accepts everything.
 
 #include <functional>
-#include <memory>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "phone/command_line.h"
 #include "phone/tests/fake_phone.h"
-#include "sms/sms_line.h"
 
 namespace sms::testing {
 
+using phone::CommandOutcome;
+
 struct Answer {
     std::string reply;
-    LineOutcome outcome = LineOutcome::Completed;
+    CommandOutcome outcome = CommandOutcome::Completed;
 };
 
-class FakeLine : public SmsLine {
+class FakeLine : public phone::CommandLine {
 public:
     explicit FakeLine(phone::testing::FakeView& view) : m_view(view) {}
 
     bool connected() const override { return isConnected; }
-    std::unique_ptr<LineTurn> beginTurn() override;
+    uint64_t connection() const override { return isConnected ? connectionNumber : 0; }
+    bool answerMayBeLate() const override { return m_late; }
+    phone::CommandTurn beginTurn(phone::CommandOrigin = phone::CommandOrigin::User) override {
+        if (!isConnected) {
+            return phone::CommandTurn(CommandOutcome::Disconnected);
+        }
+        ++turns;
+        return grant(uint64_t(turns));
+    }
+    void pause(int ms) override { pauses.push_back(ms); }
 
     // The default answers: OK to commands, the prompt to AT+CMGS, a reference to a PDU.
     Answer standard(const std::string& command) {
@@ -46,48 +57,39 @@ public:
     // Replaces the default answer where it gives one; null: the default.
     std::function<std::optional<Answer>(const std::string& command)> script;
     bool isConnected = true;
+    uint64_t connectionNumber = 1;     // a reconnect: a new number
     std::vector<std::string> written;  // commands and writes, in order
     std::vector<bool> refreshWhenWritten;
+    std::map<std::string, int> limitOf;  // the limit each command was last sent with
+    std::vector<int> pauses;
     int nextReference = 1;
     int turns = 0;
 
-private:
-    friend class FakeTurn;
-    phone::testing::FakeView& m_view;
-};
-
-class FakeTurn : public LineTurn {
-public:
-    explicit FakeTurn(FakeLine& line) : m_line(line) {}
-    std::string send(const std::string& command, const std::string&, int) override {
-        if (!m_line.isConnected) {
-            m_outcome = LineOutcome::Disconnected;
+protected:
+    std::string turnSend(uint64_t, const std::string& command, const std::string&, int limitMs,
+                         CommandOutcome* outcome) override {
+        if (!isConnected) {
+            *outcome = CommandOutcome::Disconnected;
             return {};
         }
-        m_line.written.push_back(command);
-        m_line.refreshWhenWritten.push_back(m_line.m_view.refresh);
-        std::optional<Answer> a = m_line.script ? m_line.script(command) : std::nullopt;
-        const Answer answer = a ? *a : m_line.standard(command);
-        m_outcome = answer.outcome;
-        if (answer.outcome == LineOutcome::Disconnected) {
-            m_line.isConnected = false;
+        written.push_back(command);
+        limitOf[command] = limitMs;
+        refreshWhenWritten.push_back(m_view.refresh);
+        std::optional<Answer> a = script ? script(command) : std::nullopt;
+        const Answer answer = a ? *a : standard(command);
+        *outcome = answer.outcome;
+        m_late = answer.outcome == CommandOutcome::TimedOut;
+        if (answer.outcome == CommandOutcome::Disconnected) {
+            isConnected = false;
         }
         return answer.reply;
     }
-    void write(const std::string& text) override { m_line.written.push_back(text); }
-    LineOutcome lastOutcome() const override { return m_outcome; }
+    void turnWrite(uint64_t, const std::string& text) override { written.push_back(text); }
+    void endTurn(uint64_t) override {}
 
 private:
-    FakeLine& m_line;
-    LineOutcome m_outcome = LineOutcome::Completed;
+    phone::testing::FakeView& m_view;
+    bool m_late = false;
 };
-
-inline std::unique_ptr<LineTurn> FakeLine::beginTurn() {
-    if (!isConnected) {
-        return nullptr;
-    }
-    ++turns;
-    return std::make_unique<FakeTurn>(*this);
-}
 
 }  // namespace sms::testing

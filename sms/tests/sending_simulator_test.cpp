@@ -2,6 +2,7 @@
 // phone dialogue, as the program sends.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -225,13 +226,14 @@ TEST_F(BulkWithThePhone, UnpluggedMidRunEndsTheRun) {
     SimulatedPhoneLine phone(config, 500);
     ASSERT_TRUE(phone.connect());
     // The PDU after the last prompt waits in vain: a short limit instead of the minute.
-    SmsSender sender(phone.line, phone.view, SendLimits{2000, 1000});
+    SmsSender sender(phone.line, phone.view, SendLimits{phone::CommandLine::kLineLimit, 1000});
     BulkRun run(sender, view, queuePause(phone.queue));
 
     const BulkSummary s = run.run(request(numbers(5)));
     EXPECT_TRUE(s.lineLost);
+    // The third PDU went out and no answer came: it may have been delivered.
     EXPECT_EQ(statuses(view.results),
-              (std::vector<SendStatus>{SendStatus::Sent, SendStatus::Sent, SendStatus::Failed,
+              (std::vector<SendStatus>{SendStatus::Sent, SendStatus::Sent, SendStatus::Unknown,
                                        SendStatus::NotSent, SendStatus::NotSent}));
     EXPECT_FALSE(phone.dialogue.state().IsConnected);
     EXPECT_EQ(lines(s.resultsFile).size(), 6u);
@@ -253,6 +255,86 @@ TEST_F(BulkWithThePhone, NoSimOrNoNetworkNoRun) {
                                 : cp("Telefon şebekeye kayıtlı değil"));
         EXPECT_TRUE(cmgsLines(phone.sim.commands()).empty());
     }
+}
+
+// A reconnect in the pause: the phone, which every new connection finds in text mode,
+// is readied again (AT+CMGF=0 and the SIM and network checks) before the next AT+CMGS,
+// so no PDU is taken as the text of a message to "17".
+TEST_F(BulkWithThePhone, ReconnectDuringThePauseReadiesThePhoneAgain) {
+    phonesim::Config config;
+    config.faults.textMode = true;
+    SimulatedPhoneLine phone(config);
+    ASSERT_TRUE(phone.connect());
+    SmsSender sender(phone.line, phone.view);
+    int pauses = 0;
+    BulkRun run(sender, view, [&](std::int64_t, const std::function<bool()>&) {
+        if (++pauses == 1) {
+            phone.dialogue.btnOpenClick();  // "Bağlantıyı Kes"
+            phone.dialogue.btnOpenClick();  // "Bağlan"
+        }
+    });
+    BulkRequest r = request(numbers(3));
+    r.pauseSeconds = 1;
+
+    const BulkSummary s = run.run(r);
+    EXPECT_EQ(s.sent, 3) << platform::cp1254::toUtf8(phone.view.panels[1]);
+    EXPECT_TRUE(phone.sim.refusals().empty());
+    // After the second ATE1: AT+CMGF=0 before the next AT+CMGS.
+    const std::vector<std::string> commands = phone.sim.commands();
+    const auto reconnect = std::find(std::next(std::find(commands.begin(), commands.end(), "ATE1")),
+                                     commands.end(), "ATE1");
+    ASSERT_NE(reconnect, commands.end());
+    const auto pduMode = std::find(reconnect, commands.end(), "AT+CMGF=0");
+    const auto next = std::find_if(reconnect, commands.end(),
+                                   [](const std::string& c) { return c.starts_with("AT+CMGS="); });
+    EXPECT_LT(pduMode, next);
+}
+
+// The answer to a command that timed out comes while the next message waits for its
+// own: that OK does not make the message sent, which the phone in fact refuses.
+TEST_F(BulkWithThePhone, ALateOkDoesNotMarkTheNextMessageSent) {
+    const std::string refused = "05321112299";
+    phonesim::Config config;
+    config.faults.lateFor = {"AT+CSQ"};
+    config.faults.lateMs = 700;
+    config.faults.submitDelayMs = 800;
+    config.faults.refuseNumbers = {refused};
+    SimulatedPhoneLine phone(config, 300);
+    ASSERT_TRUE(phone.connect());
+    SmsSender sender(phone.line, phone.view, SendLimits{phone::CommandLine::kLineLimit, 5000});
+    ASSERT_EQ(sender.prepareRun(), "");
+
+    phone.dialogue.SendCommand("AT+CSQ\r", "\r\nOK");  // a poll whose answer is late
+    ASSERT_EQ(phone.dialogue.lastOutcome(), phone::CommandOutcome::TimedOut);
+    const SendOutcome o = sender.submit(refused, u"Kampanya", {});
+    EXPECT_EQ(o.status, SendStatus::Failed);
+    EXPECT_EQ(o.error, cp("Kısa mesaj aktarımı reddedildi (+CMS ERROR: 21)"));
+    EXPECT_TRUE(phone.sim.messages().empty());
+}
+
+// A SIM that answers AT+CPIN? only after longer than any other command may take, and
+// says "SIM busy" once first: every run starts, later each time.
+TEST_F(BulkWithThePhone, ASlowAndBusySimStartsEveryRun) {
+    phonesim::Config config;
+    config.faults.cpinDelayMs = 600;
+    config.faults.simBusyOnce = true;
+    SimulatedPhoneLine phone(config, 300);
+    ASSERT_TRUE(phone.connect());
+    SendLimits limits;
+    limits.simMs = 2000;
+    limits.simBusyRetryMs = 50;
+    SmsSender sender(phone.line, phone.view, limits);
+    BulkRun run(sender, view, queuePause(phone.queue));
+    for (int i = 0; i < 3; ++i) {
+        SCOPED_TRACE(i);
+        const BulkSummary s = run.run(request(numbers(1)));
+        EXPECT_TRUE(s.started) << platform::cp1254::toUtf8(s.reason);
+        EXPECT_EQ(s.sent, 1);
+        phone.dialogue.btnOpenClick();
+        phone.dialogue.btnOpenClick();
+        ASSERT_TRUE(phone.dialogue.state().IsConnected);
+    }
+    EXPECT_EQ(phone.sim.messages().size(), 3u);
 }
 
 }  // namespace

@@ -16,7 +16,6 @@
 #include "platform/plain_message_queue.h"
 #include "serial/com_port.h"
 #include "serial/pump.h"
-#include "sms/dialogue_line.h"
 #include "tools/phone-sim/simulator.h"
 
 namespace sms::testing {
@@ -62,7 +61,7 @@ public:
     serial::TComPort port;
     phone::ComPortLink link{port};
     phone::PhoneDialogue dialogue{view, link, queue};
-    DialogueLine line{dialogue};
+    phone::PhoneDialogue& line = dialogue;
 
 private:
     std::filesystem::path m_mapFile;

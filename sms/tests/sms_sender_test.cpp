@@ -2,11 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <utility>
+
 #include "sms/tests/fake_line.h"
 
 namespace sms {
 namespace {
 
+using phone::CommandOutcome;
 using phone::testing::cp;
 using phone::testing::FakeView;
 using testing::Answer;
@@ -34,40 +37,67 @@ TEST_F(SenderTest, SelectsPduModeThenSubmitsWithRefreshOffAndShowsTheReference) 
     EXPECT_EQ(view.panels[1], cp("Gönderildi: ref 42"));
 }
 
-// What the phone answers to the PDU, and the reason the user reads.
-TEST_F(SenderTest, ARefusedOrUnansweredPduFailsWithItsReason) {
+// What the phone answers to the PDU, and what the user reads: a refusal fails the
+// message; no answer, or an OK without "+CMGS: n", leaves it unknown, since the PDU went
+// out and the network may have taken it.
+TEST_F(SenderTest, APduIsSentOnlyWithItsReferenceAndUnknownWithoutAnAnswer) {
     const struct {
         Answer answer;
-        const char* reason;
+        SendStatus status;
+        const char* line;
     } cases[] = {
-        {{"\r\n+CMS ERROR: 21\r\n", LineOutcome::Failed},
-         "Kısa mesaj aktarımı reddedildi (+CMS ERROR: 21)"},
-        {{"\r\n+CMS ERROR: 197\r\n", LineOutcome::Failed},
-         "Mesaj reddedildi (yinelenen mesaj) (+CMS ERROR: 197)"},
-        {{"\r\n+CMS ERROR: 145\r\n", LineOutcome::Failed}, "Veri kodlama hatası (+CMS ERROR: 145)"},
-        {{"\r\n+CMS ERROR: 600\r\n", LineOutcome::Failed}, "+CMS ERROR: 600"},
-        {{"\r\n+CMS ERROR: invalid PDU mode parameter\r\n", LineOutcome::Failed},
-         "+CMS ERROR: invalid PDU mode parameter"},
-        {{"\r\n+CME ERROR: 30\r\n", LineOutcome::Failed}, "Şebeke hizmeti yok (+CME ERROR: 30)"},
-        {{"\r\nERROR\r\n", LineOutcome::Failed}, "Telefon hata bildirdi (ERROR)"},
-        {{"", LineOutcome::TimedOut}, "Telefon yanıt vermedi (Zaman Aşımı)"},
-        {{"", LineOutcome::Disconnected}, "Telefon bağlantısı koptu"},
+        {{"\r\n+CMS ERROR: 21\r\n", CommandOutcome::Failed},
+         SendStatus::Failed,
+         "Gönderilemedi: Kısa mesaj aktarımı reddedildi (+CMS ERROR: 21)"},
+        {{"\r\n+CMS ERROR: 197\r\n", CommandOutcome::Failed},
+         SendStatus::Failed,
+         "Gönderilemedi: Mesaj reddedildi (yinelenen mesaj) (+CMS ERROR: 197)"},
+        {{"\r\n+CMS ERROR: 145\r\n", CommandOutcome::Failed},
+         SendStatus::Failed,
+         "Gönderilemedi: Veri kodlama hatası (+CMS ERROR: 145)"},
+        {{"\r\n+CMS ERROR: 600\r\n", CommandOutcome::Failed},
+         SendStatus::Failed,
+         "Gönderilemedi: +CMS ERROR: 600"},
+        {{"\r\n+CMS ERROR: invalid PDU mode parameter\r\n", CommandOutcome::Failed},
+         SendStatus::Failed,
+         "Gönderilemedi: +CMS ERROR: invalid PDU mode parameter"},
+        {{"\r\n+CME ERROR: 30\r\n", CommandOutcome::Failed},
+         SendStatus::Failed,
+         "Gönderilemedi: Şebeke hizmeti yok (+CME ERROR: 30)"},
+        {{"\r\nERROR\r\n", CommandOutcome::Failed},
+         SendStatus::Failed,
+         "Gönderilemedi: Telefon hata bildirdi (ERROR)"},
+        {{"", CommandOutcome::TimedOut},
+         SendStatus::Unknown,
+         "Belirsiz: Telefon yanıt vermedi (Zaman Aşımı)"},
+        {{"", CommandOutcome::Disconnected},
+         SendStatus::Unknown,
+         "Belirsiz: Telefon bağlantısı koptu"},
+        // An OK alone, again and again: some earlier command's, never this message's.
+        {{"\r\nOK\r\n"}, SendStatus::Unknown, "Belirsiz: Telefon yanıt vermedi (Zaman Aşımı)"},
+        // The reference came and the final OK did not: the network has the message.
+        {{"\r\n+CMGS: 12\r\n", CommandOutcome::TimedOut}, SendStatus::Sent, "Gönderildi: ref 12"},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.reason);
-        line.isConnected = true;
-        line.script = [&](const std::string& cmd) -> std::optional<Answer> {
-            if (cmd.back() == '\x1A') {
+        SCOPED_TRACE(c.line);
+        FakeLine fresh{view};
+        SmsSender s{fresh, view};
+        fresh.script = [&](const std::string& cmd) -> std::optional<Answer> {
+            if (!cmd.empty() && cmd.back() == '\x1A') {
+                return c.answer;
+            }
+            if (cmd.empty()) {  // the wait going on after a stray OK
                 return c.answer;
             }
             return std::nullopt;
         };
-        const SendOutcome o = sender.SendSms("05321112233", u"merhaba");
-        EXPECT_EQ(o.status, SendStatus::Failed);
-        EXPECT_EQ(o.error, cp(c.reason));
-        EXPECT_EQ(view.panels[1], cp("Gönderilemedi: ") + cp(c.reason));
-        EXPECT_EQ(o.lineLost, c.answer.outcome == LineOutcome::Disconnected);
-        EXPECT_EQ(view.refresh, c.answer.outcome != LineOutcome::Disconnected);
+        const SendOutcome o = s.SendSms("05321112233", u"merhaba");
+        EXPECT_EQ(o.status, c.status);
+        EXPECT_TRUE(o.pduWritten);
+        EXPECT_EQ(o.statusLine(), cp(c.line));
+        EXPECT_EQ(view.panels[1], cp(c.line));
+        EXPECT_EQ(o.lineLost, c.answer.outcome == CommandOutcome::Disconnected);
+        EXPECT_EQ(view.refresh, c.answer.outcome != CommandOutcome::Disconnected);
     }
 }
 
@@ -77,26 +107,140 @@ TEST_F(SenderTest, NoPromptSendsEscapeAndNeverThePdu) {
         Answer answer;
         const char* reason;
     } cases[] = {
-        {{"AT+CMGS=20\r", LineOutcome::TimedOut}, "Telefon mesaj istemini (>) göndermedi"},
-        {{"AT+CMGS=20\r\r\n+CMS ERROR: 302\r\n", LineOutcome::Failed},
+        {{"AT+CMGS=20\r", CommandOutcome::TimedOut}, "Telefon mesaj istemini (>) göndermedi"},
+        {{"AT+CMGS=20\r\r\n+CMS ERROR: 302\r\n", CommandOutcome::Failed},
          "İşleme izin verilmiyor (+CMS ERROR: 302)"},
-        {{"AT+CMGS=20\r\r\n+CMS ERROR: 311\r\n", LineOutcome::Failed},
+        {{"AT+CMGS=20\r\r\n+CMS ERROR: 311\r\n", CommandOutcome::Failed},
          "SIM PIN gerekli (+CMS ERROR: 311)"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.reason);
-        line.written.clear();
-        line.script = [&](const std::string& cmd) -> std::optional<Answer> {
+        FakeLine fresh{view};
+        SmsSender s{fresh, view};
+        fresh.script = [&](const std::string& cmd) -> std::optional<Answer> {
             if (cmd.starts_with("AT+CMGS=")) {
                 return c.answer;
             }
             return std::nullopt;
         };
-        const SendOutcome o = sender.SendSms("0123456789", u"12345678");
+        const SendOutcome o = s.SendSms("0123456789", u"12345678");
         EXPECT_EQ(o.status, SendStatus::Failed);
+        EXPECT_FALSE(o.pduWritten);
         EXPECT_EQ(o.error, cp(c.reason));
-        EXPECT_EQ(line.written, (std::vector<std::string>{"AT+CMGF=0\r", "AT+CMGS=20\r", kEsc}));
+        EXPECT_EQ(fresh.written, (std::vector<std::string>{"AT+CMGF=0\r", "AT+CMGS=20\r", kEsc}));
     }
+}
+
+// After a command whose answer did not come, the next message first brings the line
+// back to a known state: ESC for a prompt that may be open, then AT until its OK comes
+// after its echo, so that a late answer is never taken for the next message's.
+TEST_F(SenderTest, ALateAnswerIsClearedAwayBeforeTheNextMessage) {
+    // The PDU of the first message is not answered in time.
+    bool first = true;
+    line.script = [&](const std::string& cmd) -> std::optional<Answer> {
+        if (cmd.back() == '\x1A' && std::exchange(first, false)) {
+            return Answer{"", CommandOutcome::TimedOut};
+        }
+        return std::nullopt;
+    };
+    EXPECT_EQ(sender.SendSms("0123456789", u"abc").status, SendStatus::Unknown);
+    line.written.clear();
+    int syncs = 0;
+    line.script = [&](const std::string& cmd) -> std::optional<Answer> {
+        if (cmd == "AT\r" && ++syncs == 1) {
+            // The first message's answer arrives now, before the phone's echo.
+            return Answer{"\r\n+CMGS: 7\r\n\r\nOK\r\n"};
+        }
+        return std::nullopt;
+    };
+    SendOutcome o = sender.SendSms("0123456789", u"abc");
+    EXPECT_EQ(o.status, SendStatus::Sent);
+    ASSERT_EQ(line.written.size(), 6u);
+    EXPECT_EQ(std::vector<std::string>(line.written.begin(), line.written.begin() + 5),
+              (std::vector<std::string>{kEsc, "AT\r", "AT\r", "AT+CMGF=0\r", "AT+CMGS=16\r"}));
+    EXPECT_EQ(o.references, std::vector<int>{1});  // not the late 7
+    // Once in step, no more AT.
+    line.written.clear();
+    sender.SendSms("0123456789", u"abc");
+    EXPECT_EQ(line.written.size(), 3u);
+
+    // A phone that answers nothing at all gets no message.
+    line.script = [&](const std::string& cmd) -> std::optional<Answer> {
+        if (cmd.starts_with("AT+CMGS=")) {
+            return Answer{"", CommandOutcome::TimedOut};
+        }
+        if (cmd == "AT\r") {
+            return Answer{"AT\r", CommandOutcome::TimedOut};
+        }
+        return std::nullopt;
+    };
+    sender.SendSms("0123456789", u"abc");
+    line.written.clear();
+    o = sender.SendSms("0123456789", u"abc");
+    EXPECT_EQ(o.status, SendStatus::Failed);
+    EXPECT_EQ(o.error, cp("Telefon yanıt vermedi (Zaman Aşımı)"));
+    EXPECT_EQ(line.written, (std::vector<std::string>{"AT\r", "AT\r", "AT\r"}));
+}
+
+// A run is readied once per connection: a reconnect during the run (in the pause) readies
+// the phone again before its next message, and a phone that is then not ready fails that
+// message before anything is submitted.
+TEST_F(SenderTest, EveryConnectionIsPreparedBeforeItsFirstMessage) {
+    const std::vector<std::string> preparation = {"AT+CPIN?\r", "AT+CREG?\r", "AT+CMGF=0\r"};
+    ASSERT_EQ(sender.prepareRun(), "");
+    EXPECT_EQ(line.written, preparation);
+    line.written.clear();
+    EXPECT_EQ(sender.submit("0123456789", u"abc", {}).status, SendStatus::Sent);
+    EXPECT_EQ(line.written.size(), 2u);  // AT+CMGS and the PDU
+
+    line.connectionNumber = 2;  // disconnected and connected again
+    line.written.clear();
+    EXPECT_EQ(sender.submit("0123456789", u"abc", {}).status, SendStatus::Sent);
+    ASSERT_EQ(line.written.size(), 5u);
+    EXPECT_EQ(std::vector<std::string>(line.written.begin(), line.written.begin() + 3),
+              preparation);
+    EXPECT_EQ(line.written[3], "AT+CMGS=16\r");
+
+    line.connectionNumber = 3;
+    line.written.clear();
+    line.script = [](const std::string& cmd) -> std::optional<Answer> {
+        if (cmd.starts_with("AT+CPIN?")) {
+            return Answer{"\r\n+CPIN: SIM PIN\r\n\r\nOK\r\n"};
+        }
+        return std::nullopt;
+    };
+    const SendOutcome o = sender.submit("0123456789", u"abc", {});
+    EXPECT_EQ(o.status, SendStatus::Failed);
+    EXPECT_FALSE(o.pduWritten);
+    EXPECT_EQ(o.error, cp("SIM kart hazır değil (SIM PIN)"));
+    EXPECT_EQ(line.written, std::vector<std::string>{"AT+CPIN?\r"});
+}
+
+// A SIM that is slow after power-up: AT+CPIN? waits longer than other commands, and
+// "SIM busy" is asked again after a pause, a bounded number of times.
+TEST_F(SenderTest, ASlowOrBusySimDelaysTheRunWithoutFailingIt) {
+    SendLimits limits;
+    limits.simMs = 7000;
+    limits.simBusyRetryMs = 250;
+    limits.simBusyTries = 4;
+    SmsSender slow{line, view, limits};
+    int busy = 3;
+    line.script = [&](const std::string& cmd) -> std::optional<Answer> {
+        if (cmd.starts_with("AT+CPIN?") && busy-- > 0) {
+            return Answer{"\r\n+CME ERROR: 14\r\n", CommandOutcome::Failed};
+        }
+        return std::nullopt;
+    };
+    EXPECT_EQ(slow.prepareRun(), "");
+    EXPECT_EQ(line.pauses, (std::vector<int>{250, 250, 250}));
+    EXPECT_EQ(line.limitOf["AT+CPIN?\r"], 7000);
+    EXPECT_EQ(line.limitOf["AT+CREG?\r"], limits.commandMs);
+
+    // Busy for good: the run does not start, and says why.
+    busy = 100;
+    line.pauses.clear();
+    EXPECT_EQ(slow.prepareRun(), cp("SIM kart hazır değil (SIM kart meşgul (+CME ERROR: 14))"));
+    EXPECT_EQ(line.pauses.size(), 3u);
 }
 
 TEST_F(SenderTest, ARingBeforeTheAnswerKeepsWaitingForIt) {
@@ -131,7 +275,7 @@ TEST_F(SenderTest, WhatCannotBeSentFailsBeforeAnySubmission) {
     line.written.clear();
     line.script = [](const std::string& cmd) -> std::optional<Answer> {
         if (cmd == "AT+CMGF=0\r") {
-            return Answer{"\r\nERROR\r\n", LineOutcome::Failed};
+            return Answer{"\r\nERROR\r\n", CommandOutcome::Failed};
         }
         return std::nullopt;
     };
@@ -161,7 +305,7 @@ TEST_F(SenderTest, LongTextOneTurnPerPart) {
     int pdu = 0;
     line.script = [&](const std::string& cmd) -> std::optional<Answer> {
         if (cmd.back() == '\x1A' && ++pdu == 3) {
-            return Answer{"\r\n+CMS ERROR: 42\r\n", LineOutcome::Failed};
+            return Answer{"\r\n+CMS ERROR: 42\r\n", CommandOutcome::Failed};
         }
         return std::nullopt;
     };

@@ -28,7 +28,6 @@
 #include "serial/com_port.h"
 #include "serial/pump.h"
 #include "sms/bulk_run.h"
-#include "sms/dialogue_line.h"
 #include "sms/message_parts.h"
 #include "store/campaigns.h"
 #include "store/database.h"
@@ -235,8 +234,7 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "bench-bulk: the simulated phone did not connect\n");
             return 1;
         }
-        sms::DialogueLine line(dialogue);
-        sms::SmsSender sender(line, view);
+        sms::SmsSender sender(dialogue, view);
         sms::BulkRun run(sender, view, sms::queuePause(queue));
         sms::BulkRequest request;
         for (int i = 0; i < count; ++i) {

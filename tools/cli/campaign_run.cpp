@@ -4,7 +4,6 @@
 
 #include "platform/codepage_1254.h"
 #include "sms/bulk_run.h"
-#include "sms/dialogue_line.h"
 #include "sms/send_texts.h"
 #include "store/campaigns.h"
 #include "store/database_recorder.h"
@@ -104,8 +103,7 @@ int runCampaign(const PortChoice& port, store::Database& db, const store::Sender
     }
     printLine("G\xF6nderim " + std::to_string(campaign));
     store::DatabaseRecorder recorder(db, lock, campaign);
-    sms::DialogueLine line(session.dialogue());
-    sms::SmsSender sender(line, session.view());
+    sms::SmsSender sender(session.dialogue(), session.view());
     PrintingView view;
     sms::BulkRun run(sender, view, sms::queuePause(session.queue()));
     sms::BulkRequest request = store::bulkRequestFor(*summary);

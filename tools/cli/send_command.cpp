@@ -4,7 +4,6 @@
 #include <string>
 
 #include "platform/codepage_1254.h"
-#include "sms/dialogue_line.h"
 #include "sms/sms_sender.h"
 #include "tools/cli/command.h"
 #include "tools/cli/recording_options.h"
@@ -30,8 +29,7 @@ int runSend(std::span<const std::string_view> args) {
     if (!connectQuietly(session)) {
         return kExitFailed;
     }
-    sms::DialogueLine line(session.dialogue());
-    sms::SmsSender sender(line, session.view());
+    sms::SmsSender sender(session.dialogue(), session.view());
     const sms::SendOutcome outcome =
         sender.SendSms(platform::cp1254::fromUtf8(rest[0]), platform::cp1254::utf8ToUtf16(rest[1]));
     printLine(outcome.statusLine());

@@ -48,7 +48,9 @@ struct Faults {
     // A prompt left without its PDU for this long is given up, as a phone does when the
     // program that asked went away; 0: it waits for ever.
     int promptTimeoutMs = 0;
-    bool textMode = false;       // starts in text mode (AT+CMGF=1)
+    bool textMode = false;       // starts in text mode (AT+CMGF=1), and is back in it at
+                                 // every ATE1: each connection finds it so, as a phone
+                                 // that another program used in between
     bool simPin = false;         // the SIM wants its PIN: nothing can be sent
     bool notRegistered = false;  // no network: messages are refused
 
@@ -60,6 +62,12 @@ struct Faults {
     int firstLocation = 1;                      // the phonebooks count from here (0 on some phones)
     bool ucs2 = false;           // starts in AT+CSCS="UCS2": numbers and names as UCS2 hex
     bool ucs2Insisting = false;  // ... and refuses to leave it ("+CME ERROR: 4")
+
+    // A SIM that is slow after power-up, and answers that come late.
+    int cpinDelayMs = 0;            // before the answer to AT+CPIN?
+    bool simBusyOnce = false;       // the first AT+CPIN? gets "+CME ERROR: 14" (SIM busy)
+    std::set<std::string> lateFor;  // echoed at once, answered lateMs later, out of turn:
+    int lateMs = 2500;              // answers to later commands do not wait for it
 };
 
 struct AcceptedMessage {

@@ -64,9 +64,15 @@ Faults:
                          meanwhile is answered "+CMS ERROR: 302"
   --silent-prompt        AT+CMGS waits for the PDU without sending the "> " prompt
   --prompt-timeout MS    give up a prompt whose PDU has not come within MS milliseconds
-  --text-mode            start in text mode (AT+CMGF=1)
+  --text-mode            start in text mode (AT+CMGF=1), and be back in it at every ATE1
+                         (each connection finds it so)
   --sim-pin              the SIM wants its PIN (AT+CPIN? SIM PIN; messages refused)
   --not-registered       no network (AT+CREG? 0,0; messages refused)
+  --cpin-delay MS        wait MS milliseconds before answering AT+CPIN? (a slow SIM)
+  --sim-busy-once        answer the first AT+CPIN? with "+CME ERROR: 14" (SIM busy)
+  --late CMD             echo CMD at once, answer it --late-ms later, out of turn: the
+                         answers to later commands do not wait for it (repeatable)
+  --late-ms MS           the delay of --late (default 2500)
   CMD is a command line as sent, compared ignoring case, either whole (AT+CPBR=?) or by
   its name before '=' or '?' (AT+CPBR stands for every AT+CPBR command).
 
@@ -306,6 +312,14 @@ int main(int argc, char** argv) {
             f.ucs2 = true;
         } else if (a == "--ucs2-insist") {
             f.ucs2 = f.ucs2Insisting = true;
+        } else if (a == "--cpin-delay") {
+            f.cpinDelayMs = std::max(0, toInt(a, value()));
+        } else if (a == "--sim-busy-once") {
+            f.simBusyOnce = true;
+        } else if (a == "--late") {
+            f.lateFor.insert(value());
+        } else if (a == "--late-ms") {
+            f.lateMs = std::max(0, toInt(a, value()));
         } else {
             std::cerr << "phone-sim: unknown option " << a << " (see --help)\n";
             return 2;

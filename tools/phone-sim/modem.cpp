@@ -253,7 +253,13 @@ void Modem::endOfLine(Response& out) {
         text += ringText(number, number.starts_with('+') ? 145 : 129);
     }
     text += answer.final == kOk ? okText() : answer.final;
-    deliver(out, text, true);
+    if (matches(f.lateFor, command)) {
+        out.outOfTurn.push_back({f.lateMs, text});
+    } else if (upper(command) == "AT+CPIN?") {
+        deliverAfter(out, text, f.cpinDelayMs);
+    } else {
+        deliver(out, text, true);
+    }
     if (f.hangUpAfter > 0 && m_answered >= f.hangUpAfter) {
         out.hangUp = true;
         m_hungUp = true;
@@ -323,6 +329,9 @@ Modem::Answer Modem::execute(const std::string& body) {
     }
     if (u == "E" || u == "E0" || u == "E1") {
         m_echo = u == "E1";
+        if (m_echo && c.faults.textMode) {
+            m_textMode = true;  // a new connection finds the phone as it starts
+        }
         return {"", kOk};
     }
     if (u == "Z" || u == "&F") {
@@ -398,6 +407,9 @@ Modem::Answer Modem::execute(const std::string& body) {
     }
     if (u == "+CMGF=?") {
         return info({"+CMGF: (0,1)"});
+    }
+    if (u == "+CPIN?" && c.faults.simBusyOnce && !std::exchange(m_simBusyAnswered, true)) {
+        return {"", framed({"+CME ERROR: 14"})};
     }
     if (u == "+CPIN?") {
         return info({c.faults.simPin ? "+CPIN: SIM PIN" : "+CPIN: READY"});

@@ -19,6 +19,8 @@ struct Chunk {
 
 struct Response {
     std::vector<Chunk> chunks;
+    // Sent this long after now, whatever else is sent meanwhile.
+    std::vector<Chunk> outOfTurn;
     bool hangUp = false;  // close the line once the chunks are out
 };
 
@@ -79,6 +81,7 @@ private:
     std::string m_echoOut;     // echo not yet handed out
     int m_nextReference = 1;
     int m_answered = 0;  // commands counted for hangUpAfter
+    bool m_simBusyAnswered = false;
     bool m_hungUp = false;
     std::string m_characterSet;        // AT+CSCS: "GSM", "IRA" or "UCS2"
     std::set<std::string> m_silenced;  // silentOnceFor commands already left unanswered

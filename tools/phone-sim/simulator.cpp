@@ -7,6 +7,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -242,16 +243,26 @@ void Simulator::notify(std::size_t commands, std::size_t messages, std::size_t r
 void Simulator::run() {
     std::deque<Pending> queue;
     Clock::time_point lastDue = Clock::now();
+    // In time order; what is due at the same moment in the order it came. An answer out
+    // of turn holds up nothing that is due before it.
+    auto insert = [&](Pending p) {
+        const auto at = std::find_if(queue.begin(), queue.end(),
+                                     [&](const Pending& q) { return q.due > p.due; });
+        queue.insert(at, std::move(p));
+    };
     auto enqueue = [&](const Response& r) {
         Clock::time_point t = std::max(Clock::now(), lastDue);
         for (const Chunk& c : r.chunks) {
             t += std::chrono::milliseconds(c.delayMs);
-            queue.push_back({t, c.bytes, false});
+            insert({t, c.bytes, false});
         }
         if (r.hangUp) {
-            queue.push_back({t, {}, true});
+            insert({t, {}, true});
         }
         lastDue = t;
+        for (const Chunk& c : r.outOfTurn) {
+            insert({Clock::now() + std::chrono::milliseconds(c.delayMs), c.bytes, false});
+        }
     };
 
     char buf[4096];

@@ -137,5 +137,33 @@ TEST(Modem, PhonebookFaultsOfRealPhones) {
               "AT+CPBR=0\r\r\n+CPBR: 0,\"+90\",145,\"\xC7\"\r\n\r\nOK\r\n");
 }
 
+// A SIM slow after power-up, an answer that comes late and out of turn, and a phone that
+// each new connection finds in text mode.
+TEST(Modem, SlowSimLateAnswersAndTextModeAtEveryConnection) {
+    Config config;
+    config.faults.cpinDelayMs = 2500;
+    config.faults.simBusyOnce = true;
+    config.faults.lateFor = {"AT+CSQ"};
+    config.faults.lateMs = 900;
+    config.faults.textMode = true;
+    Modem modem(config);
+    EXPECT_EQ(joined(modem.receive("AT+CPIN?\r")), "AT+CPIN?\r\r\n+CME ERROR: 14\r\n");
+    Response r = modem.receive("AT+CPIN?\r");
+    ASSERT_EQ(r.chunks.size(), 2u);
+    EXPECT_EQ(r.chunks[1].delayMs, 2500);
+    EXPECT_EQ(r.chunks[1].bytes, "\r\n+CPIN: READY\r\n\r\nOK\r\n");
+
+    r = modem.receive("AT+CSQ\r");
+    EXPECT_EQ(joined(r), "AT+CSQ\r");  // the echo only, in turn
+    ASSERT_EQ(r.outOfTurn.size(), 1u);
+    EXPECT_EQ(r.outOfTurn[0].delayMs, 900);
+    EXPECT_EQ(r.outOfTurn[0].bytes, "\r\n+CSQ: 20,99\r\n\r\nOK\r\n");
+
+    modem.receive("AT+CMGF=0\r");
+    EXPECT_EQ(joined(modem.receive("AT+CMGF?\r")), "AT+CMGF?\r\r\n+CMGF: 0\r\n\r\nOK\r\n");
+    modem.receive("ATE1\r");
+    EXPECT_EQ(joined(modem.receive("AT+CMGF?\r")), "AT+CMGF?\r\r\n+CMGF: 1\r\n\r\nOK\r\n");
+}
+
 }  // namespace
 }  // namespace phonesim
