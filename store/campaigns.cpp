@@ -1,5 +1,6 @@
 #include "store/campaigns.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 

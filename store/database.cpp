@@ -41,6 +41,9 @@ void checkHeader(const std::filesystem::path& file) {
         return;  // missing or empty: a new database
     }
     std::ifstream in(file, std::ios::binary);
+    if (!in.is_open()) {
+        return;  // not readable: SQLite's open names the reason
+    }
     std::array<unsigned char, 100> header{};
     in.read(reinterpret_cast<char*>(header.data()), header.size());
     if (!in || std::memcmp(header.data(), "SQLite format 3", 16) != 0) {
