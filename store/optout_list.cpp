@@ -28,19 +28,29 @@ OptOutReason reasonFromName(std::string_view utf8) {
     return OptOutReason::Manual;
 }
 
-// The first field of a CSV line, without the quotes and the '=' a spreadsheet puts
-// around a number it keeps as text.
-std::string_view firstField(std::string_view line) {
-    size_t i = 0;
-    if (i < line.size() && line[i] == '=') {
-        ++i;
+// The first field of a CSV line, unquoted, without the '=' and quotes a spreadsheet puts
+// around a number it keeps as text (="0532...", written "=""0532...""" when quoted).
+std::string firstField(std::string_view line) {
+    std::string field;
+    if (line.starts_with('"')) {
+        for (size_t i = 1; i < line.size(); ++i) {
+            if (line[i] == '"') {
+                if (i + 1 < line.size() && line[i + 1] == '"') {
+                    field += '"';
+                    ++i;
+                    continue;
+                }
+                break;
+            }
+            field += line[i];
+        }
+    } else {
+        field = line.substr(0, line.find_first_of(";,\t"));
     }
-    if (i < line.size() && line[i] == '"') {
-        const size_t close = line.find('"', i + 1);
-        return line.substr(i + 1, close == std::string_view::npos ? close : close - i - 1);
+    if (field.starts_with("=\"") && field.ends_with('"') && field.size() >= 3) {
+        field = field.substr(2, field.size() - 3);
     }
-    const size_t end = line.find_first_of(";,\t", i);
-    return line.substr(i, end == std::string_view::npos ? end : end - i);
+    return field;
 }
 
 }  // namespace
