@@ -224,3 +224,27 @@ TEST_F(CliCampaignTest, ResendServesTheFailedAsANewCampaign) {
 }
 
 }  // namespace
+
+namespace {
+
+// A database file the program cannot use is named, left as it was, and never sent from.
+TEST_F(CliCampaignTest, AnUnusableDatabaseIsRefusedAndLeftAsItWas) {
+    { std::ofstream(db, std::ios::binary) << "numara;zaman\r\n05321112233;\r\n"; }
+    start({});
+    writeNumbers(2);
+    for (const std::string& args :
+         {"campaigns --db " + db.string(), "bulk --device " + sim->slavePath() + " --numbers " +
+                                               numbersFile.string() +
+                                               " --text Selam --pause 0 --db " + db.string()}) {
+        const CliRun r = runCli(args);
+        EXPECT_EQ(r.exitCode, 1) << r.out;
+        EXPECT_NE(r.out.find("bir SQLite veritabanı değil"), std::string::npos) << r.out;
+        EXPECT_NE(r.out.find("Dosyaya dokunulmadı"), std::string::npos) << r.out;
+    }
+    EXPECT_TRUE(sim->messages().empty());
+    std::ifstream in(db, std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}),
+              "numara;zaman\r\n05321112233;\r\n");
+}
+
+}  // namespace
