@@ -1,6 +1,5 @@
 #include "store/inbox.h"
 
-#include <algorithm>
 #include <cctype>
 
 #include "platform/codepage_1254.h"

@@ -35,7 +35,7 @@ struct InboxMessage {
     std::string rawPdu;         // only for a message that could not be read
     std::string problem;        // why not
     std::int64_t campaign = 0;  // a recent campaign that texted the sender; 0 when none
-    bool startMissing = false;  // incomplete, and its first part never came
+    bool startMissing = false;  // given up on without its first part (known as it is joined)
     bool unreadable() const { return !rawPdu.empty(); }
 };
 
