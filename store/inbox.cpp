@@ -7,6 +7,7 @@
 #include "sms/opt_out_reply.h"
 #include "store/database.h"
 #include "store/number_key.h"
+#include "store/optout_list.h"
 #include "store/statement.h"
 #include "store/transaction.h"
 
@@ -126,7 +127,6 @@ struct Inbox::Statements {
                          "ON c.id = r.campaign WHERE r.normalised = ?1 "
                          "AND r.state IN ('gönderildi', 'belirsiz') "
                          "AND c.started BETWEEN ?2 - ?3 AND ?2"),
-          // The sender's form is already the compared one.
           optOut(db,
                  "INSERT OR IGNORE INTO opt_out (number, added, reason, message) "
                  "VALUES (?1, ?2, 'yanıt', ?3)") {}
@@ -184,7 +184,7 @@ bool Inbox::optOutIfAsked(const InboxMessage& m, std::int64_t id) {
         return false;
     }
     StatementUse s(m_st->optOut);
-    s->bind(1, m.senderNumber).bind(2, std::int64_t(m_now())).bind(3, id);
+    s->bind(1, optOutKey(m.senderNumber)).bind(2, std::int64_t(m_now())).bind(3, id);
     s->step();
     return sqlite3_changes(m_db.handle()) == 1;  // 0: listed already, its first reason stays
 }
