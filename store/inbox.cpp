@@ -6,7 +6,6 @@
 #include "sms/deliver_decoder.h"
 #include "sms/opt_out_reply.h"
 #include "store/database.h"
-#include "store/number_key.h"
 #include "store/optout_list.h"
 #include "store/statement.h"
 #include "store/transaction.h"
@@ -19,11 +18,17 @@ using platform::cp1254::utf16ToUtf8;
 // A PDU read again after a crash is recognised this long.
 constexpr std::time_t kRememberPduSeconds = 7 * 24 * 60 * 60;
 
+// The forms a campaign's row may hold a sender's number in (optOutKey): as it is, and
+// for a Turkish number with each prefix the list may have written.
+#define SAME_NUMBER(key)                                                                      \
+    "(" key ", CASE WHEN length(" key ") = 10 THEN '0' || " key " END, CASE WHEN length(" key \
+    ") = 10 THEN '90' || " key " END, CASE WHEN length(" key ") = 10 THEN '0090' || " key " END) "
+
 constexpr char kMessageColumns[] =
     "SELECT m.id, m.sender, m.sender_number, m.sent, m.sort_time, m.received, m.text, "
     "m.is_read, m.incomplete, ifnull(m.raw_pdu, ''), m.problem, "
     "(SELECT ifnull(max(r.campaign), 0) FROM recipient r JOIN campaign c ON c.id = r.campaign "
-    " WHERE m.sender_number != '' AND r.normalised = m.sender_number "
+    " WHERE m.sender_number != '' AND r.normalised IN " SAME_NUMBER("m.sender_number")
     " AND r.state IN ('gönderildi', 'belirsiz') "
     " AND c.started BETWEEN m.received - ?3 AND m.received) "
     "FROM message m ";
@@ -124,7 +129,7 @@ struct Inbox::Statements {
           markRead(db, "UPDATE message SET is_read = 1 WHERE id = ?1"),
           recentCampaign(db,
                          "SELECT ifnull(max(r.campaign), 0) FROM recipient r JOIN campaign c "
-                         "ON c.id = r.campaign WHERE r.normalised = ?1 "
+                         "ON c.id = r.campaign WHERE r.normalised IN " SAME_NUMBER("?1")
                          "AND r.state IN ('gönderildi', 'belirsiz') "
                          "AND c.started BETWEEN ?2 - ?3 AND ?2"),
           optOut(db,
@@ -184,7 +189,7 @@ bool Inbox::optOutIfAsked(const InboxMessage& m, std::int64_t id) {
         return false;
     }
     StatementUse s(m_st->optOut);
-    s->bind(1, optOutKey(m.senderNumber)).bind(2, std::int64_t(m_now())).bind(3, id);
+    s->bind(1, m.senderNumber).bind(2, std::int64_t(m_now())).bind(3, id);
     s->step();
     return sqlite3_changes(m_db.handle()) == 1;  // 0: listed already, its first reason stays
 }
@@ -251,8 +256,7 @@ StoredPdu Inbox::store(std::string_view pdu, int tpduLength) {
     } else {
         m.sender = utf16ToUtf8(deliver->sender.text);
         if (deliver->sender.kind != sms::AddressKind::Alphanumeric) {
-            m.senderNumber =
-                normaliseForMatching(platform::cp1254::fromUtf16(deliver->sender.text));
+            m.senderNumber = optOutKey(platform::cp1254::fromUtf16(deliver->sender.text));
         }
         m.sent = deliver->serviceCentreTime.iso8601();
         m.sortTime = utcOf(deliver->serviceCentreTime);
@@ -363,7 +367,7 @@ void Inbox::markRead(std::int64_t message) {
 }
 
 std::int64_t Inbox::recentCampaignOf(std::string_view number, std::time_t at) {
-    const std::string key = normaliseForMatching(number);
+    const std::string key = optOutKey(number);
     if (key.empty()) {
         return 0;
     }

@@ -25,7 +25,7 @@ class Database;
 struct InboxMessage {
     std::int64_t id = 0;
     std::string sender;        // "+90532...", or a sender name; empty when unreadable
-    std::string senderNumber;  // the compared form; empty for a name
+    std::string senderNumber;  // optOutKey() of the sender; empty for a name
     std::string sent;          // "2026-12-10T14:05:09+03:00" as the centre stamped it
     std::time_t sortTime = 0;  // the same in UTC (when received, for an unreadable one)
     std::time_t received = 0;
