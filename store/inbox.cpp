@@ -207,7 +207,7 @@ std::int64_t Inbox::joinParts(const std::string& sender, std::int64_t reference,
         while (s->step()) {
             if (first) {
                 m.startMissing = s->integer(5) != 1;
-                // The first part there is names the time: the order the sender wrote in.
+                // The lowest part there is gives the time: the message begins there.
                 m.senderNumber = s->text(0);
                 m.sent = s->text(1);
                 m.sortTime = std::time_t(s->integer(2));
@@ -276,12 +276,16 @@ StoredPdu Inbox::store(std::string_view pdu, int tpduLength) {
                     .bind(9, unitsToHex(deliver->content.text));
                 s->step();
             }
-            StatementUse n(m_st->partCount);
-            n->bind(1, m.sender)
-                .bind(2, std::int64_t(part->reference))
-                .bind(3, std::int64_t(part->total));
-            n->step();
-            if (n->integer(0) == part->total) {
+            std::int64_t there = 0;
+            {
+                StatementUse n(m_st->partCount);
+                n->bind(1, m.sender)
+                    .bind(2, std::int64_t(part->reference))
+                    .bind(3, std::int64_t(part->total));
+                n->step();
+                there = n->integer(0);
+            }
+            if (there == part->total) {
                 InboxMessage whole;
                 result.message = joinParts(m.sender, part->reference, part->total, false, whole);
                 result.optedOut = optOutIfAsked(whole, result.message);

@@ -36,7 +36,7 @@ struct InboxMessage {
     std::string problem;        // why not
     std::int64_t campaign = 0;  // a recent campaign that texted the sender; 0 when none
     bool startMissing = false;  // given up on without its first part (known as it is joined)
-    bool unreadable() const { return !rawPdu.empty(); }
+    bool unreadable() const { return !problem.empty(); }
 };
 
 struct StoredPdu {
