@@ -138,6 +138,14 @@ bool OptOutList::contains(std::string_view number) {
     return s->step();
 }
 
+int OptOutList::listedAmong(const std::vector<std::string>& entries) {
+    int n = 0;
+    for (const std::string& e : entries) {
+        n += contains(e);
+    }
+    return n;
+}
+
 std::vector<OptOutEntry> OptOutList::entries() {
     std::vector<OptOutEntry> out;
     StatementUse s(m_st->all);

@@ -63,6 +63,9 @@ public:
     // False when it was not listed.
     bool remove(std::string_view number);
     bool contains(std::string_view number);
+    // How many of `entries` (Windows-1254, as listed) a run would skip: for the question
+    // before it starts.
+    int listedAmong(const std::vector<std::string>& entries);
     // In the order of their numbers.
     std::vector<OptOutEntry> entries();
     int count();

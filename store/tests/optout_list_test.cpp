@@ -55,6 +55,7 @@ TEST_F(OptOutListTest, ANumberIsListedOnceInItsComparedFormAndRemovedByAnyForm) 
     EXPECT_TRUE(list.contains("0532 111 22 33"));
     EXPECT_TRUE(list.contains("0090 5321112233"));
     EXPECT_FALSE(list.contains("532 111 22 3"));
+    EXPECT_EQ(list.listedAmong({"05321112233", "05321112234", "+905321112233", ""}), 2);
     EXPECT_FALSE(list.contains(""));
     ASSERT_EQ(list.entries().size(), 1u);
     EXPECT_EQ(list.entries()[0].number, "5321112233");
