@@ -19,11 +19,12 @@
 namespace store {
 
 extern const char kSchemaV1[];
+extern const char kSchemaV2[];
 
 namespace {
 
 // Migration n brings a database from version n-1 to n; version 0 is an empty file.
-constexpr std::array<const char*, Database::kSchemaVersion> kMigrations = {kSchemaV1};
+constexpr std::array<const char*, Database::kSchemaVersion> kMigrations = {kSchemaV1, kSchemaV2};
 
 constexpr int kBusyTimeoutMs = 5000;
 const char kInterrupted[] = "Program gönderim sırasında kapandı; mesaj karşıya ulaşmış olabilir";

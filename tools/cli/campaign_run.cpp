@@ -7,6 +7,7 @@
 #include "sms/send_texts.h"
 #include "store/campaigns.h"
 #include "store/database_recorder.h"
+#include "store/optout_list.h"
 #include "tools/cli/command.h"
 #include "tools/cli/sending.h"
 
@@ -108,6 +109,8 @@ int runCampaign(const PortChoice& port, store::Database& db, const store::Sender
     sms::BulkRun run(sender, view, sms::queuePause(session.queue()));
     sms::BulkRequest request = store::bulkRequestFor(*summary);
     request.resultsFile = resultsFile;
+    store::OptOutList optOuts(db);
+    request.skipReason = optOuts.skipCheck();
     const sms::BulkSummary result = run.run(request, recorder);
     if (!result.started) {
         if (!result.reason.empty()) {

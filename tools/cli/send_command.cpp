@@ -1,10 +1,14 @@
 // toplusms-cli send COM NUMBER TEXT: one message through the phone, as the single send
 // button sends it.
+#include <algorithm>
 #include <cstdio>
+#include <filesystem>
 #include <string>
 
 #include "platform/codepage_1254.h"
 #include "sms/sms_sender.h"
+#include "store/optout_list.h"
+#include "tools/cli/campaign_run.h"
 #include "tools/cli/command.h"
 #include "tools/cli/recording_options.h"
 #include "tools/cli/sending.h"
@@ -12,7 +16,29 @@
 namespace cli {
 namespace {
 
-constexpr std::string_view kUsage = "[--trace] [--log] COM|--device PATH [--baud N] NUMBER TEXT";
+constexpr std::string_view kUsage =
+    "[--trace] [--log] COM|--device PATH [--baud N] [--db PATH] NUMBER TEXT";
+
+// The opt-out list's word on `number` (Windows-1254): its reason when it must not be
+// texted, empty when it may. A database that is not there has no list; one that cannot
+// be read stops the send, as the list cannot be asked.
+std::optional<std::string> optOutReason(const std::filesystem::path& file, bool named,
+                                        const std::string& number) {
+    if (!named && !std::filesystem::exists(file)) {
+        return std::string();
+    }
+    const auto db = openDatabase(file);
+    if (!db) {
+        return std::nullopt;
+    }
+    try {
+        store::OptOutList optOuts(*db);
+        return optOuts.contains(number) ? store::optedOutReason() : std::string();
+    } catch (const store::StoreError& e) {
+        std::fprintf(stderr, "%s\n", e.what());
+        return std::nullopt;
+    }
+}
 
 int runSend(std::span<const std::string_view> args) {
     args = takeRecordingOptions(args);
@@ -21,17 +47,27 @@ int runSend(std::span<const std::string_view> args) {
     if (!choice) {
         return kExitUsage;
     }
-    if (rest.size() != 2) {
+    const bool dbNamed = std::find(rest.begin(), rest.end(), "--db") != rest.end();
+    const auto dbFile = takeDatabaseOption(rest);
+    if (!dbFile || rest.size() != 2) {
         std::fprintf(stderr, "usage: toplusms-cli send %.*s\n", int(kUsage.size()), kUsage.data());
         return kExitUsage;
+    }
+    const std::string number = platform::cp1254::fromUtf8(rest[0]);
+    const std::optional<std::string> skip = optOutReason(*dbFile, dbNamed, number);
+    if (!skip) {
+        return kExitFailed;
+    }
+    if (!skip->empty()) {
+        printLine(platform::cp1254::fromUtf8("Atlandı: ") + *skip);
+        return kExitFailed;
     }
     PhoneSession session(*choice);
     if (!connectQuietly(session)) {
         return kExitFailed;
     }
     sms::SmsSender sender(session.dialogue(), session.view());
-    const sms::SendOutcome outcome =
-        sender.SendSms(platform::cp1254::fromUtf8(rest[0]), platform::cp1254::utf8ToUtf16(rest[1]));
+    const sms::SendOutcome outcome = sender.SendSms(number, platform::cp1254::utf8ToUtf16(rest[1]));
     printLine(outcome.statusLine());
     return outcome.status == sms::SendStatus::Sent ? kExitOk : kExitFailed;
 }
@@ -39,7 +75,8 @@ int runSend(std::span<const std::string_view> args) {
 const CommandRegistration kRegistration(
     {"send", kUsage,
      "send the UTF-8 TEXT to NUMBER and print \"Gönderildi: ref N\" or \"Gönderilemedi: "
-     "REASON\"; exit 0 when the phone accepted it",
+     "REASON\" (\"Atlandı: Ret listesinde\" for a number on the opt-out list); exit 0 when "
+     "the phone accepted it",
      runSend});
 
 }  // namespace
