@@ -18,17 +18,11 @@ using platform::cp1254::utf16ToUtf8;
 // A PDU read again after a crash is recognised this long.
 constexpr std::time_t kRememberPduSeconds = 7 * 24 * 60 * 60;
 
-// The forms a campaign's row may hold a sender's number in (optOutKey): as it is, and
-// for a Turkish number with each prefix the list may have written.
-#define SAME_NUMBER(key)                                                                      \
-    "(" key ", CASE WHEN length(" key ") = 10 THEN '0' || " key " END, CASE WHEN length(" key \
-    ") = 10 THEN '90' || " key " END, CASE WHEN length(" key ") = 10 THEN '0090' || " key " END) "
-
 constexpr char kMessageColumns[] =
     "SELECT m.id, m.sender, m.sender_number, m.sent, m.sort_time, m.received, m.text, "
     "m.is_read, m.incomplete, ifnull(m.raw_pdu, ''), m.problem, "
     "(SELECT ifnull(max(r.campaign), 0) FROM recipient r JOIN campaign c ON c.id = r.campaign "
-    " WHERE m.sender_number != '' AND r.normalised IN " SAME_NUMBER("m.sender_number")
+    " WHERE m.sender_number != '' AND r.normalised = m.sender_number"
     " AND r.state IN ('gönderildi', 'belirsiz') "
     " AND c.started BETWEEN m.received - ?3 AND m.received) "
     "FROM message m ";
@@ -129,7 +123,7 @@ struct Inbox::Statements {
           markRead(db, "UPDATE message SET is_read = 1 WHERE id = ?1"),
           recentCampaign(db,
                          "SELECT ifnull(max(r.campaign), 0) FROM recipient r JOIN campaign c "
-                         "ON c.id = r.campaign WHERE r.normalised IN " SAME_NUMBER("?1")
+                         "ON c.id = r.campaign WHERE r.normalised = ?1 "
                          "AND r.state IN ('gönderildi', 'belirsiz') "
                          "AND c.started BETWEEN ?2 - ?3 AND ?2"),
           optOut(db,

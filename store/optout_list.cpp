@@ -56,14 +56,7 @@ std::string firstField(std::string_view line) {
 }  // namespace
 
 std::string optOutKey(std::string_view cp1254) {
-    std::string digits = normaliseForMatching(cp1254);
-    // A Turkish subscriber number has ten digits after the prefix.
-    for (std::string_view prefix : {"0090", "90", "0"}) {
-        if (digits.size() == prefix.size() + 10 && digits.starts_with(prefix)) {
-            return digits.substr(prefix.size());
-        }
-    }
-    return digits;
+    return normaliseForMatching(cp1254);
 }
 
 std::string_view optOutReasonName(OptOutReason reason) {

@@ -39,9 +39,9 @@ struct OptOutImport {
     int refused = 0;  // lines holding no number
 };
 
-// The form a number is listed in: normaliseForMatching(), and a Turkish number without
-// its country or trunk prefix, so that a reply from +90 532 ... matches the list's
-// 0532 ... whichever form each was written in.
+// The form a number is listed in: normaliseForMatching() (E.164 for a valid number), so
+// that a reply from +90 532 ... matches the list's 0532 ... whichever form each was
+// written in.
 std::string optOutKey(std::string_view cp1254);
 
 // The reason a run gives for a listed number, Windows-1254: "Ret listesinde".
