@@ -5,12 +5,14 @@
 
 #include <QString>
 
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "app/hook_wrap.h"
+#include "app/run_question.h"
 #include "sms/bulk_run.h"
 #include "sms/dialogue_line.h"
 #include "sms/sms_sender.h"
@@ -31,6 +33,17 @@ class TMainForm;
 
 class SendController : public sms::BulkView {
 public:
+    // A check of the list before a run adds its lines and choices to the question; after a
+    // Yes, `apply` gets the answered choices and may leave numbers out of the run.
+    struct ListCheck {
+        std::vector<QString> notes;
+        std::vector<Asker::Choice> choices;
+        std::function<void(const std::vector<Asker::Choice>& answered,
+                           std::vector<std::string>& numbers)>
+            apply;
+    };
+    using CheckList = std::function<ListCheck(const std::vector<std::string>& numbers)>;
+
     SendController(TMainForm& form, PhoneController& phone, platform::MessageQueue& queue,
                    sms::SendLimits limits = {});
     ~SendController() override;
@@ -46,6 +59,8 @@ public:
     // "Durdur".
     void stop() { m_run.stop(); }
     bool running() const { return m_run.running(); }
+    // The check the run's question asks (the numbers' validity); empty: none.
+    void setListCheck(CheckList check) { m_checkList = std::move(check); }
     BulkProgressPanel& panel() { return *m_panel; }
     const sms::BulkSummary& lastSummary() const { return m_lastSummary; }
 
@@ -62,8 +77,18 @@ private:
     // What a send encodes with: the window's "Türkçe karakterleri 7 bit gönder".
     sms::EncodeOptions encodeOptions() const;
 
+    // Asks before a run of `text` to `numbers`; false on No. The list check may shorten
+    // `numbers`.
+    bool confirmRun(std::vector<std::string>& numbers, const std::u16string& text,
+                    const sms::EncodeOptions& options, ListCheck own = {});
     void runBulk(std::vector<std::string> numbers, std::u16string text,
                  const sms::EncodeOptions& options);
+    // The window is asked to close: during a run, asks, and on Yes stops the run and
+    // closes the window once the message in flight has its outcome.
+    bool mayClose();
+    // Closes the window after a send that a close request waited for.
+    void closeIfAsked();
+    void showTally();
     // The list, the imports and both send buttons, off during a send.
     void setSendingControlsEnabled(bool enabled);
 
@@ -78,7 +103,15 @@ private:
     std::u16string m_lastText;
     sms::EncodeOptions m_lastOptions;
     std::vector<std::string> m_unreached;
+    std::vector<std::string> m_unknown;  // no answer came: they may have been delivered
     sms::BulkSummary m_lastSummary;
+    CheckList m_checkList;
+    // The run so far: its counts and when it started, for the time left.
+    int m_sent = 0;
+    int m_failed = 0;
+    int m_unanswered = 0;
+    std::chrono::steady_clock::time_point m_runStart;
+    bool m_closeWhenDone = false;  // a close waits for the send in progress
     bool m_sending = false;
     bool m_clickWaiting = false;  // a send click waits for the line
     HookWrap m_closing;

@@ -25,6 +25,11 @@ public:
         answers.pop_front();
         return yes;
     }
+    bool askWithChoices(QWidget* parent, const QString& title, const QString& text, Icon icon,
+                        std::vector<Choice>& choices) override {
+        offered.push_back(choices);
+        return askYesNo(parent, title, text, icon);
+    }
     void tell(QWidget*, const QString& title, const QString& text, Icon icon) override {
         told.push_back({title, text, icon});
     }
@@ -32,6 +37,7 @@ public:
     std::deque<bool> answers;  // next answers, true for Yes; No when none are left
     std::vector<Box> asked;
     std::vector<Box> told;
+    std::vector<std::vector<Choice>> offered;  // the check boxes of each askWithChoices
 };
 
 }  // namespace app

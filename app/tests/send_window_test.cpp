@@ -39,6 +39,7 @@ protected:
         options.listFile = m_dir / "rehber.txt";
         options.settingsFile = QString::fromStdString((m_dir / "settings.conf").string());
         options.asker = &asker;
+        options.openUrl = [this](const QUrl& url) { opened.push_back(url); };
         form = std::make_unique<TMainForm>(options);
         phone = std::make_unique<PhoneController>(*form, queue);
         sending = std::make_unique<SendController>(*form, *phone, queue);
@@ -85,6 +86,7 @@ protected:
     std::unique_ptr<ListImports> imports;
     std::unique_ptr<PhonebookButtons> phonebooks;
     std::unique_ptr<SimulatedPhone> sim;
+    std::vector<QUrl> opened;
     platform::testing::ScratchFolder m_scratch{"send-window"};
     const fs::path m_dir = m_scratch.path();
     int m_importsStarted = 0;
@@ -117,6 +119,7 @@ TEST_F(SendWindow, BulkRunFillsTheResultsAndResendsTheFailed) {
     list({"05321112233", "", "05550000000", "05321112234"});
     form->Memo3->setPlainText("Kampanya");
     form->edtSure->setValue(0);
+    asker.answers = {true, true};  // the run's question and the resend's
     form->Button1->click();
 
     BulkProgressPanel& panel = sending->panel();
@@ -136,12 +139,25 @@ TEST_F(SendWindow, BulkRunFillsTheResultsAndResendsTheFailed) {
     EXPECT_TRUE(panel.resendButton->isEnabled());
     EXPECT_TRUE(fs::exists(sending->lastSummary().resultsFile));
     EXPECT_EQ(sending->lastSummary().resultsFile.parent_path(), m_dir / "gonderimler");
+    EXPECT_TRUE(panel.fileLabel->text().endsWith(
+        QString::fromStdString(sending->lastSummary().resultsFile.filename().string())));
     EXPECT_TRUE(asker.told.empty());
+
+    // A single send from the other tab leaves the run's buttons as they were.
+    form->Edit1->setText("+905321112233");
+    form->Memo2->setPlainText("Merhaba");
+    form->btnSMS->click();
+    ASSERT_EQ(sim->sim.messages().size(), 3u);
+    EXPECT_TRUE(panel.resendButton->isEnabled());
+    EXPECT_TRUE(panel.closeButton->isEnabled());
 
     // The resend serves only the two that failed, with the run's own text.
     form->Memo3->setPlainText("başka");
     sim->sim.setFaults({});
     panel.resendButton->click();
+    ASSERT_EQ(asker.asked.size(), 2u);
+    EXPECT_TRUE(asker.asked[1].text.startsWith(
+        "2 kişiye 1 parçalı mesaj gönderilecek (toplam 2 SMS). Başlatılsın mı?"));
     ASSERT_EQ(panel.results->rowCount(), 2);
     EXPECT_EQ(cell(0, 0), "");
     EXPECT_EQ(cell(1, 0), "05550000000");
@@ -158,6 +174,7 @@ TEST_F(SendWindow, BulkClickWaitsForTheLineOnce) {
     list({"05321112233", "05321112234"});
     form->Memo3->setPlainText("Kampanya");
     form->edtSure->setValue(0);
+    asker.answers = {true};
     {
         phone::CommandTurn held = phone->dialogue().beginTurn(phone::CommandOrigin::User);
         ASSERT_TRUE(held);
@@ -206,6 +223,7 @@ TEST_F(SendWindow, StopDuringThePause) {
         }
         sending->panel().stopButton->click();
     });
+    asker.answers = {true};
     form->Button1->click();
     EXPECT_TRUE(enabledDuringRun.empty()) << enabledDuringRun.front();
     EXPECT_EQ(m_importsStarted, 0);
@@ -216,6 +234,79 @@ TEST_F(SendWindow, StopDuringThePause) {
     EXPECT_EQ(sim->sim.messages().size(), 1u);
     EXPECT_EQ(sending->panel().results->rowCount(), 3);
     EXPECT_EQ(form->ListBox1->count(), 3);
+    // The bar and the counts show how far the run got, not a full bar.
+    EXPECT_EQ(sending->panel().progress->value(), 1);
+    EXPECT_EQ(sending->panel().count->text(), "1 / 3");
+    EXPECT_EQ(sending->panel().tally->text(), "1 gönderildi · 0 başarısız · 0 belirsiz");
+    sending->panel().folderButton->click();
+    ASSERT_EQ(opened.size(), 1u);
+    EXPECT_EQ(opened[0],
+              QUrl::fromLocalFile(QString::fromStdString((m_dir / "gonderimler").string())));
+}
+
+// The question before a run names its counts; No sends nothing and leaves the list shown.
+TEST_F(SendWindow, RunStartsOnlyAfterItsQuestion) {
+    ASSERT_TRUE(connect());
+    list({"05321112233", "05321112234", "05321112235"});
+    form->Memo3->setPlainText(QString(170, QLatin1Char('a')));
+    form->edtSure->setValue(0);
+    form->Button1->click();
+    ASSERT_EQ(asker.asked.size(), 1u);
+    EXPECT_TRUE(asker.asked[0].text.startsWith(
+        "3 kişiye 2 parçalı mesaj gönderilecek (toplam 6 SMS). Başlatılsın mı?"))
+        << asker.asked[0].text.toStdString();
+    EXPECT_TRUE(sim->sim.messages().empty());
+    EXPECT_TRUE(sending->panel().isHidden());
+    EXPECT_TRUE(form->Button1->isEnabled());
+
+    // The editor's first text is named as such; Yes sends it as it stands.
+    form->ListBox1->clear();
+    list({"05321112233"});
+    form->Memo3->setPlainText(kMessagePlaceholder);
+    asker.answers = {true};
+    form->Button1->click();
+    ASSERT_EQ(asker.asked.size(), 2u);
+    EXPECT_TRUE(asker.asked[1].text.contains("mesaj kutusunun ilk metnidir"));
+    EXPECT_EQ(asker.asked[1].icon, Asker::Icon::Warning);
+    ASSERT_EQ(sim->sim.messages().size(), 1u);
+    EXPECT_EQ(sim->sim.messages()[0].pdu.text, kMessagePlaceholder.toStdString());
+}
+
+// Closing during a run asks; No goes on, Yes stops after the message in flight, records
+// its outcome and then closes the window.
+TEST_F(SendWindow, CloseDuringARunWaitsForTheMessageInFlight) {
+    phonesim::Config config;
+    config.faults.submitDelayMs = 400;
+    ASSERT_TRUE(connect(config));
+    list({"05321112233", "05321112234", "05321112235"});
+    form->Memo3->setPlainText("Kampanya");
+    form->edtSure->setValue(0);
+    form->show();
+    bool openAfterNo = false;
+    bool openAfterYes = false;
+    // During the first message's submission.
+    QTimer::singleShot(150, form.get(), [&] {
+        asker.answers = {false, true};
+        form->close();
+        openAfterNo = form->isVisible() && sending->running();
+        form->close();
+        openAfterYes = form->isVisible();
+        form->close();  // asked once only
+    });
+    asker.answers = {true};
+    form->Button1->click();
+    for (int i = 0; i < 2000 && form->isVisible(); ++i) {
+        queue.waitAndPumpOne(1);
+    }
+    EXPECT_TRUE(openAfterNo);
+    EXPECT_TRUE(openAfterYes);
+    EXPECT_FALSE(form->isVisible());
+    EXPECT_EQ(asker.asked.size(), 3u);
+    // The message in flight got its answer and was recorded; nothing more went out.
+    EXPECT_EQ(sim->sim.messages().size(), 1u);
+    EXPECT_EQ(sending->lastSummary().sent, 1);
+    EXPECT_EQ(sending->lastSummary().notSent, 2);
+    EXPECT_TRUE(fs::exists(m_dir / "rehber.txt"));
 }
 
 }  // namespace
