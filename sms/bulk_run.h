@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "sms/campaign_recorder.h"
 #include "sms/sms_sender.h"
 
 namespace platform {
@@ -20,7 +21,7 @@ class MessageQueue;
 namespace sms {
 
 struct RecipientResult {
-    int position = 0;    // in the run's list, from 0
+    int position = 0;    // in the run's list (a campaign's list when resumed), from 0
     std::string number;  // Windows-1254, as listed
     std::string time;    // when it was served, ISO 8601 local time; empty when not served
     SendOutcome outcome;
@@ -32,8 +33,12 @@ struct BulkSummary {
     int sent = 0;
     int failed = 0;
     int notSent = 0;
+    int unknown = 0;        // of `failed`: the PDU went out and no answer came
+    int skipped = 0;        // not served on purpose (not counted in `notSent`)
     bool stopped = false;   // "Durdur"
     bool lineLost = false;  // the phone went away
+    // A state change could not be recorded: the run stopped before the next submission.
+    std::string recordError;  // Windows-1254; empty when every change was recorded
     std::filesystem::path resultsFile;
     bool resultsFileFailed = false;  // a row could not be written
     std::string text() const;        // "118 gönderildi, 2 başarısız" ...
@@ -42,6 +47,7 @@ struct BulkSummary {
 class BulkView {
 public:
     virtual ~BulkView() = default;
+    // `total`: how many recipients this run serves (those still waiting when resumed).
     virtual void runStarted(int total) = 0;
     // Before the message to `number` goes out (Edit1 shows it, "3 / 120").
     virtual void recipientStarted(int position, const std::string& number) = 0;
@@ -59,6 +65,9 @@ struct BulkRequest {
     // (YYYY-MM-DD_HH-MM-SS.csv), or resultsFile as named. Both empty: no file.
     std::filesystem::path resultsFolder;
     std::filesystem::path resultsFile;
+    // Why a number must not be texted (Windows-1254), or empty to send to it; asked just
+    // before each recipient. Not set: every number is served.
+    std::function<std::string(const std::string& number)> skipReason;
 };
 
 class BulkRun {
@@ -74,6 +83,12 @@ public:
     // Runs the whole list. When the phone is not ready, or the results file cannot be
     // made, nothing is sent and the summary says why.
     BulkSummary run(const BulkRequest& request);
+    // Serves the recipients `recorder` hands out, in its order, until none is left (a new
+    // campaign and a resumed one are the same run); `request.numbers` is not used.
+    // Every state change is recorded before the run acts on it: when one cannot be, the
+    // run stops before the next submission and the summary's recordError says why.
+    // Stopped or cut short, the rows not served stay queued in the recorder.
+    BulkSummary run(const BulkRequest& request, CampaignRecorder& recorder);
     // "Durdur": ends the run after the message in flight; cuts a pause short.
     void stop() { m_stopRequested = true; }
     bool running() const { return m_running; }

@@ -19,6 +19,10 @@ std::string outcomeWord(SendStatus status) {
             return texts::outcomeSent();
         case SendStatus::Failed:
             return texts::outcomeFailed();
+        case SendStatus::Unknown:
+            return texts::outcomeUnknown();
+        case SendStatus::Skipped:
+            return texts::outcomeSkipped();
         case SendStatus::NotSent:
             break;
     }

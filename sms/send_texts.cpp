@@ -256,4 +256,24 @@ std::string outcomeNotSent() {
     return cp("gönderilmedi");
 }
 
+std::string outcomeUnknown() {
+    return cp("belirsiz");
+}
+
+std::string outcomeSkipped() {
+    return cp("atlandı");
+}
+
+std::string unknownCount(int unknown) {
+    return unknown > 0 ? ", " + std::to_string(unknown) + cp(" belirsiz") : std::string();
+}
+
+std::string skippedCount(int skipped) {
+    return skipped > 0 ? ", " + std::to_string(skipped) + cp(" atlandı") : std::string();
+}
+
+std::string recordFailed(const std::string& reason) {
+    return cp("Gönderim kaydedilemedi, durduruldu: ") + reason;
+}
+
 }  // namespace sms::texts

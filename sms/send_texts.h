@@ -33,5 +33,13 @@ std::string summary(int sent, int failed, int notSent);
 std::string outcomeSent();
 std::string outcomeFailed();
 std::string outcomeNotSent();
+// "belirsiz" (no answer came: it may have been delivered), "atlandı" (not served on purpose).
+std::string outcomeUnknown();
+std::string outcomeSkipped();
+// ", 2 belirsiz" / ", 3 atlandı": added to the summary when not zero.
+std::string unknownCount(int unknown);
+std::string skippedCount(int skipped);
+// The run stopped because a state change could not be recorded.
+std::string recordFailed(const std::string& reason);
 
 }  // namespace sms::texts

@@ -6,9 +6,8 @@
 
 #include "platform/codepage_1254.h"
 #include "recipients/recipient_file.h"
-#include "sms/bulk_run.h"
-#include "sms/dialogue_line.h"
-#include "sms/send_texts.h"
+#include "store/campaigns.h"
+#include "tools/cli/campaign_run.h"
 #include "tools/cli/command.h"
 #include "tools/cli/recording_options.h"
 #include "tools/cli/sending.h"
@@ -18,21 +17,7 @@ namespace {
 
 constexpr std::string_view kUsage =
     "[--trace] [--log] COM|--device PATH [--baud N] --numbers FILE --text TEXT [--pause S] "
-    "[--results CSV]";
-
-class PrintingView : public sms::BulkView {
-public:
-    void runStarted(int) override {}
-    void recipientStarted(int, const std::string&) override {}
-    void recipientFinished(const sms::RecipientResult& r) override {
-        const sms::SendOutcome& o = r.outcome;
-        printLine(r.number + "\t" +
-                  (o.status == sms::SendStatus::NotSent
-                       ? sms::texts::failedLine(sms::texts::outcomeNotSent())
-                       : o.statusLine()));
-    }
-    void runFinished(const sms::BulkSummary&) override {}
-};
+    "[--results CSV] [--db PATH]";
 
 int usage() {
     std::fprintf(stderr, "usage: toplusms-cli bulk %.*s\n", int(kUsage.size()), kUsage.data());
@@ -45,6 +30,10 @@ int runBulk(std::span<const std::string_view> args) {
     const std::optional<PortChoice> choice = parsePortChoice(args, &rest, "bulk", kUsage);
     if (!choice) {
         return kExitUsage;
+    }
+    const std::optional<std::filesystem::path> dbFile = takeDatabaseOption(rest);
+    if (!dbFile) {
+        return usage();
     }
     std::string numbersFile, results;
     std::optional<std::string> text;
@@ -73,40 +62,44 @@ int runBulk(std::span<const std::string_view> args) {
     if (numbersFile.empty() || !text) {
         return usage();
     }
-    sms::BulkRequest request;
+    std::vector<std::string> numbers;
     try {
-        request.numbers = recipients::loadLines(numbersFile);
+        numbers = recipients::loadLines(numbersFile);
     } catch (const recipients::FileError& e) {
         std::fprintf(stderr, "%s\n", platform::cp1254::toUtf8(e.what()).c_str());
         return kExitFailed;
     }
-    request.text = platform::cp1254::utf8ToUtf16(*text);
-    request.pauseSeconds = pause;
-    request.resultsFile = results;
-
-    PhoneSession session(*choice);
-    if (!connectQuietly(session)) {
+    if (numbers.empty()) {
+        return kExitOk;
+    }
+    const std::unique_ptr<store::Database> db = openDatabase(*dbFile);
+    if (!db) {
         return kExitFailed;
     }
-    sms::DialogueLine line(session.dialogue());
-    sms::SmsSender sender(line, session.view());
-    PrintingView view;
-    sms::BulkRun run(sender, view, sms::queuePause(session.queue()));
-    const sms::BulkSummary summary = run.run(request);
-    if (!summary.started) {
-        if (!summary.reason.empty()) {
-            printLine(sms::texts::failedLine(summary.reason));
-        }
-        return request.numbers.empty() ? kExitOk : kExitFailed;
+    // Refused here, before the phone is touched, when another program sends from it.
+    const std::unique_ptr<store::SenderLock> lock = takeSenderLock(*db);
+    if (!lock) {
+        return kExitFailed;
     }
-    printLine(session.view().panel(1));
-    return summary.failed == 0 && summary.notSent == 0 ? kExitOk : kExitFailed;
+    store::NewCampaign campaign;
+    campaign.text = platform::cp1254::utf8ToUtf16(*text);
+    campaign.options.pauseSeconds = pause;
+    campaign.entries = std::move(numbers);
+    std::int64_t id = 0;
+    try {
+        id = store::CampaignStore(*db).create(campaign);
+    } catch (const store::StoreError& e) {
+        std::fprintf(stderr, "%s\n", e.what());
+        return kExitFailed;
+    }
+    return runCampaign(*choice, *db, *lock, id, results);
 }
 
 const CommandRegistration kRegistration(
     {"bulk", kUsage,
-     "send the UTF-8 TEXT to every number of FILE (one per line), S seconds apart (30), "
-     "printing one line per number and a summary; exit 0 when all were accepted",
+     "send the UTF-8 TEXT to every number of FILE (one per line), S seconds apart (30), as "
+     "a new campaign of the database (first line \"G\xC3\xB6nderim N\"), printing one line "
+     "per number and a summary; exit 0 when all were accepted",
      runBulk});
 
 }  // namespace

@@ -43,8 +43,11 @@ struct Faults {
     int hangUpAfter = 0;                  // hang up after answering this many commands; 0: never
     // Sending. A phone that is still submitting one message answers a further AT+CMGS
     // with "+CMS ERROR: 302".
-    int submitDelayMs = 0;       // before the answer to a PDU: the network accepting it
-    bool silentPrompt = false;   // AT+CMGS waits for the PDU without sending "> "
+    int submitDelayMs = 0;      // before the answer to a PDU: the network accepting it
+    bool silentPrompt = false;  // AT+CMGS waits for the PDU without sending "> "
+    // A prompt left without its PDU for this long is given up, as a phone does when the
+    // program that asked went away; 0: it waits for ever.
+    int promptTimeoutMs = 0;
     bool textMode = false;       // starts in text mode (AT+CMGF=1)
     bool simPin = false;         // the SIM wants its PIN: nothing can be sent
     bool notRegistered = false;  // no network: messages are refused

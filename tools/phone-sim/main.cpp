@@ -62,6 +62,7 @@ Faults:
   --submit-delay MS      take MS milliseconds to submit each message; a further AT+CMGS
                          meanwhile is answered "+CMS ERROR: 302"
   --silent-prompt        AT+CMGS waits for the PDU without sending the "> " prompt
+  --prompt-timeout MS    give up a prompt whose PDU has not come within MS milliseconds
   --text-mode            start in text mode (AT+CMGF=1)
   --sim-pin              the SIM wants its PIN (AT+CPIN? SIM PIN; messages refused)
   --not-registered       no network (AT+CREG? 0,0; messages refused)
@@ -264,6 +265,8 @@ int main(int argc, char** argv) {
             f.hangUpAfter = std::max(0, toInt(a, value()));
         } else if (a == "--submit-delay") {
             f.submitDelayMs = std::max(0, toInt(a, value()));
+        } else if (a == "--prompt-timeout") {
+            f.promptTimeoutMs = std::max(0, toInt(a, value()));
         } else if (a == "--silent-prompt") {
             f.silentPrompt = true;
         } else if (a == "--text-mode") {

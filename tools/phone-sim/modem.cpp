@@ -89,6 +89,15 @@ void Modem::setFaults(const Faults& faults) {
     m_config.faults = faults;
 }
 
+void Modem::abandonPdu() {
+    if (m_pduMode) {
+        m_pduMode = false;
+        m_commands.push_back(std::exchange(m_line, {}));
+        m_overflow = false;
+        m_echoOut.clear();
+    }
+}
+
 Response Modem::receive(std::string_view bytes) {
     Response out;
     if (m_hungUp) {

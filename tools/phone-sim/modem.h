@@ -34,6 +34,12 @@ public:
     void setBattery(int state, int charge);
     void setFaults(const Faults& faults);
 
+    // Collecting a PDU after the prompt.
+    bool awaitingPdu() const { return m_pduMode; }
+    // Gives up the PDU being collected: nothing is sent and nothing is answered.
+    void abandonPdu();
+    int promptTimeoutMs() const { return m_config.faults.promptTimeoutMs; }
+
     const std::vector<std::string>& commands() const { return m_commands; }
     const std::vector<AcceptedMessage>& messages() const { return m_messages; }
     const std::vector<std::string>& refusals() const { return m_refusals; }

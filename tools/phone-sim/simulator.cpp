@@ -255,11 +255,20 @@ void Simulator::run() {
     };
 
     char buf[4096];
+    Clock::time_point lastInput = Clock::now();
     for (;;) {
+        Clock::time_point promptExpiry = Clock::time_point::max();
         {
             std::lock_guard lock(m_mutex);
             if (m_stopping) {
                 return;
+            }
+            if (m_modem.awaitingPdu() && m_modem.promptTimeoutMs() > 0) {
+                promptExpiry = lastInput + std::chrono::milliseconds(m_modem.promptTimeoutMs());
+                if (Clock::now() >= promptExpiry) {
+                    m_modem.abandonPdu();
+                    promptExpiry = Clock::time_point::max();
+                }
             }
             if (m_hangUpRequested) {
                 queue.clear();
@@ -306,6 +315,12 @@ void Simulator::run() {
                 std::chrono::ceil<std::chrono::milliseconds>(queue.front().due - Clock::now());
             timeout = static_cast<int>(std::max<long long>(0, wait.count()));
         }
+        if (promptExpiry != Clock::time_point::max()) {
+            const auto wait =
+                std::chrono::ceil<std::chrono::milliseconds>(promptExpiry - Clock::now());
+            const int ms = static_cast<int>(std::max<long long>(0, wait.count()));
+            timeout = timeout < 0 ? ms : std::min(timeout, ms);
+        }
         struct pollfd fds[2] = {{m_master, static_cast<short>(POLLIN | (blocked ? POLLOUT : 0)), 0},
                                 {m_wakeRead, POLLIN, 0}};
         if (::poll(fds, 2, timeout) < 0) {
@@ -318,6 +333,7 @@ void Simulator::run() {
         if (fds[0].revents & POLLIN) {
             const ssize_t n = ::read(m_master, buf, sizeof buf);
             if (n > 0) {
+                lastInput = Clock::now();
                 std::size_t commands, messages, refusals;
                 Response r;
                 {

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <filesystem>
 #include <string>
 #include <thread>
 
@@ -289,14 +290,19 @@ TEST_F(CliPhoneTest, BulkServesANumbersFile) {
     const std::string dir = ::testing::TempDir();
     const std::string numbers = dir + "/cli-bulk-numbers.txt";
     const std::string results = dir + "/cli-bulk-results.csv";
+    const std::string dbFolder = dir + "/cli-bulk-db";
+    std::filesystem::remove_all(dbFolder);
+    std::filesystem::create_directories(dbFolder);
+    const std::string db = " --db " + dbFolder + "/toplusms.db";
     std::FILE* f = std::fopen(numbers.c_str(), "wb");
     std::fputs("05321112233\r\n\r\n05550000000\r\n05321112234\r\n", f);
     std::fclose(f);
 
     CliRun r = runCli("bulk " + device() + " --numbers " + numbers +
-                      " --text Selam --pause 0 --results " + results);
+                      " --text Selam --pause 0 --results " + results + db);
     EXPECT_EQ(r.exitCode, 1) << r.out;
     EXPECT_EQ(r.out,
+              "Gönderim 1\n"
               "05321112233\tGönderildi: ref 1\n"
               "\tGönderilemedi: Error encoding PDU\n"
               "05550000000\tGönderilemedi: Kısa mesaj aktarımı reddedildi (+CMS ERROR: 21)\n"
@@ -312,11 +318,13 @@ TEST_F(CliPhoneTest, BulkServesANumbersFile) {
     f = std::fopen(numbers.c_str(), "wb");
     std::fputs("05321112233\n", f);
     std::fclose(f);
-    r = runCli("bulk " + device() + " --numbers " + numbers + " --text Selam --pause 0");
+    r = runCli("bulk " + device() + " --numbers " + numbers + " --text Selam --pause 0" + db);
     EXPECT_EQ(r.exitCode, 0) << r.out;
+    EXPECT_EQ(r.out, "Gönderim 2\n05321112233\tGönderildi: ref 3\n1 gönderildi, 0 başarısız\n");
     EXPECT_EQ(runCli("bulk " + device() + " --numbers " + numbers).exitCode, 2);
     std::remove(numbers.c_str());
     std::remove(results.c_str());
+    std::filesystem::remove_all(dbFolder);
 }
 
 }  // namespace

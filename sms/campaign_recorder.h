@@ -1,0 +1,65 @@
+#pragma once
+// What a bulk run records through: it asks for the next recipient still waiting and
+// records every change of that recipient's state before it acts on it. The program's
+// database implements this (store/); sms/ itself keeps no database, and an in-memory
+// recorder serves a run that is not kept (the tests, a plain list).
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "sms/sms_sender.h"
+
+namespace sms {
+
+struct QueuedRecipient {
+    std::int64_t id = 0;  // the recorder's own key for the row
+    int position = 0;     // in the campaign's list, from 0
+    std::string number;   // Windows-1254, as listed
+};
+
+// Each call returns only after its change is durable. A false return (or an error text
+// from nextQueued) means the change could not be recorded: the run must not send.
+class CampaignRecorder {
+public:
+    virtual ~CampaignRecorder() = default;
+
+    // The first recipient still waiting, in list order; nullopt when none is left, or on
+    // a failure, in which case `error` (Windows-1254) says why.
+    virtual std::optional<QueuedRecipient> nextQueued(std::string& error) = 0;
+    // How many recipients still wait; -1 on a failure.
+    virtual int queuedCount(std::string& error) = 0;
+    // Every recipient still waiting, in list order (shown as not served when a run ends
+    // early); empty with `error` set on a failure.
+    virtual std::vector<QueuedRecipient> queued(std::string& error) = 0;
+    // The message is about to be written to the phone.
+    virtual bool markSending(const QueuedRecipient& r, std::string& error) = 0;
+    // The phone's answer (Sent, Failed or Unknown); NotSent puts the row back in the queue.
+    virtual bool markFinished(const QueuedRecipient& r, const SendOutcome& outcome,
+                              std::string& error) = 0;
+    // The run must not serve this number; `reason` is Windows-1254.
+    virtual bool markSkipped(const QueuedRecipient& r, const std::string& reason,
+                             std::string& error) = 0;
+};
+
+// A recorder over a plain list, kept in memory only: the run of a list with no database.
+class MemoryRecorder : public CampaignRecorder {
+public:
+    explicit MemoryRecorder(std::vector<std::string> numbers);
+
+    std::optional<QueuedRecipient> nextQueued(std::string& error) override;
+    int queuedCount(std::string& error) override;
+    std::vector<QueuedRecipient> queued(std::string& error) override;
+    bool markSending(const QueuedRecipient& r, std::string& error) override;
+    bool markFinished(const QueuedRecipient& r, const SendOutcome& outcome,
+                      std::string& error) override;
+    bool markSkipped(const QueuedRecipient& r, const std::string& reason,
+                     std::string& error) override;
+
+private:
+    std::vector<std::string> m_numbers;
+    size_t m_next = 0;  // every row before it has been served
+};
+
+}  // namespace sms

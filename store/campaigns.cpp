@@ -1,0 +1,298 @@
+#include "store/campaigns.h"
+
+#include <cerrno>
+#include <cstring>
+
+#include "platform/codepage_1254.h"
+#include "platform/text_file.h"
+#include "sms/bulk_run.h"
+#include "sms/results_log.h"
+#include "store/database.h"
+#include "store/number_key.h"
+#include "store/statement.h"
+#include "store/transaction.h"
+
+namespace store {
+namespace {
+
+constexpr std::string_view kStateNames[kStateCount] = {
+    "sırada", "gönderiliyor", "gönderildi", "başarısız", "belirsiz", "atlandı",
+};
+
+constexpr char kCampaignColumns[] =
+    "SELECT id, started, text, turkish_tables, pause_seconds, reports_requested, "
+    "ifnull(resend_of, 0) FROM campaign ";
+
+// References in part order, blank-separated, -1 where the phone gave none.
+constexpr char kRecipientColumns[] =
+    "SELECT r.id, r.position, r.entry, r.normalised, r.state, r.changed, r.error, "
+    "r.phone_imei, r.phone_port, "
+    "(SELECT group_concat(ref, ' ') FROM (SELECT ifnull(reference, -1) AS ref FROM part "
+    "WHERE recipient = r.id ORDER BY seq)) "
+    "FROM recipient r ";
+
+CampaignSummary readCampaign(const Statement& s) {
+    CampaignSummary c;
+    c.id = s.integer(0);
+    c.started = std::time_t(s.integer(1));
+    c.text = platform::cp1254::utf8ToUtf16(s.text(2));
+    c.options.turkishTables = s.integer(3) != 0;
+    c.options.pauseSeconds = int(s.integer(4));
+    c.options.reportsRequested = s.integer(5) != 0;
+    c.resendOf = s.integer(6);
+    return c;
+}
+
+std::vector<int> parseReferences(const std::string& text) {
+    std::vector<int> refs;
+    size_t i = 0;
+    while (i < text.size()) {
+        size_t end = text.find(' ', i);
+        if (end == std::string::npos) {
+            end = text.size();
+        }
+        refs.push_back(std::stoi(text.substr(i, end - i)));
+        i = end + 1;
+    }
+    return refs;
+}
+
+RecipientRow readRecipient(const Statement& s) {
+    using platform::cp1254::fromUtf8;
+    RecipientRow r;
+    r.id = s.integer(0);
+    r.position = int(s.integer(1));
+    r.entry = fromUtf8(s.text(2));
+    r.normalised = s.text(3);
+    r.state = stateFromName(s.text(4)).value_or(RecipientState::Unknown);
+    r.changed = std::time_t(s.integer(5));
+    r.error = fromUtf8(s.text(6));
+    r.phoneImei = s.text(7);
+    r.phonePort = s.text(8);
+    r.references = parseReferences(s.text(9));
+    return r;
+}
+
+// A spreadsheet program reads ="0532..." as a text, keeping the leading 0 and the +.
+std::string numberAsText(const std::string& utf8) {
+    return sms::csvField("=\"" + utf8 + "\"");
+}
+
+}  // namespace
+
+std::string_view stateName(RecipientState state) {
+    return kStateNames[size_t(state)];
+}
+
+std::optional<RecipientState> stateFromName(std::string_view utf8) {
+    for (int i = 0; i < kStateCount; ++i) {
+        if (kStateNames[i] == utf8) {
+            return RecipientState(i);
+        }
+    }
+    return std::nullopt;
+}
+
+int StateCounts::total() const {
+    int n = 0;
+    for (int c : byState) {
+        n += c;
+    }
+    return n;
+}
+
+bool CampaignSummary::finished() const {
+    return counts.of(RecipientState::Queued) == 0 && counts.of(RecipientState::Sending) == 0;
+}
+
+struct CampaignStore::Statements {
+    explicit Statements(sqlite3* db)
+        : insertCampaign(db,
+                         "INSERT INTO campaign (started, text, turkish_tables, pause_seconds, "
+                         "reports_requested, resend_of) VALUES (?1, ?2, ?3, ?4, ?5, ?6)"),
+          insertRecipient(db,
+                          "INSERT INTO recipient (campaign, position, entry, normalised, changed) "
+                          "VALUES (?1, ?2, ?3, ?4, ?5)"),
+          allCampaigns(db, (std::string(kCampaignColumns) + "ORDER BY id DESC").c_str()),
+          oneCampaign(db, (std::string(kCampaignColumns) + "WHERE id = ?1").c_str()),
+          latestUnfinished(db,
+                           "SELECT id FROM campaign c WHERE EXISTS (SELECT 1 FROM recipient "
+                           "WHERE campaign = c.id AND state = 'sırada') ORDER BY id DESC LIMIT 1"),
+          allCounts(db, "SELECT campaign, state, count(*) FROM recipient GROUP BY campaign, state"),
+          counts(db, "SELECT state, count(*) FROM recipient WHERE campaign = ?1 GROUP BY state"),
+          // Positions run from 0 without gaps, so a page starts by key, not by skipping.
+          page(db, (std::string(kRecipientColumns) +
+                    "WHERE r.campaign = ?1 AND r.position >= ?2 ORDER BY r.position LIMIT ?3")
+                       .c_str()),
+          rowCount(db, "SELECT count(*) FROM recipient WHERE campaign = ?1"),
+          resendRows(db,
+                     "SELECT entry FROM recipient WHERE campaign = ?1 AND (state = 'başarısız' "
+                     "OR (?2 AND state = 'belirsiz')) ORDER BY position") {}
+
+    Statement insertCampaign;
+    Statement insertRecipient;
+    Statement allCampaigns;
+    Statement oneCampaign;
+    Statement latestUnfinished;
+    Statement allCounts;
+    Statement counts;
+    Statement page;
+    Statement rowCount;
+    Statement resendRows;
+};
+
+CampaignStore::CampaignStore(Database& db)
+    : m_db(db), m_st(std::make_unique<Statements>(db.handle())) {}
+
+CampaignStore::~CampaignStore() = default;
+
+std::int64_t CampaignStore::create(const NewCampaign& campaign) {
+    sqlite3* db = m_db.handle();
+    const std::int64_t now = std::time(nullptr);
+    Transaction tx(db);
+    {
+        StatementUse s(m_st->insertCampaign);
+        s->bind(1, now)
+            .bind(2, platform::cp1254::utf16ToUtf8(campaign.text))
+            .bind(3, std::int64_t(campaign.options.turkishTables))
+            .bind(4, std::int64_t(campaign.options.pauseSeconds))
+            .bind(5, std::int64_t(campaign.options.reportsRequested));
+        if (campaign.resendOf != 0) {
+            s->bind(6, campaign.resendOf);
+        }
+        s->step();
+    }
+    const std::int64_t id = sqlite3_last_insert_rowid(db);
+    Statement& insert = m_st->insertRecipient;
+    for (size_t i = 0; i < campaign.entries.size(); ++i) {
+        const std::string& entry = campaign.entries[i];
+        StatementUse s(insert);
+        s->bind(1, id)
+            .bind(2, std::int64_t(i))
+            .bind(3, platform::cp1254::toUtf8(entry))
+            .bind(4, normaliseForMatching(entry))
+            .bind(5, now);
+        s->step();
+    }
+    tx.commit();
+    return id;
+}
+
+std::int64_t CampaignStore::createResend(std::int64_t campaign, bool includeUnknown) {
+    const std::optional<CampaignSummary> old = this->campaign(campaign);
+    if (!old) {
+        return 0;
+    }
+    NewCampaign again;
+    again.text = old->text;
+    again.options = old->options;
+    again.resendOf = campaign;
+    {
+        StatementUse s(m_st->resendRows);
+        s->bind(1, campaign).bind(2, std::int64_t(includeUnknown));
+        while (s->step()) {
+            again.entries.push_back(platform::cp1254::fromUtf8(s->text(0)));
+        }
+    }
+    return again.entries.empty() ? 0 : create(again);
+}
+
+std::vector<CampaignSummary> CampaignStore::campaigns() {
+    std::vector<CampaignSummary> list;
+    {
+        StatementUse s(m_st->allCampaigns);
+        while (s->step()) {
+            list.push_back(readCampaign(*s));
+        }
+    }
+    StatementUse s(m_st->allCounts);
+    while (s->step()) {
+        const std::int64_t id = s->integer(0);
+        const auto state = stateFromName(s->text(1));
+        // Newest first: ids fall along the list.
+        auto it =
+            std::lower_bound(list.begin(), list.end(), id,
+                             [](const CampaignSummary& c, std::int64_t v) { return c.id > v; });
+        if (state && it != list.end() && it->id == id) {
+            it->counts.byState[size_t(*state)] = int(s->integer(2));
+        }
+    }
+    return list;
+}
+
+std::optional<CampaignSummary> CampaignStore::campaign(std::int64_t id) {
+    std::optional<CampaignSummary> c;
+    {
+        StatementUse s(m_st->oneCampaign);
+        s->bind(1, id);
+        if (!s->step()) {
+            return std::nullopt;
+        }
+        c = readCampaign(*s);
+    }
+    StatementUse s(m_st->counts);
+    s->bind(1, id);
+    while (s->step()) {
+        if (const auto state = stateFromName(s->text(0))) {
+            c->counts.byState[size_t(*state)] = int(s->integer(1));
+        }
+    }
+    return c;
+}
+
+std::optional<CampaignSummary> CampaignStore::latestUnfinished() {
+    std::int64_t id = 0;
+    {
+        StatementUse s(m_st->latestUnfinished);
+        if (!s->step()) {
+            return std::nullopt;
+        }
+        id = s->integer(0);
+    }
+    return campaign(id);
+}
+
+std::vector<RecipientRow> CampaignStore::recipients(std::int64_t campaign, int offset, int limit) {
+    std::vector<RecipientRow> rows;
+    StatementUse s(m_st->page);
+    s->bind(1, campaign).bind(2, std::int64_t(offset)).bind(3, std::int64_t(limit));
+    while (s->step()) {
+        rows.push_back(readRecipient(*s));
+    }
+    return rows;
+}
+
+int CampaignStore::recipientCount(std::int64_t campaign) {
+    StatementUse s(m_st->rowCount);
+    s->bind(1, campaign);
+    s->step();
+    return int(s->integer(0));
+}
+
+void CampaignStore::exportCsv(std::int64_t campaign, const std::filesystem::path& file) {
+    using platform::cp1254::toUtf8;
+    std::string out = "\xEF\xBB\xBFnumara;zaman;sonu\xC3\xA7;referanslar;hata\r\n";
+    constexpr int kPage = 4096;
+    for (int offset = 0;; offset += kPage) {
+        const std::vector<RecipientRow> rows = recipients(campaign, offset, kPage);
+        for (const RecipientRow& r : rows) {
+            const bool served =
+                r.state != RecipientState::Queued && r.state != RecipientState::Sending;
+            sms::SendOutcome parts;
+            parts.references = r.references;
+            const std::string refs = parts.referencesText();
+            out += numberAsText(toUtf8(r.entry)) + ";" +
+                   (served ? sms::isoLocalTime(r.changed) : std::string()) + ";" +
+                   std::string(stateName(r.state)) + ";" + refs + ";" +
+                   sms::csvField(toUtf8(r.error)) + "\r\n";
+        }
+        if (int(rows.size()) < kPage) {
+            break;
+        }
+    }
+    if (const int err = platform::replaceFileContents(file.string(), out); err != 0) {
+        throw StoreError(file.string() + ": " + std::strerror(err));
+    }
+}
+
+}  // namespace store

@@ -1,0 +1,140 @@
+// toplusms-cli resume / resend: going on with a campaign that did not finish, and sending
+// again to the recipients a campaign did not reach, as a new campaign that names it.
+#include <charconv>
+#include <cstdio>
+#include <string>
+
+#include "store/campaigns.h"
+#include "tools/cli/campaign_run.h"
+#include "tools/cli/command.h"
+#include "tools/cli/recording_options.h"
+
+namespace cli {
+namespace {
+
+constexpr std::string_view kResumeUsage =
+    "[--trace] [--log] COM|--device PATH [--baud N] [--db PATH] [N]";
+constexpr std::string_view kResendUsage =
+    "[--trace] [--log] COM|--device PATH [--baud N] [--db PATH] [--unknown] N";
+
+bool parseId(std::string_view text, std::int64_t& id) {
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), id);
+    return ec == std::errc() && end == text.data() + text.size() && id > 0;
+}
+
+struct Parsed {
+    PortChoice port;
+    std::filesystem::path file;
+    std::vector<std::string_view> rest;
+};
+
+std::optional<Parsed> parse(std::span<const std::string_view> args, std::string_view name,
+                            std::string_view usage) {
+    args = takeRecordingOptions(args);
+    Parsed p;
+    const std::optional<PortChoice> choice = parsePortChoice(args, &p.rest, name, usage);
+    if (!choice) {
+        return std::nullopt;
+    }
+    p.port = *choice;
+    const auto file = takeDatabaseOption(p.rest);
+    if (!file) {
+        return std::nullopt;
+    }
+    p.file = *file;
+    return p;
+}
+
+int usageOf(std::string_view name, std::string_view usage) {
+    std::fprintf(stderr, "usage: toplusms-cli %.*s %.*s\n", int(name.size()), name.data(),
+                 int(usage.size()), usage.data());
+    return kExitUsage;
+}
+
+int runResume(std::span<const std::string_view> args) {
+    std::optional<Parsed> p = parse(args, "resume", kResumeUsage);
+    std::int64_t id = 0;
+    if (!p || p->rest.size() > 1 || (p->rest.size() == 1 && !parseId(p->rest[0], id))) {
+        return p ? usageOf("resume", kResumeUsage) : kExitUsage;
+    }
+    const auto db = openDatabase(p->file);
+    if (!db) {
+        return kExitFailed;
+    }
+    // Taken first: it also settles the rows a killed sender left on their way.
+    const auto lock = takeSenderLock(*db);
+    if (!lock) {
+        return kExitFailed;
+    }
+    if (id == 0) {
+        try {
+            const auto latest = store::CampaignStore(*db).latestUnfinished();
+            if (!latest) {
+                std::fprintf(stderr, "Yarım kalan gönderim yok\n");
+                return kExitOk;
+            }
+            id = latest->id;
+        } catch (const store::StoreError& e) {
+            std::fprintf(stderr, "%s\n", e.what());
+            return kExitFailed;
+        }
+    }
+    return runCampaign(p->port, *db, *lock, id);
+}
+
+int runResend(std::span<const std::string_view> args) {
+    std::optional<Parsed> p = parse(args, "resend", kResendUsage);
+    if (!p) {
+        return kExitUsage;
+    }
+    bool includeUnknown = false;
+    std::erase_if(p->rest, [&](std::string_view a) {
+        const bool flag = a == "--unknown";
+        includeUnknown |= flag;
+        return flag;
+    });
+    std::int64_t old = 0;
+    if (p->rest.size() != 1 || !parseId(p->rest[0], old)) {
+        return usageOf("resend", kResendUsage);
+    }
+    const auto db = openDatabase(p->file);
+    if (!db) {
+        return kExitFailed;
+    }
+    const auto lock = takeSenderLock(*db);
+    if (!lock) {
+        return kExitFailed;
+    }
+    std::int64_t id = 0;
+    try {
+        store::CampaignStore campaigns(*db);
+        if (!campaigns.campaign(old)) {
+            std::fprintf(stderr, "Gönderim %lld yok\n", static_cast<long long>(old));
+            return kExitFailed;
+        }
+        id = campaigns.createResend(old, includeUnknown);
+    } catch (const store::StoreError& e) {
+        std::fprintf(stderr, "%s\n", e.what());
+        return kExitFailed;
+    }
+    if (id == 0) {
+        std::fprintf(stderr, "Gönderim %lld: tekrar gönderilecek kimse yok\n",
+                     static_cast<long long>(old));
+        return kExitOk;
+    }
+    return runCampaign(p->port, *db, *lock, id);
+}
+
+const CommandRegistration kResume(
+    {"resume", kResumeUsage,
+     "go on with campaign N, or the latest unfinished one, serving only its queued rows, "
+     "printed as bulk prints; exit 0 when every row it served was accepted",
+     runResume});
+const CommandRegistration kResend(
+    {"resend", kResendUsage,
+     "send campaign N's text again to its failed recipients (and with --unknown to those "
+     "without an answer, who may have received it), as a new campaign",
+     runResend});
+
+}  // namespace
+}  // namespace cli
