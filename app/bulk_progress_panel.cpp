@@ -6,7 +6,7 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QTableWidget>
+#include <QTableView>
 
 #include "app/run_question.h"
 
@@ -32,18 +32,15 @@ BulkProgressPanel::BulkProgressPanel(QWidget* parent) : QWidget(parent) {
     timeLeft = new QLabel(this);
     timeLeft->setGeometry(8, 58, w - 16, 18);
 
-    results = new QTableWidget(0, 4, this);
-    results->setHorizontalHeaderLabels({QStringLiteral("Numara"), QStringLiteral("Zaman"),
-                                        QStringLiteral("Sonuç"),
-                                        QStringLiteral("Referans / Hata")});
+    results = new QTableView(this);
     results->setGeometry(8, 80, w - 16, 280);
     results->setEditTriggers(QAbstractItemView::NoEditTriggers);
     results->setSelectionBehavior(QAbstractItemView::SelectRows);
     results->verticalHeader()->setVisible(false);
     results->horizontalHeader()->setStretchLastSection(true);
-    results->setColumnWidth(0, 110);
-    results->setColumnWidth(1, 70);
-    results->setColumnWidth(2, 80);
+    // Rows of one height: the view then never measures rows it does not show.
+    results->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    results->verticalHeader()->setDefaultSectionSize(20);
 
     fileLabel = new QLabel(this);
     fileLabel->setGeometry(8, 366, w - 16 - 100 - 6, 26);
@@ -68,10 +65,8 @@ BulkProgressPanel::BulkProgressPanel(QWidget* parent) : QWidget(parent) {
 
 void BulkProgressPanel::start(int total, const QString& resultsFile) {
     m_total = total;
-    m_served = 0;
     m_finished = false;
     m_resendable = 0;
-    results->setRowCount(0);
     progress->setRange(0, total);
     progress->setValue(0);
     count->setText(QStringLiteral("0 / %1").arg(total));
@@ -87,24 +82,15 @@ void BulkProgressPanel::showPosition(int position, int total) {
     count->setText(QStringLiteral("%1 / %2").arg(position).arg(total));
 }
 
-void BulkProgressPanel::addResult(const QString& number, const QString& time,
-                                  const QString& outcome, const QString& detail, bool sent,
-                                  bool served) {
-    const int row = results->rowCount();
-    results->insertRow(row);
-    const QString cells[] = {number, time, outcome, detail};
-    for (int c = 0; c < 4; ++c) {
-        auto* item = new QTableWidgetItem(cells[c]);
-        if (!sent) {
-            item->setForeground(QColor(176, 0, 0));
-        }
-        results->setItem(row, c, item);
-    }
-    results->scrollToItem(results->item(row, 0));
-    // The bar shows how far the run got: those a stop left unserved do not fill it.
-    if (served) {
-        progress->setValue(++m_served);
-    }
+void BulkProgressPanel::setServed(int served) {
+    progress->setValue(served);
+}
+
+void BulkProgressPanel::sizeColumns() {
+    results->setColumnWidth(0, 40);
+    results->setColumnWidth(1, 100);
+    results->setColumnWidth(2, 76);
+    results->setColumnWidth(3, 122);
 }
 
 void BulkProgressPanel::showTally(int sent, int failed, int unknown, int served,

@@ -1,7 +1,7 @@
 #pragma once
 // The bulk run on the bulk tab: a progress bar with "3 / 120", "Durdur", the counts so
 // far with the time left, the results file with a button that opens its folder, and a
-// table with one row per recipient (time, outcome, references or the reason), and
+// table of the campaign's recipients (state, time, references or the reason), and
 // "Başarısızları Tekrar Gönder" once the run is over. It stands where the recipient
 // list is, which cannot change during a run; "Listeye Dön" shows the list again.
 
@@ -14,7 +14,7 @@
 class QLabel;
 class QProgressBar;
 class QPushButton;
-class QTableWidget;
+class QTableView;
 
 namespace app {
 
@@ -26,10 +26,11 @@ public:
     // name is not known yet, into that folder); empty: no file.
     void start(int total, const QString& resultsFile);
     void showPosition(int position, int total);  // "3 / 120" while sending the 3rd
-    // One finished recipient: number, time, outcome word, references or reason; `served`
-    // is false for a recipient the run ended before.
-    void addResult(const QString& number, const QString& time, const QString& outcome,
-                   const QString& detail, bool sent, bool served);
+    // How many the run has served so far: the bar shows how far it got, so a stop leaves
+    // it where the run ended.
+    void setServed(int served);
+    // Column widths for the results model, once it is set.
+    void sizeColumns();
     // The counts so far and the time left at the pace of the run so far.
     void showTally(int sent, int failed, int unknown, int served, std::int64_t elapsedMs);
     void setResultsFile(const QString& path);
@@ -47,7 +48,7 @@ public:
     QPushButton* stopButton = nullptr;  // "Durdur"
     QLabel* tally = nullptr;            // "3 gönderildi · 1 başarısız · 0 belirsiz"
     QLabel* timeLeft = nullptr;         // "Kalan süre: yaklaşık 2 saat"
-    QTableWidget* results = nullptr;
+    QTableView* results = nullptr;      // over the campaign's rows in the database
     QLabel* fileLabel = nullptr;
     QPushButton* folderButton = nullptr;  // "Klasörü Aç"
     QPushButton* resendButton = nullptr;  // "Başarısızları Tekrar Gönder"
@@ -55,7 +56,6 @@ public:
 
 private:
     int m_total = 0;
-    int m_served = 0;
     bool m_finished = false;
     bool m_locked = false;
     int m_resendable = 0;

@@ -22,11 +22,11 @@
 #include "app/port_hints.h"
 #include "app/qt_message_queue.h"
 #include "app/screenshot.h"
-#include "serial/com_port.h"
 #include "app/send_controller.h"
 #include "app/settings.h"
 #include "app/startup.h"
 #include "app/window_settings.h"
+#include "serial/com_port.h"
 #include "tools/phone-sim/port_link.h"
 #include "tools/phone-sim/simulator.h"
 

@@ -1,17 +1,26 @@
 #include "app/send_controller.h"
 
+#include <QComboBox>
+#include <QFileDialog>
 #include <QGroupBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMetaObject>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QTableView>
 #include <QUrl>
 
 #include "app/bulk_progress_panel.h"
+#include "app/campaign_history_dialog.h"
+#include "app/campaign_models.h"
 #include "app/code_page_text.h"
+#include "app/error_handler.h"
 #include "app/main_window.h"
 #include "app/phone_controller.h"
+#include "sms/send_texts.h"
+#include "store/database_recorder.h"
 
 namespace app {
 
@@ -35,8 +44,9 @@ SendController::SendController(TMainForm& form, PhoneController& phone,
       m_line(phone.dialogue()),
       m_sender(m_line, phone, limits),
       m_run(m_sender, *this, sms::queuePause(queue)),
-      // A window closed during a run: the run ends after the message in flight, then the
-      // port closes as before.
+      m_db(form),
+      // A window that closes all the same (its run stopped by now): the run ends after
+      // the message in flight, then the port closes as before.
       m_closing(form.hooks().closing, [this](const HookWrap::Hook& inner) {
           stop();
           HookWrap::callInner(inner);
@@ -46,17 +56,38 @@ SendController::SendController(TMainForm& form, PhoneController& phone,
     m_panel->hide();
     QObject::connect(m_panel->stopButton, &QPushButton::clicked, m_panel, [this] { stop(); });
     QObject::connect(m_panel->resendButton, &QPushButton::clicked, m_panel,
-                     [this] { whenLineFree([this] { resendFailed(); }); });
+                     [this] { whenLineFree([this] { resendFailed(m_campaign); }); });
     QObject::connect(m_panel->closeButton, &QPushButton::clicked, m_panel,
                      [this] { m_panel->hide(); });
     m_panel->openFolder = [this](const QString& folder) {
         m_form.openUrl(QUrl::fromLocalFile(folder));
     };
 
+    // Under the text's counter, where the next send is started.
+    QWidget* messages = form.cxGroupBox4;
+    form.Memo3->resize(form.Memo3->width(), form.Memo3->height() - 36);
+    form.Label20->move(form.Label20->x(), form.Memo3->geometry().bottom() + 5);
+    resumeButton = new QPushButton(messages);
+    resumeButton->setGeometry(form.Memo3->x(), form.Label20->y() + 20, form.Memo3->width(), 28);
+    resumeButton->hide();
+    QObject::connect(resumeButton, &QPushButton::clicked, resumeButton,
+                     [this] { whenLineFree([this] { resumeClick(); }); });
+    // Under the imports.
+    historyButton = new QPushButton(QStringLiteral("Gönderim Geçmişi"), form.cxGroupBox3);
+    historyButton->setGeometry(form.Button5->x(), form.btnSM->geometry().bottom() + 9,
+                               form.Button5->width(), form.Button5->height());
+    historyButton->setCursor(Qt::PointingHandCursor);
+    historyButton->show();
+    QObject::connect(historyButton, &QPushButton::clicked, historyButton,
+                     [this] { m_form.guarded([this] { historyClick(); }); });
+
     MainFormHooks& hooks = form.hooks();
     hooks.sendSms = [this](const QString& text) { whenLineFree([this, text] { SendSms(text); }); };
     hooks.bulkSendClicked = [this] { whenLineFree([this] { Button1Click(); }); };
     hooks.mayClose = [this] { return mayClose(); };
+    phone.onConnected = [this] { connected(); };
+
+    refreshResume();
 }
 
 SendController::~SendController() {
@@ -64,6 +95,7 @@ SendController::~SendController() {
     hooks.sendSms = nullptr;
     hooks.bulkSendClicked = nullptr;
     hooks.mayClose = nullptr;
+    m_panel->results->setModel(nullptr);
 }
 
 sms::SendOutcome SendController::SendSms(const QString& text) {
@@ -101,6 +133,20 @@ sms::EncodeOptions SendController::encodeOptions() const {
     return options;
 }
 
+bool SendController::phoneReady() {
+    if (m_line.connected()) {
+        return true;
+    }
+    m_form.setStatusPanel(1, fromCodePage(sms::texts::notConnected()));
+    return false;
+}
+
+void SendController::tellStoreError(const std::exception& e) {
+    m_form.asker().tell(&m_form, QStringLiteral("Veritabanı"),
+                        QStringLiteral("Gönderim kaydedilemedi: %1").arg(exceptionText(e)),
+                        Asker::Icon::Error);
+}
+
 void SendController::Button1Click() {
     recipients::RecipientList& list = m_form.recipientList();
     std::vector<std::string> numbers;
@@ -108,48 +154,144 @@ void SendController::Button1Click() {
     for (int i = 0; i < list.count(); ++i) {
         numbers.push_back(list.entry(i));
     }
-    std::u16string text = memoText(m_form.Memo3).toStdU16String();
-    // Nothing to ask about when the run would not start: the run says why.
-    if (!numbers.empty() && !text.empty() && !confirmRun(numbers, text, encodeOptions())) {
+    if (m_sending || numbers.empty()) {
         return;
     }
-    runBulk(std::move(numbers), std::move(text), encodeOptions());
-}
-
-void SendController::resendFailed() {
-    std::vector<std::string> numbers = m_unreached;
-    ListCheck unknown;
-    if (!m_unknown.empty()) {
-        // Their message may well have arrived: they are offered, never taken unasked.
-        unknown.notes.push_back(
-            QStringLiteral("%1 kişinin mesajına yanıt gelmedi (belirsiz): ağ onları iletmiş "
-                           "olabilir, tekrar gönderilirse iki kez alabilirler. İşaretlerseniz "
-                           "onlar da eklenir.")
-                .arg(m_unknown.size()));
-        unknown.choices.push_back({QStringLiteral("Belirsizleri de gönder"), false});
-        unknown.apply = [this](const std::vector<Asker::Choice>& answered,
-                               std::vector<std::string>& list) {
-            if (answered.front().checked) {
-                list.insert(list.end(), m_unknown.begin(), m_unknown.end());
-            }
-        };
-    }
-    if (!confirmRun(numbers, m_lastText, m_lastOptions, std::move(unknown))) {
+    const std::u16string text = memoText(m_form.Memo3).toStdU16String();
+    if (text.empty()) {
+        m_form.setStatusPanel(1, fromCodePage(sms::texts::emptyText()));
         return;
     }
-    runBulk(std::move(numbers), m_lastText, m_lastOptions);
-}
-
-bool SendController::confirmRun(std::vector<std::string>& numbers, const std::u16string& text,
-                                const sms::EncodeOptions& options, ListCheck own) {
-    RunQuestion q = planRunQuestion(int(numbers.size()), QString::fromStdU16String(text),
-                                    options.TurkishTables, m_form.edtSure->value());
-    // Each check's choices follow one another in the box; each gets its own back.
+    store::CampaignStore* campaigns = m_db.campaigns();
+    if (campaigns == nullptr || !phoneReady()) {
+        return;
+    }
+    const sms::EncodeOptions options = encodeOptions();
+    const int pause = m_form.edtSure->value();
     std::vector<ListCheck> checks;
     if (m_checkList) {
         checks.push_back(m_checkList(numbers));
     }
-    checks.push_back(std::move(own));
+    if (const auto unfinished = campaigns->latestUnfinished()) {
+        // A new run does not serve the old one's waiting rows: say so before both go out.
+        ListCheck note;
+        note.notes.push_back(
+            QStringLiteral("Not: Gönderim %1 yarım kaldı (%2 kişi kaldı); bu yeni bir gönderimdir. "
+                           "Yarım kalanı sürdürmek için \"Yarım kalan gönderimi sürdür\".")
+                .arg(unfinished->id)
+                .arg(unfinished->counts.of(store::RecipientState::Queued)));
+        checks.push_back(std::move(note));
+    }
+    // The check's apply may leave numbers out: it works on `numbers` itself.
+    for (ListCheck& c : checks) {
+        if (c.apply) {
+            c.apply = [&numbers, apply = std::move(c.apply)](
+                          const std::vector<Asker::Choice>& answered, std::vector<std::string>&) {
+                apply(answered, numbers);
+            };
+        }
+    }
+    if (!confirmRun(int(numbers.size()), text, options.TurkishTables, pause, std::move(checks)) ||
+        numbers.empty()) {
+        return;
+    }
+    const std::unique_ptr<store::SenderLock> lock = m_db.takeSenderLock();
+    if (!lock) {
+        return;
+    }
+    store::NewCampaign campaign;
+    campaign.text = text;
+    campaign.options.turkishTables = options.TurkishTables;
+    campaign.options.pauseSeconds = pause;
+    campaign.entries = std::move(numbers);
+    std::int64_t id = 0;
+    try {
+        id = campaigns->create(campaign);
+    } catch (const store::StoreError& e) {
+        tellStoreError(e);
+        return;
+    }
+    runCampaign(id, *lock);
+}
+
+void SendController::resumeClick() {
+    store::CampaignStore* campaigns = m_db.campaigns();
+    if (m_sending || campaigns == nullptr || !phoneReady()) {
+        return;
+    }
+    // The lock first: it settles rows a killed sender left on their way.
+    const std::unique_ptr<store::SenderLock> lock = m_db.takeSenderLock();
+    if (!lock) {
+        return;
+    }
+    const std::optional<store::CampaignSummary> c = campaigns->latestUnfinished();
+    if (!c) {
+        refreshResume();
+        return;
+    }
+    if (!confirmRun(c->counts.of(store::RecipientState::Queued), c->text, c->options.turkishTables,
+                    c->options.pauseSeconds, {})) {
+        return;
+    }
+    runCampaign(c->id, *lock);
+}
+
+void SendController::resendFailed(std::int64_t campaign) {
+    store::CampaignStore* campaigns = m_db.campaigns();
+    if (m_sending || campaigns == nullptr || campaign == 0 || !phoneReady()) {
+        return;
+    }
+    const std::optional<store::CampaignSummary> c = campaigns->campaign(campaign);
+    if (!c) {
+        return;
+    }
+    const int failed = c->counts.of(store::RecipientState::Failed);
+    const int unknown = c->counts.of(store::RecipientState::Unknown);
+    bool includeUnknown = false;
+    std::vector<ListCheck> checks;
+    if (unknown > 0) {
+        // Their message may well have arrived: they are offered, never taken unasked.
+        ListCheck offer;
+        offer.notes.push_back(
+            QStringLiteral("%1 kişinin mesajına yanıt gelmedi (belirsiz): ağ onları iletmiş "
+                           "olabilir, tekrar gönderilirse iki kez alabilirler. İşaretlerseniz "
+                           "onlar da eklenir.")
+                .arg(unknown));
+        offer.choices.push_back({QStringLiteral("Belirsizleri de gönder"), false});
+        offer.apply = [&includeUnknown](const std::vector<Asker::Choice>& answered,
+                                        std::vector<std::string>&) {
+            includeUnknown = answered.front().checked;
+        };
+        checks.push_back(std::move(offer));
+    }
+    if (failed + unknown == 0 || !confirmRun(failed, c->text, c->options.turkishTables,
+                                             c->options.pauseSeconds, std::move(checks))) {
+        return;
+    }
+    if (failed == 0 && !includeUnknown) {
+        m_form.setStatusPanel(1, QStringLiteral("Tekrar gönderilecek kimse seçilmedi"));
+        return;
+    }
+    const std::unique_ptr<store::SenderLock> lock = m_db.takeSenderLock();
+    if (!lock) {
+        return;
+    }
+    std::int64_t id = 0;
+    try {
+        id = campaigns->createResend(campaign, includeUnknown);
+    } catch (const store::StoreError& e) {
+        tellStoreError(e);
+        return;
+    }
+    if (id != 0) {
+        runCampaign(id, *lock);
+    }
+}
+
+bool SendController::confirmRun(int count, const std::u16string& text, bool turkishTables,
+                                int pauseSeconds, std::vector<ListCheck> checks) {
+    RunQuestion q =
+        planRunQuestion(count, QString::fromStdU16String(text), turkishTables, pauseSeconds);
     for (const ListCheck& c : checks) {
         q.notes.insert(q.notes.end(), c.notes.begin(), c.notes.end());
         q.choices.insert(q.choices.end(), c.choices.begin(), c.choices.end());
@@ -160,6 +302,7 @@ bool SendController::confirmRun(std::vector<std::string>& numbers, const std::u1
                                        icon, q.choices)) {
         return false;
     }
+    std::vector<std::string> unused;
     size_t first = 0;
     for (const ListCheck& c : checks) {
         const std::vector<Asker::Choice> answered(
@@ -167,34 +310,88 @@ bool SendController::confirmRun(std::vector<std::string>& numbers, const std::u1
             q.choices.begin() + std::ptrdiff_t(first + c.choices.size()));
         first += c.choices.size();
         if (c.apply) {
-            c.apply(answered, numbers);
+            c.apply(answered, unused);
         }
     }
     return true;
 }
 
-void SendController::runBulk(std::vector<std::string> numbers, std::u16string text,
-                             const sms::EncodeOptions& options) {
-    if (m_sending || numbers.empty()) {
+void SendController::runCampaign(std::int64_t campaign, const store::SenderLock& lock) {
+    store::CampaignStore* campaigns = m_db.campaigns();
+    std::optional<store::CampaignSummary> summary;
+    try {
+        summary = campaigns->campaign(campaign);
+    } catch (const store::StoreError& e) {
+        tellStoreError(e);
         return;
     }
-    sms::BulkRequest request;
-    request.numbers = std::move(numbers);
-    request.text = std::move(text);
-    request.pauseSeconds = m_form.edtSure->value();
-    request.options = options;
+    if (!summary) {
+        return;
+    }
+    sms::BulkRequest request = store::bulkRequestFor(*summary);
     request.resultsFolder = m_form.listFile().parent_path() / "gonderimler";
-
-    sms::BulkSummary summary;
+    store::DatabaseRecorder recorder(*m_db.database(), lock, campaign);
+    recorder.setPhone(std::string(), toCodePage(m_form.ComboBox1->currentText()));
+    // The bulk tab shows this campaign until the user leaves it.
+    if (!m_results) {
+        m_results = std::make_unique<CampaignResultsModel>(*campaigns);
+        m_panel->results->setModel(m_results.get());
+        m_panel->sizeColumns();
+    }
+    m_campaign = campaign;
+    m_results->setCampaign(campaign);
     {
         Sending sending(*this);
-        summary = m_run.run(request);
+        m_lastSummary = m_run.run(request, recorder);
     }
-    if (summary.started) {
-        m_lastText = request.text;
-        m_lastOptions = request.options;
-    }
+    refreshResume();
     closeIfAsked();
+}
+
+void SendController::historyClick() {
+    store::CampaignStore* campaigns = m_db.campaigns();
+    if (campaigns == nullptr) {
+        return;
+    }
+    CampaignHistoryDialog dialog(*campaigns, &m_form);
+    dialog.tell = [this](const QString& text, bool error) {
+        m_form.asker().tell(&m_form, QStringLiteral("Gönderim Geçmişi"), text,
+                            error ? Asker::Icon::Error : Asker::Icon::Information);
+    };
+    dialog.chooseCsvFile =
+        chooseCsvFile ? chooseCsvFile : [](QWidget* parent, const QString& suggested) {
+            return QFileDialog::getSaveFileName(parent, QStringLiteral("CSV olarak kaydet"),
+                                                suggested, QStringLiteral("CSV (*.csv)"));
+        };
+    dialog.exec();
+    // The resend runs on the bulk tab, where its progress is shown.
+    if (const std::int64_t resend = dialog.resendRequested(); resend != 0) {
+        whenLineFree([this, resend] { resendFailed(resend); });
+    }
+}
+
+void SendController::refreshResume() {
+    std::optional<store::CampaignSummary> unfinished;
+    if (store::CampaignStore* campaigns = m_db.campaigns()) {
+        try {
+            unfinished = campaigns->latestUnfinished();
+        } catch (const store::StoreError&) {
+            // Shown as nothing to resume; the next run says what fails.
+        }
+    }
+    if (unfinished) {
+        resumeButton->setText(QStringLiteral("Yarım kalan gönderimi sürdür (%1 kişi kaldı)")
+                                  .arg(unfinished->counts.of(store::RecipientState::Queued)));
+    }
+    resumeButton->setVisible(unfinished.has_value());
+}
+
+void SendController::connected() {
+    refreshResume();
+    if (resumeButton->isHidden() || m_sending) {
+        return;
+    }
+    m_form.setStatusPanel(1, QStringLiteral("Yarım kalan gönderim var: ") + resumeButton->text());
 }
 
 bool SendController::mayClose() {
@@ -208,8 +405,8 @@ bool SendController::mayClose() {
         const QString question =
             QStringLiteral(
                 "Toplu gönderim sürüyor (%1 / %2 kişi). Kapatırsanız gönderim, "
-                "yoldaki mesajın sonucu alındıktan sonra durur ve program kapanır. "
-                "Kapatılsın mı?")
+                "yoldaki mesajın sonucu alındıktan sonra durur ve program kapanır; "
+                "kalanlar daha sonra sürdürülebilir. Kapatılsın mı?")
                 .arg(m_sent + m_failed + m_unanswered)
                 .arg(m_total);
         if (!m_form.asker().askYesNo(&m_form, QStringLiteral("Uyarı"), question,
@@ -244,60 +441,44 @@ void SendController::setSendingControlsEnabled(bool enabled) {
     m_form.cxGroupBox3->setEnabled(enabled);
     m_form.Button1->setEnabled(enabled);
     m_form.btnSMS->setEnabled(enabled);
+    resumeButton->setEnabled(enabled);
     // The panel's buttons come back as the last run left them, also after a single send.
     m_panel->setLocked(!enabled);
 }
 
 void SendController::runStarted(int total) {
     m_total = total;
-    m_unreached.clear();
-    m_unknown.clear();
     m_sent = m_failed = m_unanswered = 0;
     m_runStart = std::chrono::steady_clock::now();
     // The file's name is known when the run ends; until then its folder is shown.
     const std::filesystem::path folder = m_form.listFile().parent_path() / "gonderimler";
     m_panel->start(total, QString::fromStdString(folder.string()));
+    m_results->refresh();
 }
 
 void SendController::recipientStarted(int position, const std::string& number) {
     m_form.Edit1->setText(fromCodePage(number));
-    m_panel->showPosition(position + 1, m_total);
+    m_panel->showPosition(m_sent + m_failed + m_unanswered + 1, m_total);
+    m_panel->results->scrollTo(m_results->index(position, 0));
 }
 
 void SendController::recipientFinished(const sms::RecipientResult& r) {
-    const sms::SendOutcome& o = r.outcome;
-    const bool sent = o.status == sms::SendStatus::Sent;
-    bool served = true;
-    QString outcome;
-    switch (o.status) {
+    switch (r.outcome.status) {
         case sms::SendStatus::Sent:
-            outcome = QStringLiteral("gönderildi");
             ++m_sent;
             break;
         case sms::SendStatus::Failed:
-            outcome = QStringLiteral("başarısız");
             ++m_failed;
-            m_unreached.push_back(r.number);
             break;
         case sms::SendStatus::Unknown:
-            outcome = QStringLiteral("belirsiz");
             ++m_unanswered;
-            m_unknown.push_back(r.number);
             break;
         case sms::SendStatus::NotSent:
-            outcome = QStringLiteral("gönderilmedi");
-            served = false;
-            m_unreached.push_back(r.number);
-            break;
         case sms::SendStatus::Skipped:
-            outcome = QStringLiteral("atlandı");
-            served = false;
             break;
     }
-    const QString time = fromCodePage(r.time).section(QLatin1Char('T'), 1);
-    const QString detail = sent ? QStringLiteral("ref ") + fromCodePage(o.referencesText())
-                                : fromCodePage(o.errorText());
-    m_panel->addResult(fromCodePage(r.number), time, outcome, detail, sent, served);
+    m_panel->setServed(m_sent + m_failed + m_unanswered);
+    m_results->refresh();
     showTally();
 }
 
@@ -309,12 +490,12 @@ void SendController::showTally() {
 }
 
 void SendController::runFinished(const sms::BulkSummary& summary) {
-    m_lastSummary = summary;
     m_panel->showPosition(m_sent + m_failed + m_unanswered, m_total);
     if (!summary.resultsFile.empty()) {
         m_panel->setResultsFile(QString::fromStdString(summary.resultsFile.string()));
     }
-    m_panel->finish(int(m_unreached.size() + m_unknown.size()));
+    m_results->refresh();
+    m_panel->finish(m_failed + m_unanswered);
 }
 
 }  // namespace app

@@ -8,7 +8,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSpinBox>
-#include <QTableWidget>
+#include <QTableView>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -26,6 +26,7 @@
 #include "app/tests/fake_asker.h"
 #include "app/tests/simulated_phone.h"
 #include "platform/tests/scratch_folder.h"
+#include "store/database_recorder.h"
 
 namespace app {
 namespace {
@@ -74,8 +75,11 @@ protected:
             form->ListBox1->addItem(e);
         }
     }
+    // The columns of the results table.
+    enum { kPosition, kNumber, kState, kTime, kDetail };
+    int rows() const { return sending->panel().results->model()->rowCount(); }
     QString cell(int row, int column) const {
-        return sending->panel().results->item(row, column)->text();
+        return sending->panel().results->model()->index(row, column).data().toString();
     }
 
     QtMessageQueue queue;
@@ -127,12 +131,12 @@ TEST_F(SendWindow, BulkRunFillsTheResultsAndResendsTheFailed) {
     EXPECT_EQ(form->statusPanel(1), "2 gönderildi, 2 başarısız");
     EXPECT_EQ(panel.count->text(), "4 / 4");
     EXPECT_EQ(panel.progress->value(), 4);
-    ASSERT_EQ(panel.results->rowCount(), 4);
-    EXPECT_EQ(cell(0, 2), "gönderildi");
-    EXPECT_EQ(cell(0, 3), "ref 1");
-    EXPECT_EQ(cell(1, 3), "Error encoding PDU");
-    EXPECT_EQ(cell(2, 2), "başarısız");
-    EXPECT_EQ(cell(2, 3), "Kısa mesaj aktarımı reddedildi (+CMS ERROR: 21)");
+    ASSERT_EQ(rows(), 4);
+    EXPECT_EQ(cell(0, kState), "gönderildi");
+    EXPECT_EQ(cell(0, kDetail), "ref 1");
+    EXPECT_EQ(cell(1, kDetail), "Error encoding PDU");
+    EXPECT_EQ(cell(2, kState), "başarısız");
+    EXPECT_EQ(cell(2, kDetail), "Kısa mesaj aktarımı reddedildi (+CMS ERROR: 21)");
     EXPECT_EQ(form->Edit1->text(), "05321112234");
     EXPECT_TRUE(form->cxGroupBox3->isEnabled());
     EXPECT_TRUE(form->Button1->isEnabled());
@@ -158,10 +162,10 @@ TEST_F(SendWindow, BulkRunFillsTheResultsAndResendsTheFailed) {
     ASSERT_EQ(asker.asked.size(), 2u);
     EXPECT_TRUE(asker.asked[1].text.startsWith(
         "2 kişiye 1 parçalı mesaj gönderilecek (toplam 2 SMS). Başlatılsın mı?"));
-    ASSERT_EQ(panel.results->rowCount(), 2);
-    EXPECT_EQ(cell(0, 0), "");
-    EXPECT_EQ(cell(1, 0), "05550000000");
-    EXPECT_EQ(cell(1, 2), "gönderildi");
+    ASSERT_EQ(rows(), 2);
+    EXPECT_EQ(cell(0, kNumber), "");
+    EXPECT_EQ(cell(1, kNumber), "05550000000");
+    EXPECT_EQ(cell(1, kState), "gönderildi");
     EXPECT_EQ(sim->sim.messages().back().pdu.text, "Kampanya");
 
     panel.closeButton->click();
@@ -232,7 +236,8 @@ TEST_F(SendWindow, StopDuringThePause) {
     }
     EXPECT_EQ(form->statusPanel(1), "1 gönderildi, 0 başarısız, 2 gönderilmedi");
     EXPECT_EQ(sim->sim.messages().size(), 1u);
-    EXPECT_EQ(sending->panel().results->rowCount(), 3);
+    EXPECT_EQ(rows(), 3);
+    EXPECT_EQ(cell(2, kState), "sırada");
     EXPECT_EQ(form->ListBox1->count(), 3);
     // The bar and the counts show how far the run got, not a full bar.
     EXPECT_EQ(sending->panel().progress->value(), 1);
@@ -307,6 +312,51 @@ TEST_F(SendWindow, CloseDuringARunWaitsForTheMessageInFlight) {
     EXPECT_EQ(sending->lastSummary().sent, 1);
     EXPECT_EQ(sending->lastSummary().notSent, 2);
     EXPECT_TRUE(fs::exists(m_dir / "rehber.txt"));
+}
+
+// A campaign cut short is offered after connecting; its resume serves the rows still
+// waiting, in order, and nothing else.
+TEST_F(SendWindow, ResumeServesOnlyTheWaitingRows) {
+    store::CampaignStore* campaigns = sending->database().campaigns();
+    ASSERT_NE(campaigns, nullptr);
+    store::NewCampaign c;
+    c.text = u"Kampanya";
+    c.options.pauseSeconds = 0;
+    c.entries = {"05321112233", "05321112234", "05321112235"};
+    const std::int64_t id = campaigns->create(c);
+    {
+        // The first was served before the program went away.
+        auto lock = sending->database().database()->takeSenderLock();
+        store::DatabaseRecorder recorder(*sending->database().database(), *lock, id);
+        std::string error;
+        const auto first = recorder.nextQueued(error);
+        ASSERT_TRUE(first);
+        sms::SendOutcome sent;
+        sent.status = sms::SendStatus::Sent;
+        sent.references = {7};
+        ASSERT_TRUE(recorder.markSending(*first, error));
+        ASSERT_TRUE(recorder.markFinished(*first, sent, error));
+    }
+    ASSERT_TRUE(connect());
+    EXPECT_FALSE(sending->resumeButton->isHidden());
+    EXPECT_EQ(sending->resumeButton->text(), "Yarım kalan gönderimi sürdür (2 kişi kaldı)");
+    EXPECT_TRUE(form->statusPanel(1).contains("2 kişi kaldı"))
+        << form->statusPanel(1).toStdString();
+
+    asker.answers = {true};
+    sending->resumeButton->click();
+    for (int i = 0; i < 2000 && sim->sim.messages().size() < 2; ++i) {
+        queue.waitAndPumpOne(1);
+    }
+    ASSERT_EQ(asker.asked.size(), 1u);
+    EXPECT_TRUE(asker.asked[0].text.startsWith("2 kişiye 1 parçalı mesaj"));
+    ASSERT_EQ(sim->sim.messages().size(), 2u);
+    EXPECT_EQ(sim->sim.messages()[0].pdu.destination, "05321112234");
+    EXPECT_EQ(sim->sim.messages()[1].pdu.destination, "05321112235");
+    EXPECT_TRUE(sending->resumeButton->isHidden());
+    EXPECT_EQ(sending->shownCampaign(), id);
+    EXPECT_EQ(cell(0, kDetail), "ref 7");
+    EXPECT_EQ(cell(2, kState), "gönderildi");
 }
 
 }  // namespace
