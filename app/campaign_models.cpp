@@ -59,19 +59,7 @@ void CampaignResultsModel::setCampaign(std::int64_t campaign) {
 }
 
 void CampaignResultsModel::refresh() {
-    if (m_campaign == 0) {
-        return;
-    }
-    int count = m_count;
-    try {
-        count = m_store.recipientCount(m_campaign);
-    } catch (const store::StoreError&) {
-        // What is shown stays; the run reports a database that fails.
-    }
-    if (count != m_count) {
-        setCampaign(m_campaign);
-        return;
-    }
+    // A campaign's rows change state but are never added or removed: the count holds.
     m_pageStart = -1;
     m_page.clear();
     if (m_count > 0) {

@@ -21,7 +21,7 @@ public:
     // Shows `campaign` (0: nothing).
     void setCampaign(std::int64_t campaign);
     std::int64_t campaign() const { return m_campaign; }
-    // The rows changed in the database (a run served one): read again what is shown.
+    // Rows changed state in the database (a run served one): read again what is shown.
     void refresh();
 
     int rowCount(const QModelIndex& parent = {}) const override;

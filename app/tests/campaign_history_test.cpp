@@ -8,8 +8,11 @@
 #include <fstream>
 #include <iterator>
 
+#include "app/campaign_database.h"
 #include "app/campaign_history_dialog.h"
 #include "app/campaign_models.h"
+#include "app/main_window.h"
+#include "app/tests/fake_asker.h"
 #include "platform/tests/scratch_folder.h"
 #include "store/database.h"
 #include "store/database_recorder.h"
@@ -114,6 +117,47 @@ TEST_F(CampaignHistory, SavesTheChosenCampaignAsCsvAndOffersItsResend) {
     ASSERT_TRUE(dialog.resendButton->isEnabled());
     dialog.resendButton->click();
     EXPECT_EQ(dialog.resendRequested(), m_large);
+}
+
+// A file that is no database is named and kept; a new one starts only on Yes, the old
+// renamed beside it. A second sender is refused with a clear word.
+TEST(CampaignDatabaseFile, BadFileIsKeptAndASecondSenderRefused) {
+    platform::testing::ScratchFolder scratch{"campaign-database"};
+    const std::filesystem::path file = scratch.path() / "toplusms.db";
+    const std::string garbage(4096, 'x');
+    std::ofstream(file, std::ios::binary) << garbage;
+    FakeAsker asker;
+    MainFormOptions options;
+    options.listFile = scratch.path() / "rehber.txt";
+    options.settingsFile = QString::fromStdString((scratch.path() / "settings.conf").string());
+    options.asker = &asker;
+    TMainForm form(options);
+    CampaignDatabase db(form);
+    EXPECT_EQ(db.file(), file);
+
+    EXPECT_EQ(db.campaigns(), nullptr);  // No
+    ASSERT_EQ(asker.asked.size(), 1u);
+    EXPECT_TRUE(asker.asked[0].text.contains("Dosyaya dokunulmadı"));
+    std::ifstream untouched(file, std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(untouched), {}), garbage);
+
+    asker.answers = {true};
+    ASSERT_NE(db.campaigns(), nullptr);
+    int kept = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(scratch.path())) {
+        if (entry.path().filename().string().rfind("toplusms.db.bozuk-", 0) == 0) {
+            ++kept;
+            EXPECT_EQ(entry.file_size(), garbage.size());
+        }
+    }
+    EXPECT_EQ(kept, 1);
+
+    store::Database other(file);
+    const auto held = other.takeSenderLock();
+    EXPECT_EQ(db.takeSenderLock(), nullptr);
+    ASSERT_EQ(asker.told.size(), 1u);
+    EXPECT_TRUE(asker.told[0].text.contains("başka bir program"))
+        << asker.told[0].text.toStdString();
 }
 
 }  // namespace
