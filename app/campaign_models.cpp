@@ -58,11 +58,13 @@ void CampaignResultsModel::setCampaign(std::int64_t campaign) {
     endResetModel();
 }
 
-void CampaignResultsModel::refresh() {
+void CampaignResultsModel::refresh(int row) {
     // A campaign's rows change state but are never added or removed: the count holds.
     m_pageStart = -1;
     m_page.clear();
-    if (m_count > 0) {
+    if (row >= 0 && row < m_count) {
+        emit dataChanged(index(row, 0), index(row, kResultColumns - 1));
+    } else if (m_count > 0) {
         emit dataChanged(index(0, 0), index(m_count - 1, kResultColumns - 1));
     }
 }

@@ -21,8 +21,9 @@ public:
     // Shows `campaign` (0: nothing).
     void setCampaign(std::int64_t campaign);
     std::int64_t campaign() const { return m_campaign; }
-    // Rows changed state in the database (a run served one): read again what is shown.
-    void refresh();
+    // Rows changed state in the database (a run served `row`, -1: any): read again what
+    // is shown.
+    void refresh(int row = -1);
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;

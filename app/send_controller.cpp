@@ -478,7 +478,7 @@ void SendController::recipientFinished(const sms::RecipientResult& r) {
             break;
     }
     m_panel->setServed(m_sent + m_failed + m_unanswered);
-    m_results->refresh();
+    m_results->refresh(r.position);
     showTally();
 }
 
