@@ -106,6 +106,7 @@ BulkSummary BulkRun::run(const BulkRequest& request, CampaignRecorder& recorder)
     m_view.runStarted(total);
     int served = 0;
     while (!m_stopRequested && !summary.lineLost && summary.recordError.empty()) {
+        error.clear();
         const std::optional<QueuedRecipient> next = recorder.nextQueued(error);
         if (!next) {
             if (!error.empty()) {
@@ -147,10 +148,13 @@ BulkSummary BulkRun::run(const BulkRequest& request, CampaignRecorder& recorder)
             result.outcome.error = e.what();
             panel.setStatusPanel(1, result.outcome.statusLine());
         }
-        result.time = isoLocalTime(m_now());
+        const bool untried = result.outcome.status == SendStatus::NotSent;
+        if (!untried) {
+            result.time = isoLocalTime(m_now());
+        }
         if (result.outcome.status == SendStatus::Sent) {
             ++summary.sent;
-        } else {
+        } else if (!untried) {
             ++summary.failed;
             if (result.outcome.status == SendStatus::Unknown) {
                 ++summary.unknown;
@@ -161,13 +165,25 @@ BulkSummary BulkRun::run(const BulkRequest& request, CampaignRecorder& recorder)
             // The row stays "on its way", which the next start turns uncertain.
             summary.recordError = error;
         }
+        if (untried) {
+            // Back in the queue: going on would only offer the phone the same row again.
+            break;
+        }
         finish(result);
         // The pause paces the phone and the network: none after an entry that never
         // reached the phone, none after the last.
         if (served < total && request.pauseSeconds > 0 && !m_stopRequested && !summary.lineLost &&
             summary.recordError.empty() && result.outcome.parts > 0) {
+            // The outcome is made power-safe before the wait, not only at the next row.
+            if (!recorder.settle(error)) {
+                summary.recordError = error;
+                break;
+            }
             m_pause(std::int64_t(request.pauseSeconds) * 1000, [this] { return m_stopRequested; });
         }
+    }
+    if (summary.recordError.empty() && !recorder.settle(error)) {
+        summary.recordError = error;
     }
     // Those the run did not reach stay queued for a resume; the view and the file still
     // get a row for each.

@@ -19,8 +19,11 @@ struct QueuedRecipient {
     std::string number;   // Windows-1254, as listed
 };
 
-// Each call returns only after its change is durable. A false return (or an error text
-// from nextQueued) means the change could not be recorded: the run must not send.
+// Each call returns only after its change is recorded (it survives the program being
+// killed). markSending's change also survives a power cut when it returns; an outcome
+// may wait for that until the next markSending or settle(), so the one disk flush before
+// a submission serves both. A false return (or an error text from nextQueued) means the
+// change could not be recorded: the run must not send.
 class CampaignRecorder {
 public:
     virtual ~CampaignRecorder() = default;
@@ -41,6 +44,11 @@ public:
     // The run must not serve this number; `reason` is Windows-1254.
     virtual bool markSkipped(const QueuedRecipient& r, const std::string& reason,
                              std::string& error) = 0;
+    // Makes everything recorded so far survive a power cut: before a pause, at the end.
+    virtual bool settle(std::string& error) {
+        (void)error;
+        return true;
+    }
 };
 
 // A recorder over a plain list, kept in memory only: the run of a list with no database.

@@ -1,5 +1,6 @@
 #include "store/campaigns.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -73,9 +74,20 @@ RecipientRow readRecipient(const Statement& s) {
     return r;
 }
 
-// A spreadsheet program reads ="0532..." as a text, keeping the leading 0 and the +.
-std::string numberAsText(const std::string& utf8) {
-    return sms::csvField("=\"" + utf8 + "\"");
+// A field a spreadsheet program shows as it stands. A number goes in as ="0532...", a
+// formula giving the text, so the leading 0 and the + stay. Any other text that would be
+// read as a formula (= + - @ in front; an entry or an error text such as "+CMS ERROR: 500")
+// gets an apostrophe in front, so no cell computes anything from what the list held.
+std::string asText(const std::string& utf8) {
+    const bool number =
+        !utf8.empty() && utf8.find_first_not_of("0123456789+-() ") == std::string::npos;
+    if (number) {
+        return sms::csvField("=\"" + utf8 + "\"");
+    }
+    if (!utf8.empty() && std::string_view("=+-@\t\r").find(utf8.front()) != std::string::npos) {
+        return sms::csvField("'" + utf8);
+    }
+    return sms::csvField(utf8);
 }
 
 }  // namespace
@@ -281,10 +293,10 @@ void CampaignStore::exportCsv(std::int64_t campaign, const std::filesystem::path
             sms::SendOutcome parts;
             parts.references = r.references;
             const std::string refs = parts.referencesText();
-            out += numberAsText(toUtf8(r.entry)) + ";" +
+            out += asText(toUtf8(r.entry)) + ";" +
                    (served ? sms::isoLocalTime(r.changed) : std::string()) + ";" +
-                   std::string(stateName(r.state)) + ";" + refs + ";" +
-                   sms::csvField(toUtf8(r.error)) + "\r\n";
+                   std::string(stateName(r.state)) + ";" + refs + ";" + asText(toUtf8(r.error)) +
+                   "\r\n";
         }
         if (int(rows.size()) < kPage) {
             break;

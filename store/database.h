@@ -77,6 +77,10 @@ public:
     // while the lock is held, so a running sender's row is never touched by another.
     std::unique_ptr<SenderLock> takeSenderLock();
 
+    // Flushes the journal to the disk: what was committed without waiting for the disk
+    // (see DatabaseRecorder) then survives a power cut too. Throws StoreError.
+    void syncJournal();
+
     const std::filesystem::path& file() const { return m_file; }
     int schemaVersion() const;
     sqlite3* handle() const { return m_db; }

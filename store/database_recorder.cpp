@@ -33,6 +33,18 @@ bool failed(const StoreError& e, std::string& error) {
     return false;
 }
 
+// The connection's commits wait for the disk again when the scope ends.
+class LazySync {
+public:
+    explicit LazySync(sqlite3* db) : m_db(db) { execute(m_db, "PRAGMA synchronous=NORMAL"); }
+    ~LazySync() { sqlite3_exec(m_db, "PRAGMA synchronous=FULL", nullptr, nullptr, nullptr); }
+    LazySync(const LazySync&) = delete;
+    LazySync& operator=(const LazySync&) = delete;
+
+private:
+    sqlite3* m_db;
+};
+
 }  // namespace
 
 sms::BulkRequest bulkRequestFor(const CampaignSummary& campaign) {
@@ -191,6 +203,15 @@ bool DatabaseRecorder::markSkipped(const sms::QueuedRecipient& r, const std::str
             return false;
         }
         tx.commit();
+        return true;
+    } catch (const StoreError& e) {
+        return failed(e, error);
+    }
+}
+
+bool DatabaseRecorder::settle(std::string& error) {
+    try {
+        m_db.syncJournal();
         return true;
     } catch (const StoreError& e) {
         return failed(e, error);

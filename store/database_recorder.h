@@ -36,6 +36,7 @@ public:
                       std::string& error) override;
     bool markSkipped(const sms::QueuedRecipient& r, const std::string& reason,
                      std::string& error) override;
+    bool settle(std::string& error) override;
 
     std::int64_t campaign() const { return m_campaign; }
 

@@ -28,9 +28,9 @@ CREATE TABLE recipient (
     phone_port TEXT NOT NULL DEFAULT '',
     UNIQUE (campaign, position)
 );
--- The next row to serve, and the counts per state.
-CREATE INDEX recipient_by_state ON recipient(campaign, state, position);
-CREATE INDEX recipient_by_number ON recipient(normalised);
+-- The rows still to serve, in order. Partial, so that a row's later changes of state
+-- cost this index nothing.
+CREATE INDEX recipient_queued ON recipient(campaign, position) WHERE state = 'sırada';
 
 -- One row per part of a message the phone accepted or was given; delivery reports
 -- attach here.
@@ -43,4 +43,3 @@ CREATE TABLE part (
     delivery_time INTEGER,               -- its discharge time
     PRIMARY KEY (recipient, seq)
 ) WITHOUT ROWID;
-CREATE INDEX part_by_reference ON part(reference);

@@ -112,24 +112,28 @@ TEST_F(CampaignsTest, ResendTakesTheFailedAndOnlyWhenAskedTheUncertain) {
     EXPECT_TRUE(store.campaigns().front().finished());
 }
 
+// Numbers stay text in a spreadsheet, and nothing the list or the phone gave becomes a
+// formula there.
 TEST_F(CampaignsTest, CsvExportKeepsNumbersAsTextForSpreadsheets) {
-    const std::int64_t id = createCampaign(db, {"+905321112233", "05324445566", "0532;7"});
+    const std::int64_t id = createCampaign(
+        db, {"+905321112233", "05324445566", "0532;7", "=HYPERLINK(\"x\")", "05\"&1&\""});
     serve(id, {sms::SendStatus::Sent, sms::SendStatus::Failed});
     const auto csv = m_scratch / "sonuc.csv";
     store.exportCsv(id, csv);
-    const std::string text = readBytes(csv);
-    const auto rows = store.recipients(id, 0, 3);
+    const auto rows = store.recipients(id, 0, 5);
     const std::string sentAt = sms::isoLocalTime(rows[0].changed);
     const std::string failedAt = sms::isoLocalTime(rows[1].changed);
-    EXPECT_EQ(text,
+    EXPECT_EQ(readBytes(csv),
               "\xEF\xBB\xBFnumara;zaman;sonuç;referanslar;hata\r\n"
               "\"=\"\"+905321112233\"\"\";" +
                   sentAt +
                   ";gönderildi;40 41;\r\n"
                   "\"=\"\"05324445566\"\"\";" +
                   failedAt +
-                  ";başarısız;;+CMS ERROR: 30\r\n"
-                  "\"=\"\"0532;7\"\"\";;sırada;;\r\n");
+                  ";başarısız;;'+CMS ERROR: 30\r\n"
+                  "\"0532;7\";;sırada;;\r\n"
+                  "\"'=HYPERLINK(\"\"x\"\")\";;sırada;;\r\n"
+                  "\"05\"\"&1&\"\"\";;sırada;;\r\n");
 }
 
 // A campaign is made whole or not at all: a disk that fills up halfway leaves nothing.

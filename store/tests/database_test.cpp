@@ -124,25 +124,43 @@ TEST_F(DatabaseTest, ASenderKilledMidSubmissionLeavesTheRowUncertainAndTheDataba
     ASSERT_EQ(pipe(ready), 0);
     const pid_t child = fork();
     if (child == 0) {
-        Database db(file);
-        auto lock = db.takeSenderLock();
-        DatabaseRecorder recorder(db, *lock, id);
-        std::string error;
-        const auto row = recorder.nextQueued(error);
-        recorder.markSending(*row, error);
-        (void)!write(ready[1], "x", 1);
-        for (;;) {
-            pause();
+        // Never back into the test runner: a failure here ends the child, which the
+        // parent sees as a pipe closed without its byte.
+        try {
+            Database db(file);
+            auto lock = db.takeSenderLock();
+            DatabaseRecorder recorder(db, *lock, id);
+            std::string error;
+            const auto row = recorder.nextQueued(error);
+            if (!row || !recorder.markSending(*row, error)) {
+                _exit(1);
+            }
+            (void)!write(ready[1], "x", 1);
+            for (;;) {
+                pause();
+            }
+        } catch (...) {
+            _exit(1);
         }
     }
+    struct Reaper {
+        pid_t pid;
+        void now() {
+            if (pid > 0) {
+                kill(pid, SIGKILL);
+                waitpid(pid, nullptr, 0);
+                pid = -1;
+            }
+        }
+        ~Reaper() { now(); }
+    } reaper{child};
+    close(ready[1]);
     char c = 0;
     ASSERT_EQ(read(ready[0], &c, 1), 1);
+    close(ready[0]);
     Database db(file);
     EXPECT_THROW(db.takeSenderLock(), SenderBusy);
-    kill(child, SIGKILL);
-    waitpid(child, nullptr, 0);
-    close(ready[0]);
-    close(ready[1]);
+    reaper.now();
 
     auto lock = db.takeSenderLock();
     const auto rows = CampaignStore(db).recipients(id, 0, 10);

@@ -85,14 +85,8 @@ int runBulk(std::span<const std::string_view> args) {
     campaign.text = platform::cp1254::utf8ToUtf16(*text);
     campaign.options.pauseSeconds = pause;
     campaign.entries = std::move(numbers);
-    std::int64_t id = 0;
-    try {
-        id = store::CampaignStore(*db).create(campaign);
-    } catch (const store::StoreError& e) {
-        std::fprintf(stderr, "%s\n", e.what());
-        return kExitFailed;
-    }
-    return runCampaign(*choice, *db, *lock, id, results);
+    return runCampaign(
+        *choice, *db, *lock, [&] { return store::CampaignStore(*db).create(campaign); }, results);
 }
 
 const CommandRegistration kRegistration(

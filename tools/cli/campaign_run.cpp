@@ -80,9 +80,19 @@ std::unique_ptr<store::SenderLock> takeSenderLock(store::Database& db) {
 }
 
 int runCampaign(const PortChoice& port, store::Database& db, const store::SenderLock& lock,
-                std::int64_t campaign, const std::filesystem::path& resultsFile) {
+                const std::function<std::int64_t()>& makeCampaign,
+                const std::filesystem::path& resultsFile) {
+    PhoneSession session(port);
+    if (!connectQuietly(session)) {
+        return kExitFailed;
+    }
     std::optional<store::CampaignSummary> summary;
+    std::int64_t campaign = 0;
     try {
+        campaign = makeCampaign();
+        if (campaign == 0) {
+            return kExitOk;
+        }
         summary = store::CampaignStore(db).campaign(campaign);
     } catch (const store::StoreError& e) {
         std::fprintf(stderr, "%s\n", e.what());
@@ -90,10 +100,6 @@ int runCampaign(const PortChoice& port, store::Database& db, const store::Sender
     }
     if (!summary) {
         std::fprintf(stderr, "Gönderim %lld yok\n", static_cast<long long>(campaign));
-        return kExitFailed;
-    }
-    PhoneSession session(port);
-    if (!connectQuietly(session)) {
         return kExitFailed;
     }
     printLine("G\xF6nderim " + std::to_string(campaign));

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string_view>
@@ -24,10 +25,13 @@ std::unique_ptr<store::Database> openDatabase(const std::filesystem::path& file)
 // Makes this program the database's sender; null after printing why on stderr.
 std::unique_ptr<store::SenderLock> takeSenderLock(store::Database& db);
 
-// Connects, prints "Gönderim N", serves the campaign's queued rows in order (one line
-// per recipient, then the summary) and returns the exit code: 0 when every row it served
-// was accepted. `resultsFile` (may be empty) gets the run's results as well.
+// Connects, then asks `campaign` for the campaign to serve (made only now, so a phone
+// that does not answer leaves no campaign behind; 0: none, the reason printed), prints
+// "Gönderim N", serves its queued rows in order (one line per recipient, then the
+// summary) and returns the exit code: 0 when every row it served was accepted.
+// `resultsFile` (may be empty) gets the run's results as well.
 int runCampaign(const PortChoice& port, store::Database& db, const store::SenderLock& lock,
-                std::int64_t campaign, const std::filesystem::path& resultsFile = {});
+                const std::function<std::int64_t()>& campaign,
+                const std::filesystem::path& resultsFile = {});
 
 }  // namespace cli

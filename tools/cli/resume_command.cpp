@@ -79,7 +79,7 @@ int runResume(std::span<const std::string_view> args) {
             return kExitFailed;
         }
     }
-    return runCampaign(p->port, *db, *lock, id);
+    return runCampaign(p->port, *db, *lock, [id] { return id; });
 }
 
 int runResend(std::span<const std::string_view> args) {
@@ -105,24 +105,23 @@ int runResend(std::span<const std::string_view> args) {
     if (!lock) {
         return kExitFailed;
     }
-    std::int64_t id = 0;
     try {
-        store::CampaignStore campaigns(*db);
-        if (!campaigns.campaign(old)) {
+        if (!store::CampaignStore(*db).campaign(old)) {
             std::fprintf(stderr, "Gönderim %lld yok\n", static_cast<long long>(old));
             return kExitFailed;
         }
-        id = campaigns.createResend(old, includeUnknown);
     } catch (const store::StoreError& e) {
         std::fprintf(stderr, "%s\n", e.what());
         return kExitFailed;
     }
-    if (id == 0) {
-        std::fprintf(stderr, "Gönderim %lld: tekrar gönderilecek kimse yok\n",
-                     static_cast<long long>(old));
-        return kExitOk;
-    }
-    return runCampaign(p->port, *db, *lock, id);
+    return runCampaign(p->port, *db, *lock, [&] {
+        const std::int64_t id = store::CampaignStore(*db).createResend(old, includeUnknown);
+        if (id == 0) {
+            std::fprintf(stderr, "Gönderim %lld: tekrar gönderilecek kimse yok\n",
+                         static_cast<long long>(old));
+        }
+        return id;
+    });
 }
 
 const CommandRegistration kResume(
