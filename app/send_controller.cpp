@@ -177,22 +177,18 @@ void SendController::Button1Click() {
         ListCheck note;
         note.notes.push_back(
             QStringLiteral("Not: Gönderim %1 yarım kaldı (%2 kişi kaldı); bu yeni bir gönderimdir. "
-                           "Yarım kalanı sürdürmek için \"Yarım kalan gönderimi sürdür\".")
+                           "Yarım kalanı sürdürmek isterseniz Hayır deyip \"Yarım kalan "
+                           "gönderimi sürdür\" düğmesini kullanın.")
                 .arg(unfinished->id)
                 .arg(unfinished->counts.of(store::RecipientState::Queued)));
         checks.push_back(std::move(note));
     }
-    // The check's apply may leave numbers out: it works on `numbers` itself.
-    for (ListCheck& c : checks) {
-        if (c.apply) {
-            c.apply = [&numbers, apply = std::move(c.apply)](
-                          const std::vector<Asker::Choice>& answered, std::vector<std::string>&) {
-                apply(answered, numbers);
-            };
-        }
+    if (!confirmRun(int(numbers.size()), text, options.TurkishTables, pause, std::move(checks),
+                    numbers)) {
+        return;
     }
-    if (!confirmRun(int(numbers.size()), text, options.TurkishTables, pause, std::move(checks)) ||
-        numbers.empty()) {
+    if (numbers.empty()) {
+        m_form.setStatusPanel(1, QStringLiteral("Gönderilecek numara kalmadı"));
         return;
     }
     const std::unique_ptr<store::SenderLock> lock = m_db.takeSenderLock();
@@ -229,8 +225,9 @@ void SendController::resumeClick() {
         refreshResume();
         return;
     }
+    std::vector<std::string> none;
     if (!confirmRun(c->counts.of(store::RecipientState::Queued), c->text, c->options.turkishTables,
-                    c->options.pauseSeconds, {})) {
+                    c->options.pauseSeconds, {}, none)) {
         return;
     }
     runCampaign(c->id, *lock);
@@ -264,8 +261,9 @@ void SendController::resendFailed(std::int64_t campaign) {
         };
         checks.push_back(std::move(offer));
     }
+    std::vector<std::string> none;
     if (failed + unknown == 0 || !confirmRun(failed, c->text, c->options.turkishTables,
-                                             c->options.pauseSeconds, std::move(checks))) {
+                                             c->options.pauseSeconds, std::move(checks), none)) {
         return;
     }
     if (failed == 0 && !includeUnknown) {
@@ -289,7 +287,8 @@ void SendController::resendFailed(std::int64_t campaign) {
 }
 
 bool SendController::confirmRun(int count, const std::u16string& text, bool turkishTables,
-                                int pauseSeconds, std::vector<ListCheck> checks) {
+                                int pauseSeconds, std::vector<ListCheck> checks,
+                                std::vector<std::string>& numbers) {
     RunQuestion q =
         planRunQuestion(count, QString::fromStdU16String(text), turkishTables, pauseSeconds);
     for (const ListCheck& c : checks) {
@@ -302,7 +301,6 @@ bool SendController::confirmRun(int count, const std::u16string& text, bool turk
                                        icon, q.choices)) {
         return false;
     }
-    std::vector<std::string> unused;
     size_t first = 0;
     for (const ListCheck& c : checks) {
         const std::vector<Asker::Choice> answered(
@@ -310,7 +308,7 @@ bool SendController::confirmRun(int count, const std::u16string& text, bool turk
             q.choices.begin() + std::ptrdiff_t(first + c.choices.size()));
         first += c.choices.size();
         if (c.apply) {
-            c.apply(answered, unused);
+            c.apply(answered, numbers);
         }
     }
     return true;
@@ -495,7 +493,17 @@ void SendController::runFinished(const sms::BulkSummary& summary) {
         m_panel->setResultsFile(QString::fromStdString(summary.resultsFile.string()));
     }
     m_results->refresh();
-    m_panel->finish(m_failed + m_unanswered);
+    // The resend serves the whole campaign's failures, also those of its earlier runs.
+    int resendable = m_failed + m_unanswered;
+    try {
+        if (const auto c = m_db.campaigns()->campaign(m_campaign)) {
+            resendable = c->counts.of(store::RecipientState::Failed) +
+                         c->counts.of(store::RecipientState::Unknown);
+        }
+    } catch (const store::StoreError&) {
+        // This run's own count stands in.
+    }
+    m_panel->finish(resendable);
 }
 
 }  // namespace app

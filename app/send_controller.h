@@ -95,10 +95,10 @@ private:
     void whenLineFree(std::function<void()> send);
     // What a send encodes with: the window's "Türkçe karakterleri 7 bit gönder".
     sms::EncodeOptions encodeOptions() const;
-    // Asks before a run of `text` to `count` people; false on No. Each check's apply gets
-    // its own choices back.
+    // Asks before a run of `text` to `count` people; false on No. After a Yes each check's
+    // apply gets its own choices back, and `numbers`, which it may shorten.
     bool confirmRun(int count, const std::u16string& text, bool turkishTables, int pauseSeconds,
-                    std::vector<ListCheck> checks);
+                    std::vector<ListCheck> checks, std::vector<std::string>& numbers);
     // Nothing is sent without a phone: said before a campaign is made for nothing.
     bool phoneReady();
     // Serves the campaign's waiting rows as this program's run of the database.

@@ -78,6 +78,30 @@ protected:
     // The columns of the results table.
     enum { kPosition, kNumber, kState, kTime, kDetail };
     int rows() const { return sending->panel().results->model()->rowCount(); }
+    // A campaign whose first rows were served with `outcomes` before the program went away.
+    std::int64_t campaignServed(std::vector<std::string> entries,
+                                const std::vector<sms::SendStatus>& outcomes) {
+        store::NewCampaign c;
+        c.text = u"Kampanya";
+        c.options.pauseSeconds = 0;
+        c.entries = std::move(entries);
+        store::Database& db = *sending->database().database();
+        const std::int64_t id = sending->database().campaigns()->create(c);
+        auto lock = db.takeSenderLock();
+        store::DatabaseRecorder recorder(db, *lock, id);
+        std::string error;
+        for (const sms::SendStatus status : outcomes) {
+            sms::SendOutcome o;
+            o.status = status;
+            if (status == sms::SendStatus::Sent) {
+                o.references = {7};
+            }
+            const auto r = recorder.nextQueued(error);
+            EXPECT_TRUE(r && recorder.markSending(*r, error) && recorder.markFinished(*r, o, error))
+                << error;
+        }
+        return id;
+    }
     QString cell(int row, int column) const {
         return sending->panel().results->model()->index(row, column).data().toString();
     }
@@ -317,26 +341,8 @@ TEST_F(SendWindow, CloseDuringARunWaitsForTheMessageInFlight) {
 // A campaign cut short is offered after connecting; its resume serves the rows still
 // waiting, in order, and nothing else.
 TEST_F(SendWindow, ResumeServesOnlyTheWaitingRows) {
-    store::CampaignStore* campaigns = sending->database().campaigns();
-    ASSERT_NE(campaigns, nullptr);
-    store::NewCampaign c;
-    c.text = u"Kampanya";
-    c.options.pauseSeconds = 0;
-    c.entries = {"05321112233", "05321112234", "05321112235"};
-    const std::int64_t id = campaigns->create(c);
-    {
-        // The first was served before the program went away.
-        auto lock = sending->database().database()->takeSenderLock();
-        store::DatabaseRecorder recorder(*sending->database().database(), *lock, id);
-        std::string error;
-        const auto first = recorder.nextQueued(error);
-        ASSERT_TRUE(first);
-        sms::SendOutcome sent;
-        sent.status = sms::SendStatus::Sent;
-        sent.references = {7};
-        ASSERT_TRUE(recorder.markSending(*first, error));
-        ASSERT_TRUE(recorder.markFinished(*first, sent, error));
-    }
+    const std::int64_t id =
+        campaignServed({"05321112233", "05321112234", "05321112235"}, {sms::SendStatus::Sent});
     ASSERT_TRUE(connect());
     EXPECT_FALSE(sending->resumeButton->isHidden());
     EXPECT_EQ(sending->resumeButton->text(), "Yarım kalan gönderimi sürdür (2 kişi kaldı)");
@@ -357,6 +363,31 @@ TEST_F(SendWindow, ResumeServesOnlyTheWaitingRows) {
     EXPECT_EQ(sending->shownCampaign(), id);
     EXPECT_EQ(cell(0, kDetail), "ref 7");
     EXPECT_EQ(cell(2, kState), "gönderildi");
+}
+
+// The resend serves the refused; those whose answer never came are offered, unticked,
+// and go again only when ticked.
+TEST_F(SendWindow, ResendTakesTheUnknownOnlyWhenAsked) {
+    const std::int64_t id =
+        campaignServed({"05321112233", "05321112234", "05321112235"},
+                       {sms::SendStatus::Failed, sms::SendStatus::Unknown, sms::SendStatus::Sent});
+    ASSERT_TRUE(connect());
+    asker.answers = {true, true};
+    asker.tickChoices = {false, true};
+    sending->resendFailed(id);
+    ASSERT_EQ(asker.offered.size(), 1u);
+    ASSERT_EQ(asker.offered[0].size(), 1u);
+    EXPECT_EQ(asker.offered[0][0].caption, "Belirsizleri de gönder");
+    EXPECT_FALSE(asker.offered[0][0].checked);
+    EXPECT_TRUE(asker.asked[0].text.startsWith("1 kişiye"));
+    EXPECT_TRUE(asker.asked[0].text.contains("belirsiz"));
+    ASSERT_EQ(sim->sim.messages().size(), 1u);
+    EXPECT_EQ(sim->sim.messages()[0].pdu.destination, "05321112233");
+
+    sending->resendFailed(id);
+    ASSERT_EQ(sim->sim.messages().size(), 3u);
+    EXPECT_EQ(sim->sim.messages()[1].pdu.destination, "05321112233");
+    EXPECT_EQ(sim->sim.messages()[2].pdu.destination, "05321112234");
 }
 
 }  // namespace
