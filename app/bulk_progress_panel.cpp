@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QFontMetrics>
 #include <QHeaderView>
 #include <QLabel>
 #include <QProgressBar>
@@ -87,10 +88,10 @@ void BulkProgressPanel::setServed(int served) {
 }
 
 void BulkProgressPanel::sizeColumns() {
-    results->setColumnWidth(0, 40);
-    results->setColumnWidth(1, 100);
-    results->setColumnWidth(2, 76);
-    results->setColumnWidth(3, 122);
+    results->setColumnWidth(0, 36);
+    results->setColumnWidth(1, 96);
+    results->setColumnWidth(2, 70);
+    results->setColumnWidth(3, 118);
 }
 
 void BulkProgressPanel::showTally(int sent, int failed, int unknown, int served,

@@ -36,11 +36,11 @@ CampaignHistoryDialog::CampaignHistoryDialog(store::CampaignStore& store, QWidge
 
     campaigns = makeTable(this);
     campaigns->setModel(&m_list);
-    campaigns->setColumnWidth(0, 70);
-    campaigns->setColumnWidth(1, 130);
-    campaigns->setColumnWidth(2, 230);
+    campaigns->setColumnWidth(0, 60);
+    campaigns->setColumnWidth(1, 150);
+    campaigns->setColumnWidth(2, 170);
     for (int c = 3; c < m_list.columnCount(); ++c) {
-        campaigns->setColumnWidth(c, 62);
+        campaigns->setColumnWidth(c, 72);
     }
     layout->addWidget(campaigns, 2);
 
@@ -51,7 +51,7 @@ CampaignHistoryDialog::CampaignHistoryDialog(store::CampaignStore& store, QWidge
     recipients->setColumnWidth(0, 50);
     recipients->setColumnWidth(1, 130);
     recipients->setColumnWidth(2, 90);
-    recipients->setColumnWidth(3, 130);
+    recipients->setColumnWidth(3, 150);
     layout->addWidget(recipients, 3);
 
     auto* buttons = new QHBoxLayout;

@@ -377,19 +377,22 @@ void SendController::refreshResume() {
             // Shown as nothing to resume; the next run says what fails.
         }
     }
+    m_waiting = unfinished ? unfinished->counts.of(store::RecipientState::Queued) : 0;
     if (unfinished) {
-        resumeButton->setText(QStringLiteral("Yarım kalan gönderimi sürdür (%1 kişi kaldı)")
-                                  .arg(unfinished->counts.of(store::RecipientState::Queued)));
+        resumeButton->setText(
+            QStringLiteral("Yarım kalan gönderimi sürdür (%1 kişi kaldı)").arg(m_waiting));
     }
     resumeButton->setVisible(unfinished.has_value());
 }
 
 void SendController::connected() {
     refreshResume();
-    if (resumeButton->isHidden() || m_sending) {
+    if (m_waiting == 0 || m_sending) {
         return;
     }
-    m_form.setStatusPanel(1, QStringLiteral("Yarım kalan gönderim var: ") + resumeButton->text());
+    m_form.setStatusPanel(1, QStringLiteral("Yarım kalan gönderim var (%1 kişi kaldı): Toplu Sms "
+                                            "Gönderme sekmesinden sürdürülebilir")
+                                 .arg(m_waiting));
 }
 
 bool SendController::mayClose() {

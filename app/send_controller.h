@@ -126,6 +126,7 @@ private:
     BulkProgressPanel* m_panel = nullptr;             // owned by the bulk tab
     std::unique_ptr<CampaignResultsModel> m_results;  // the shown campaign's rows
     std::int64_t m_campaign = 0;
+    int m_waiting = 0;  // rows still waiting in the latest unfinished campaign
     int m_total = 0;
     sms::BulkSummary m_lastSummary;
     CheckList m_checkList;
