@@ -40,6 +40,7 @@ struct SendController::Sending {
 SendController::SendController(TMainForm& form, PhoneController& phone,
                                platform::MessageQueue& queue, sms::SendLimits limits)
     : m_form(form),
+      m_phone(phone),
       m_dialogue(phone.dialogue()),
       m_line(phone.dialogue()),
       m_sender(m_line, phone, limits),
@@ -95,7 +96,11 @@ SendController::~SendController() {
     hooks.sendSms = nullptr;
     hooks.bulkSendClicked = nullptr;
     hooks.mayClose = nullptr;
-    m_panel->results->setModel(nullptr);
+    m_phone.onConnected = nullptr;
+    // What this made on the bulk tab calls back into it.
+    delete historyButton;
+    delete resumeButton;
+    delete m_panel;
 }
 
 sms::SendOutcome SendController::SendSms(const QString& text) {

@@ -118,6 +118,7 @@ private:
     void tellStoreError(const std::exception& e);
 
     TMainForm& m_form;
+    PhoneController& m_phone;
     phone::PhoneDialogue& m_dialogue;
     sms::DialogueLine m_line;
     sms::SmsSender m_sender;
