@@ -152,6 +152,9 @@ bool DatabaseRecorder::change(std::int64_t id, std::string_view from, std::strin
 
 bool DatabaseRecorder::markSending(const sms::QueuedRecipient& r, std::string& error) {
     try {
+        // Whatever came before, this commit waits for the disk: the phone hears of the
+        // row only once its "on its way" would survive a power cut.
+        execute(m_db.handle(), "PRAGMA synchronous=FULL");
         Transaction tx(m_db.handle());
         if (!change(r.id, stateName(RecipientState::Queued), stateName(RecipientState::Sending), {},
                     error)) {

@@ -6,6 +6,7 @@
 
 #include "platform/codepage_1254.h"
 #include "recipients/recipient_file.h"
+#include "sms/send_texts.h"
 #include "store/campaigns.h"
 #include "tools/cli/campaign_run.h"
 #include "tools/cli/command.h"
@@ -71,6 +72,11 @@ int runBulk(std::span<const std::string_view> args) {
     }
     if (numbers.empty()) {
         return kExitOk;
+    }
+    if (text->empty()) {
+        // Refused before a campaign is made that no resume could ever send.
+        printLine(sms::texts::failedLine(sms::texts::emptyText()));
+        return kExitFailed;
     }
     const std::unique_ptr<store::Database> db = openDatabase(*dbFile);
     if (!db) {

@@ -197,6 +197,17 @@ TEST_F(SimulatorTest, SubmitsAMessageAfterThePromptAndRecordsIt) {
     EXPECT_EQ(m_sim->commands().back(), ucs2 + "\x1A");
 }
 
+// A prompt whose PDU never comes is given up: the next command is a command again.
+TEST_F(SimulatorTest, APromptLeftWithoutItsPduIsGivenUp) {
+    Config config = testConfig();
+    config.faults.promptTimeoutMs = 100;
+    startWith(config);
+    EXPECT_ANSWER("AT+CMGS=16\r", "AT+CMGS=16\r\r\n> ");
+    std::this_thread::sleep_for(std::chrono::milliseconds(250));
+    EXPECT_ANSWER("AT\r", "AT\r\r\nOK\r\n");
+    EXPECT_TRUE(m_sim->messages().empty());
+}
+
 TEST_F(SimulatorTest, RefusesWrongLengthMalformedAndChosenNumbers) {
     Config config = testConfig();
     config.faults.refuseNumbers = {"+123456789"};
