@@ -15,6 +15,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <utility>
 
 #include "app/bulk_progress_panel.h"
 #include "app/list_imports.h"
@@ -313,14 +314,20 @@ TEST_F(SendWindow, CloseDuringARunWaitsForTheMessageInFlight) {
     form->show();
     bool openAfterNo = false;
     bool openAfterYes = false;
-    // During the first message's submission.
-    QTimer::singleShot(150, form.get(), [&] {
-        asker.answers = {false, true};
-        form->close();
-        openAfterNo = form->isVisible() && sending->running();
-        form->close();
-        openAfterYes = form->isVisible();
-        form->close();  // asked once only
+    // While the first message waits for its answer: Edit1 shows the number as it starts.
+    bool closing = false;
+    QObject::connect(form->Edit1, &QLineEdit::textChanged, form.get(), [&] {
+        if (std::exchange(closing, true)) {
+            return;
+        }
+        QTimer::singleShot(0, form.get(), [&] {
+            asker.answers = {false, true};
+            form->close();
+            openAfterNo = form->isVisible() && sending->running();
+            form->close();
+            openAfterYes = form->isVisible();
+            form->close();  // asked once only
+        });
     });
     asker.answers = {true};
     form->Button1->click();
