@@ -13,8 +13,10 @@ QString pathText(const std::filesystem::path& p) {
 
 }  // namespace
 
-CampaignDatabase::CampaignDatabase(TMainForm& form)
-    : m_form(form), m_file(store::Database::defaultFile(form.listFile().parent_path())) {}
+CampaignDatabase::CampaignDatabase(TMainForm& form, std::filesystem::path file)
+    : m_form(form),
+      m_file(file.empty() ? store::Database::defaultFile(form.listFile().parent_path())
+                          : std::move(file)) {}
 
 CampaignDatabase::~CampaignDatabase() = default;
 

@@ -15,8 +15,8 @@ class TMainForm;
 
 class CampaignDatabase {
 public:
-    // The database beside `form`'s list file; it opens on first use.
-    explicit CampaignDatabase(TMainForm& form);
+    // `file`, or toplusms.db beside `form`'s list file when empty; it opens on first use.
+    explicit CampaignDatabase(TMainForm& form, std::filesystem::path file = {});
     ~CampaignDatabase();
 
     // The campaigns, opening the database first when it is not open; null when it cannot

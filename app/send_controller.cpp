@@ -38,14 +38,15 @@ struct SendController::Sending {
 };
 
 SendController::SendController(TMainForm& form, PhoneController& phone,
-                               platform::MessageQueue& queue, sms::SendLimits limits)
+                               platform::MessageQueue& queue, sms::SendLimits limits,
+                               std::filesystem::path databaseFile)
     : m_form(form),
       m_phone(phone),
       m_dialogue(phone.dialogue()),
       m_line(phone.dialogue()),
       m_sender(m_line, phone, limits),
       m_run(m_sender, *this, sms::queuePause(queue)),
-      m_db(form),
+      m_db(form, std::move(databaseFile)),
       // A window that closes all the same (its run stopped by now): the run ends after
       // the message in flight, then the port closes as before.
       m_closing(form.hooks().closing, [this](const HookWrap::Hook& inner) {

@@ -8,6 +8,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <string>
@@ -50,8 +51,9 @@ public:
     };
     using CheckList = std::function<ListCheck(const std::vector<std::string>& numbers)>;
 
+    // `databaseFile`: where the campaigns are kept; empty: toplusms.db beside the list.
     SendController(TMainForm& form, PhoneController& phone, platform::MessageQueue& queue,
-                   sms::SendLimits limits = {});
+                   sms::SendLimits limits = {}, std::filesystem::path databaseFile = {});
     ~SendController() override;
     SendController(const SendController&) = delete;
     SendController& operator=(const SendController&) = delete;
