@@ -349,6 +349,15 @@ void SendController::runCampaign(std::int64_t campaign, const store::SenderLock&
         m_lastSummary = m_run.run(request, recorder);
     }
     refreshResume();
+    if (!m_lastSummary.recordError.empty() && !m_closeWhenDone) {
+        // A full disk or a file gone read-only: worth more than a line in the status bar.
+        m_form.asker().tell(&m_form, QStringLiteral("Veritabanı"),
+                            QStringLiteral("Gönderim durdu: %1\nKaydedilemeyen hiçbir mesaj "
+                                           "gönderilmedi; sorun giderilince gönderim "
+                                           "sürdürülebilir.")
+                                .arg(fromCodePage(m_lastSummary.recordError)),
+                            Asker::Icon::Error);
+    }
     closeIfAsked();
 }
 
