@@ -1,10 +1,15 @@
 #include "app/bulk_progress_panel.h"
 
+#include <QDir>
+#include <QFileInfo>
+#include <QFontMetrics>
 #include <QHeaderView>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QTableWidget>
+#include <QTableView>
+
+#include "app/run_question.h"
 
 namespace app {
 
@@ -23,18 +28,33 @@ BulkProgressPanel::BulkProgressPanel(QWidget* parent) : QWidget(parent) {
     stopButton->setGeometry(w - 8 - 80, 6, 80, 30);
     stopButton->setCursor(Qt::PointingHandCursor);
 
-    results = new QTableWidget(0, 4, this);
-    results->setHorizontalHeaderLabels({QStringLiteral("Numara"), QStringLiteral("Zaman"),
-                                        QStringLiteral("Sonuç"),
-                                        QStringLiteral("Referans / Hata")});
-    results->setGeometry(8, 42, w - 16, 350);
+    tally = new QLabel(this);
+    tally->setGeometry(8, 40, w - 16, 18);
+    timeLeft = new QLabel(this);
+    timeLeft->setGeometry(8, 58, w - 16, 18);
+
+    results = new QTableView(this);
+    results->setGeometry(8, 80, w - 16, 280);
     results->setEditTriggers(QAbstractItemView::NoEditTriggers);
     results->setSelectionBehavior(QAbstractItemView::SelectRows);
     results->verticalHeader()->setVisible(false);
     results->horizontalHeader()->setStretchLastSection(true);
-    results->setColumnWidth(0, 110);
-    results->setColumnWidth(1, 70);
-    results->setColumnWidth(2, 80);
+    // Rows of one height: the view then never measures rows it does not show.
+    results->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    results->verticalHeader()->setDefaultSectionSize(20);
+
+    fileLabel = new QLabel(this);
+    fileLabel->setGeometry(8, 366, w - 16 - 100 - 6, 26);
+    fileLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    folderButton = new QPushButton(QStringLiteral("Klasörü Aç"), this);
+    folderButton->setGeometry(w - 8 - 100, 364, 100, 30);
+    folderButton->setEnabled(false);
+    connect(folderButton, &QPushButton::clicked, this, [this] {
+        if (openFolder && !m_resultsFile.isEmpty()) {
+            const QFileInfo info(m_resultsFile);
+            openFolder(info.isDir() ? info.absoluteFilePath() : info.absolutePath());
+        }
+    });
 
     resendButton = new QPushButton(QStringLiteral("Başarısızları Tekrar Gönder"), this);
     resendButton->setGeometry(8, 400, 220, 32);
@@ -44,14 +64,17 @@ BulkProgressPanel::BulkProgressPanel(QWidget* parent) : QWidget(parent) {
     resize(w, 440);
 }
 
-void BulkProgressPanel::start(int total) {
-    results->setRowCount(0);
+void BulkProgressPanel::start(int total, const QString& resultsFile) {
+    m_total = total;
+    m_finished = false;
+    m_resendable = 0;
     progress->setRange(0, total);
     progress->setValue(0);
     count->setText(QStringLiteral("0 / %1").arg(total));
+    showTally(0, 0, 0, 0, 0);
+    setResultsFile(resultsFile);
     stopButton->setEnabled(true);
-    resendButton->setEnabled(false);
-    closeButton->setEnabled(false);
+    setLocked(m_locked);
     show();
     raise();
 }
@@ -60,26 +83,58 @@ void BulkProgressPanel::showPosition(int position, int total) {
     count->setText(QStringLiteral("%1 / %2").arg(position).arg(total));
 }
 
-void BulkProgressPanel::addResult(const QString& number, const QString& time,
-                                  const QString& outcome, const QString& detail, bool sent) {
-    const int row = results->rowCount();
-    results->insertRow(row);
-    const QString cells[] = {number, time, outcome, detail};
-    for (int c = 0; c < 4; ++c) {
-        auto* item = new QTableWidgetItem(cells[c]);
-        if (!sent) {
-            item->setForeground(QColor(176, 0, 0));
-        }
-        results->setItem(row, c, item);
-    }
-    results->scrollToItem(results->item(row, 0));
-    progress->setValue(row + 1);
+void BulkProgressPanel::setServed(int served) {
+    progress->setValue(served);
 }
 
-void BulkProgressPanel::finish(int failures) {
+void BulkProgressPanel::sizeColumns() {
+    results->setColumnWidth(0, 36);
+    results->setColumnWidth(1, 96);
+    results->setColumnWidth(2, 70);
+    results->setColumnWidth(3, 118);
+}
+
+void BulkProgressPanel::showTally(int sent, int failed, int unknown, int served,
+                                  std::int64_t elapsedMs) {
+    tally->setText(QStringLiteral("%1 gönderildi · %2 başarısız · %3 belirsiz")
+                       .arg(sent)
+                       .arg(failed)
+                       .arg(unknown));
+    timeLeft->setText(timeLeftText(served, m_total, elapsedMs));
+}
+
+void BulkProgressPanel::setResultsFile(const QString& path) {
+    m_resultsFile = path;
+    fileLabel->setText(path.isEmpty()
+                           ? QString()
+                           : QStringLiteral("Sonuç dosyası: ") + QDir::toNativeSeparators(path));
+    fileLabel->setToolTip(QFileInfo(path).absoluteFilePath());
+    folderButton->setEnabled(!path.isEmpty());
+}
+
+void BulkProgressPanel::finish(int resendable) {
+    m_finished = true;
+    m_resendable = resendable;
     stopButton->setEnabled(false);
-    resendButton->setEnabled(failures > 0);
-    closeButton->setEnabled(true);
+    timeLeft->clear();
+    setLocked(m_locked);
+}
+
+void BulkProgressPanel::setLocked(bool locked) {
+    m_locked = locked;
+    resendButton->setEnabled(!locked && m_finished && m_resendable > 0);
+    closeButton->setEnabled(!locked && m_finished);
+}
+
+QString timeLeftText(int served, int total, std::int64_t elapsedMs) {
+    if (served >= total) {
+        return QString();
+    }
+    if (served <= 0) {
+        return QStringLiteral("Kalan süre: hesaplanıyor");
+    }
+    const std::int64_t leftMs = elapsedMs * (total - served) / served;
+    return QStringLiteral("Kalan süre: ") + durationText((leftMs + 500) / 1000);
 }
 
 }  // namespace app

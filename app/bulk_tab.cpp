@@ -113,7 +113,7 @@ void TMainForm::buildBulkTab() {
     cxGroupBox4 = new QGroupBox(QStringLiteral(" Gönderilecek SMS Metni "), cxTabSheet3);
     cxGroupBox4->setGeometry(452, 6, 316, 440);
     QWidget* m = cxGroupBox4;
-    Memo3 = new QPlainTextEdit(QStringLiteral("Mesajınızı buraya yazınız."), m);
+    Memo3 = new QPlainTextEdit(kMessagePlaceholder, m);
     Memo3->setGeometry(9, 24, 298, 315);
     Memo3->viewport()->installEventFilter(this);
     connect(Memo3, &QPlainTextEdit::textChanged, this,

@@ -11,6 +11,7 @@
 #include <QTemporaryDir>
 
 #include <cstdio>
+#include <filesystem>
 #include <memory>
 
 #include "app/com_select_form.h"
@@ -165,7 +166,12 @@ int main(int argc, char** argv) {
         app::applySettings(form, settings);
     }
     app::PhoneController phone(form, queue);
-    app::SendController sending(form, phone, queue);
+    // The demonstration's messages reach no one: its campaigns stay out of the real history.
+    std::filesystem::path demoDatabase;
+    if (parser.isSet(demo)) {
+        demoDatabase = demoPhone.folder.filePath(QStringLiteral("toplusms.db")).toStdString();
+    }
+    app::SendController sending(form, phone, queue, {}, demoDatabase);
     app::ListImports imports(form);
     app::PhonebookButtons phonebooks(form, phone);
     app::PortHints portHints(form);

@@ -586,6 +586,16 @@ void TMainForm::FormClose() {
 }
 
 void TMainForm::closeEvent(QCloseEvent* event) {
+    // A part that is not done yet (a bulk run) may hold the close back; an error in it
+    // holds it back too.
+    bool partsDone = !m_hooks.mayClose;
+    if (!partsDone) {
+        guarded([&] { partsDone = m_hooks.mayClose(); });
+    }
+    if (!partsDone) {
+        event->ignore();
+        return;
+    }
     // A list that cannot be saved keeps the window open; the next close tries again.
     bool mayClose = false;
     guarded([&] { mayClose = FormCloseQuery(); });

@@ -69,6 +69,9 @@ struct MainFormHooks {
     // Last step of FormClose, after tiRefresh is off: let a waiting command finish and
     // close the port.
     std::function<void()> closing;
+    // The window is asked to close, before the list is saved: false keeps it open. A part
+    // that must finish something first closes the window itself once it has.
+    std::function<bool()> mayClose;
 };
 
 class TMainForm : public QWidget {
@@ -86,6 +89,9 @@ public:
 
     // The recipient list file; the results of bulk runs go beside it.
     const std::filesystem::path& listFile() const { return m_options.listFile; }
+
+    // Opens a web or mail address, or a folder, with the desktop's program for it.
+    void openUrl(const QUrl& url) { m_options.openUrl(url); }
 
     // Runs a handler under the application's default error handler.
     void guarded(const std::function<void()>& handler);
@@ -269,6 +275,9 @@ private:
 
 // The file dialog that names another file for the list.
 QString chooseListFile(QWidget* parent);
+
+// What both message editors hold until the user writes a message.
+inline const QString kMessagePlaceholder = QStringLiteral("Mesajınızı buraya yazınız.");
 
 // The editor's text as the rest of the program takes it: line breaks as CR LF.
 QString memoText(const QPlainTextEdit* memo);

@@ -127,6 +127,9 @@ void PhoneController::setClearEnabled(bool enabled) {
 }
 
 void PhoneController::setConnectCaption(const std::string& caption) {
+    // The caption turns to "Bağlantıyı Kes" as the connection is made; polling starts
+    // once the phone's information has been read, which is when the connection is done.
+    m_connecting = caption == phone::texts::kDisconnectCaption;
     m_form.setConnectCaption(fromCodePage(caption));
 }
 
@@ -135,6 +138,12 @@ void PhoneController::setRefreshEnabled(bool enabled) {
         m_form.tiRefresh->start();
     } else {
         m_form.tiRefresh->stop();
+    }
+    if (enabled && m_connecting) {
+        m_connecting = false;
+        if (onConnected) {
+            onConnected();
+        }
     }
 }
 

@@ -3,6 +3,7 @@
 // dialogue, the connect button and the window's close reach it through the window's
 // hooks, and the dialogue shows what it has to say through this view of the window.
 
+#include <functional>
 #include <string>
 
 #include "phone/phone_dialogue.h"
@@ -32,6 +33,8 @@ public:
     // The call notice in the top bar, beside the lamp: "Gelen Çağrı!" and under it the
     // caller's number while a call rings, hidden otherwise.
     QLabel* callNotice() const { return m_callNotice; }
+    // Called once a connection is made and the phone's information has been read.
+    std::function<void()> onConnected;
 
     void setLamp(phone::LampColor color) override;
     void setStatusPanel(int index, const std::string& text) override;
@@ -52,6 +55,7 @@ private:
 
     TMainForm& m_form;
     QLabel* m_callNotice = nullptr;  // owned by the window's top bar
+    bool m_connecting = false;       // connected, the first polling not yet on
     phone::ComPortLink m_link;
     phone::PhoneDialogue m_dialogue;
 };

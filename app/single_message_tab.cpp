@@ -18,7 +18,6 @@ namespace app {
 namespace {
 
 const char* const kTagProperty = "Tag";
-const QString kPlaceholder = QStringLiteral("Mesajınızı buraya yazınız.");
 const QString kCounterStart = QStringLiteral("Toplam Karekter :");
 
 constexpr int kKey = 50;  // keypad buttons are square
@@ -92,7 +91,7 @@ void TMainForm::buildSingleMessageTab() {
     Label11->move(right, 34);
     Label11->adjustSize();
 
-    Memo2 = new QPlainTextEdit(kPlaceholder, g);
+    Memo2 = new QPlainTextEdit(kMessagePlaceholder, g);
     Memo2->setFont(arial19);
     Memo2->setGeometry(right, 64, 396, 203);
     Memo2->viewport()->installEventFilter(this);
@@ -160,13 +159,13 @@ void TMainForm::ButtonClick(QAbstractButton* sender) {
 
 // A click takes the placeholder away; a message the user has typed stays.
 void TMainForm::Memo2Click() {
-    if (Memo2->toPlainText() == kPlaceholder) {
+    if (Memo2->toPlainText() == kMessagePlaceholder) {
         Memo2->clear();
     }
 }
 
 void TMainForm::Memo3Click() {
-    if (Memo3->toPlainText() == kPlaceholder) {
+    if (Memo3->toPlainText() == kMessagePlaceholder) {
         Memo3->clear();
     }
 }

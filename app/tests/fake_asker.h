@@ -25,6 +25,17 @@ public:
         answers.pop_front();
         return yes;
     }
+    bool askWithChoices(QWidget* parent, const QString& title, const QString& text, Icon icon,
+                        std::vector<Choice>& choices) override {
+        offered.push_back(choices);
+        if (!tickChoices.empty()) {
+            for (Choice& c : choices) {
+                c.checked = tickChoices.front();
+            }
+            tickChoices.pop_front();
+        }
+        return askYesNo(parent, title, text, icon);
+    }
     void tell(QWidget*, const QString& title, const QString& text, Icon icon) override {
         told.push_back({title, text, icon});
     }
@@ -46,6 +57,9 @@ public:
     std::vector<QStringList> offeredChoices;
     std::vector<Box> asked;
     std::vector<Box> told;
+    std::vector<std::vector<Choice>> offered;  // the check boxes of each askWithChoices
+    std::deque<bool> tickChoices;  // per askWithChoices: tick all its boxes or none; as offered
+                                   // when none are left
 };
 
 }  // namespace app
