@@ -69,15 +69,12 @@ void appendImported(TMainForm& form, const recipients::ImportResult& result,
     form.recipientList().appendAll(result.entries);
     form.UpdateNumberCount();
     form.setStatusPanel(2, importSummary(result));
-    QString text = headline.isEmpty() ? QString() : headline + QLatin1Char('
-');
+    QString text = headline.isEmpty() ? QString() : headline + QLatin1Char('\n');
     text += QStringLiteral("%1 kayıt eklendi.").arg(result.entries.size());
     QWidget* over = parent != nullptr ? parent : &form;
     const std::string refused = recipients::refusalMessage(result);
     if (!refused.empty()) {
-        text += QStringLiteral("
-
-") + QString::fromStdString(refused);
+        text += QStringLiteral("\n\n") + QString::fromStdString(refused);
         form.asker().tell(over, QStringLiteral("Uyarı"), text, Asker::Icon::Warning);
     } else if (!headline.isEmpty()) {
         form.asker().tell(over, QStringLiteral("Bilgi"), text, Asker::Icon::Information);

@@ -139,7 +139,7 @@ sms::EncodeOptions SendController::encodeOptions() const {
 }
 
 bool SendController::phoneReady() {
-    if (m_line.connected()) {
+    if (m_dialogue.connected()) {
         return true;
     }
     m_form.setStatusPanel(1, fromCodePage(sms::texts::notConnected()));
