@@ -137,7 +137,7 @@ void TMainForm::Button2Click() {
     recipients::ImportResult typed;
     if (!recipients::addEntry(typed, Edit3->text().toStdU16String())) {
         m_asker->tell(this, QStringLiteral("Uyarı"),
-                      QString::fromStdString(recipients::refusalMessage(typed.refused)),
+                      QString::fromStdString(recipients::refusalMessage(typed)),
                       Asker::Icon::Warning);
         return;
     }

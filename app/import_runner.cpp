@@ -56,10 +56,14 @@ recipients::ImportResult runImport(TMainForm& form, const ImportRead& read,
 void appendImported(TMainForm& form, const recipients::ImportResult& result) {
     form.recipientList().appendAll(result.entries);
     form.UpdateNumberCount();
-    const std::string refused = recipients::refusalMessage(result.refused);
+    const std::string refused = recipients::refusalMessage(result);
     if (!refused.empty()) {
         form.asker().tell(&form, QStringLiteral("Uyarı"), QString::fromStdString(refused),
                           Asker::Icon::Warning);
+    }
+    if (!result.note.empty()) {
+        form.asker().tell(&form, QStringLiteral("Bilgi"), QString::fromStdString(result.note),
+                          Asker::Icon::Information);
     }
 }
 

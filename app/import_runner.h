@@ -21,8 +21,8 @@ using ImportRead = std::function<recipients::ImportResult(const recipients::Read
 recipients::ImportResult runImport(TMainForm& form, const ImportRead& read,
                                    const std::atomic<bool>* cancel = nullptr);
 
-// Appends the entries to the list, refreshes the count and names the refused texts in
-// a warning box.
+// Appends the entries to the list, refreshes the count, names the refused texts in a
+// warning box and shows the reader's note (a guessed encoding) in an information box.
 void appendImported(TMainForm& form, const recipients::ImportResult& result);
 
 }  // namespace app

@@ -5,6 +5,7 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QScopedValueRollback>
+#include <QShortcut>
 
 #include "app/import_runner.h"
 #include "app/main_window.h"
@@ -40,6 +41,7 @@ void ListImports::Button5Click() {
         return;
     }
     const QScopedValueRollback busy(m_busy, true);
+    m_cancel = false;
     const QString file =
         m_options.chooseTextFile ? m_options.chooseTextFile(&m_form) : chooseTextFile(&m_form);
     if (file.isEmpty()) {
@@ -47,8 +49,22 @@ void ListImports::Button5Click() {
     }
     const std::filesystem::path path = file.toStdString();
     // A file that cannot be read goes to the default error handler; nothing is appended.
-    const recipients::ImportResult result = runImport(
-        m_form, [&](const recipients::ReadControl&) { return recipients::readTextImport(path); });
+    recipients::ImportResult result;
+    {
+        QShortcut stop(QKeySequence(Qt::Key_Escape), &m_form);
+        QObject::connect(&stop, &QShortcut::activated, &m_form, [this] { cancelTextImport(); });
+        try {
+            result = runImport(
+                m_form,
+                [&](const recipients::ReadControl& control) {
+                    return recipients::readTextImport(path, control);
+                },
+                &m_cancel);
+        } catch (const recipients::ImportCancelled& e) {
+            m_form.setStatusPanel(2, QString::fromUtf8(e.what()));
+            return;
+        }
+    }
     appendImported(m_form, result);
 }
 

@@ -3,6 +3,8 @@
 // ("Aktar (Txt Dosya)"), the workbook window ("Aktar (Excel)") and "Tekrarları Sil"
 // under the list, which removes repeated numbers.
 
+#include <atomic>
+
 #include "app/excel_import_dialog.h"
 
 class QPushButton;
@@ -23,8 +25,10 @@ public:
     ListImports(const ListImports&) = delete;
     ListImports& operator=(const ListImports&) = delete;
 
-    // "Aktar (Txt Dosya)".
+    // "Aktar (Txt Dosya)". Escape stops the read; nothing is appended then.
     void Button5Click();
+    // Stops a text import that is reading (what Escape does meanwhile).
+    void cancelTextImport() { m_cancel = true; }
     // "Aktar (Excel)".
     void Button6Click();
     // "Tekrarları Sil".
@@ -38,6 +42,8 @@ private:
     // An import is reading: the window keeps working meanwhile, but a second click of
     // an import button is ignored until it is over.
     bool m_busy = false;
+    // Raised on the user-interface thread, read by the reading thread.
+    std::atomic<bool> m_cancel{false};
 };
 
 // OpenDialog2 as a real file dialog.

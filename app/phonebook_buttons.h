@@ -3,6 +3,8 @@
 // buttons, to the poll timer (whose tick reads the locations while an import runs) and
 // to the window's close (which ends a reading).
 
+#include <string>
+
 #include "app/hook_wrap.h"
 #include "recipients/phonebook_import.h"
 
@@ -21,6 +23,9 @@ public:
     recipients::PhonebookImport& import() { return m_import; }
 
 private:
+    // A list that is not empty is replaced only when the user says so.
+    bool mayReplaceList(const std::string& storage);
+
     TMainForm& m_form;
     recipients::PhonebookImport m_import;
     // The poll tick and the close, wrapped until we go.

@@ -390,6 +390,8 @@ void PhoneDialogue::PhoneComPortPortOpen() {
 
 void PhoneDialogue::PhoneComPortPortClose() {
     m_state.IsConnected = false;
+    // A phonebook read asked of this phone must not start on the next one's first tick.
+    m_state.PhonebookReading = false;
     m_view.setRefreshEnabled(false);
     m_view.setConnectCaption(std::string(texts::kConnectCaption));
     m_view.setSignalGauge(0);

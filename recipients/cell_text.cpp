@@ -1,5 +1,6 @@
 #include "recipients/cell_text.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -198,6 +199,19 @@ DatePart formatDatePart(std::string_view code, bool* isDate) {
     }
     *isDate = date || time;
     return date && time ? DatePart::DateTime : (time ? DatePart::Time : DatePart::Date);
+}
+
+void appendCapped(std::string& text, std::string_view piece) {
+    const std::size_t room = kMaxCellBytes - std::min(text.size(), kMaxCellBytes);
+    if (piece.size() <= room) {
+        text += piece;
+        return;
+    }
+    std::size_t cut = room;
+    while (cut > 0 && (static_cast<unsigned char>(piece[cut]) & 0xC0) == 0x80) {
+        --cut;  // not inside a character
+    }
+    text.append(piece.substr(0, cut));
 }
 
 std::string flattenLines(std::string text) {

@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "recipients/list_entry.h"
+
 namespace recipients {
 
 // A whole number without ".0" or an exponent (905321112233); any other number in
@@ -30,6 +32,14 @@ std::string isoDateText(std::string_view iso);
 
 // True when a number format code shows a date or a time, and which.
 DatePart formatDatePart(std::string_view formatCode, bool* isDate);
+
+// Appends as much of `piece` as keeps `text` within kMaxCellBytes, cut at the start of
+// a UTF-8 character: a cell is cut as it is read, and what is cut is still refused.
+void appendCapped(std::string& text, std::string_view piece);
+// Whether `text` reached the cap, so that nothing more can be appended.
+inline bool capped(const std::string& text) {
+    return text.size() + 4 > kMaxCellBytes;
+}
 
 // Line breaks inside a cell would split a list entry when the list is saved: they
 // become blanks.

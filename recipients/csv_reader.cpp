@@ -1,64 +1,115 @@
-// .csv: fields separated by commas or semicolons (whichever the first record holds
-// more of), a field in double quotes may hold either and line breaks, a doubled quote
-// inside stands for one. Encoding: a byte-order mark decides; without one, text that is
-// valid UTF-8 is UTF-8 and anything else Windows-1254, as Excel writes it here.
+// .csv: fields separated by semicolons, commas or tabs (see chooseDelimiter), a field
+// in double quotes may hold any of them and line breaks, a doubled quote inside stands
+// for one. Encoding as text_encoding.h says.
 
-#include "platform/codepage_1254.h"
-#include "recipients/text_import.h"
+#include <array>
+#include <string>
+
+#include "recipients/cell_text.h"
+#include "recipients/text_encoding.h"
 #include "recipients/workbook_readers.h"
 
 namespace recipients {
 namespace {
 
-bool validUtf8(std::string_view s) {
-    for (std::size_t i = 0; i < s.size();) {
-        const auto c = static_cast<unsigned char>(s[i]);
-        const int more = c < 0x80                 ? 0
-                         : c >= 0xC2 && c <= 0xDF ? 1
-                         : c >= 0xE0 && c <= 0xEF ? 2
-                         : c >= 0xF0 && c <= 0xF4 ? 3
-                                                  : -1;
-        if (more < 0 || s.size() - i <= static_cast<std::size_t>(more)) {
-            return false;
-        }
-        for (int k = 1; k <= more; ++k) {
-            if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80) {
-                return false;
+// Reads the text field by field.
+class CsvScanner {
+public:
+    CsvScanner(std::string_view text, char delimiter) : m_text(text), m_delimiter(delimiter) {}
+
+    bool atEnd() const { return m_i >= m_text.size(); }
+    std::size_t position() const { return m_i; }
+
+    // Reads one field, appending its text to `value` when given (cut at the cell
+    // length). Returns true when the field ended its record.
+    bool field(std::string* value) {
+        const std::string_view text = m_text;
+        const std::size_t n = text.size();
+        if (m_i < n && text[m_i] == '"') {
+            ++m_i;
+            for (;;) {
+                const std::size_t quote = text.find('"', m_i);
+                if (quote == std::string_view::npos) {  // no closing quote: the rest of the file
+                    keep(value, text.substr(m_i));
+                    m_i = n;
+                    return true;
+                }
+                keep(value, text.substr(m_i, quote - m_i));
+                m_i = quote + 1;
+                if (m_i < n && text[m_i] == '"') {
+                    keep(value, "\"");
+                    ++m_i;
+                    continue;
+                }
+                break;
             }
         }
-        i += static_cast<std::size_t>(more) + 1;
+        // Up to the delimiter or the line's end (text after a closing quote is kept).
+        std::size_t end = m_i;
+        while (end < n && text[end] != m_delimiter && text[end] != '\r' && text[end] != '\n') {
+            ++end;
+        }
+        keep(value, text.substr(m_i, end - m_i));
+        m_i = end;
+        if (m_i < n && text[m_i] == m_delimiter) {
+            ++m_i;
+            // A delimiter at the very end leaves an empty last field, which is not read.
+            return m_i == n;
+        }
+        if (m_i < n) {  // a line break ends the record
+            m_i += (text[m_i] == '\r' && m_i + 1 < n && text[m_i + 1] == '\n') ? 2 : 1;
+        }
+        return true;
     }
-    return true;
-}
 
-std::string asUtf8(std::string_view bytes) {
-    if (bytes.starts_with("\xEF\xBB\xBF")) {
-        return std::string(bytes.substr(3));
-    }
-    if (bytes.starts_with("\xFF\xFE") || bytes.starts_with("\xFE\xFF")) {
-        return platform::cp1254::utf16ToUtf8(decodeText(bytes));
-    }
-    if (validUtf8(bytes)) {
-        return std::string(bytes);
-    }
-    return platform::cp1254::toUtf8(bytes);
-}
-
-char chooseDelimiter(std::string_view text) {
-    int commas = 0, semicolons = 0;
-    bool quoted = false;
-    for (char c : text) {
-        if (c == '"') {
-            quoted = !quoted;
-        } else if (!quoted && (c == '\r' || c == '\n')) {
-            break;
-        } else if (!quoted && c == ',') {
-            ++commas;
-        } else if (!quoted && c == ';') {
-            ++semicolons;
+private:
+    static void keep(std::string* value, std::string_view piece) {
+        if (value) {
+            appendCapped(*value, piece);
         }
     }
-    return semicolons > commas ? ';' : ',';
+
+    std::string_view m_text;
+    char m_delimiter;
+    std::size_t m_i = 0;
+};
+
+constexpr int kRecordsLooked = 20;
+
+// The delimiter under which most of the first records have one and the same number of
+// fields (two or more); ';' on a tie, as Turkish spreadsheet programs write it. A
+// title line above the table, or a decimal comma in a field, does not mislead it.
+char chooseDelimiter(std::string_view text) {
+    constexpr std::array<char, 3> kCandidates = {';', ',', '\t'};
+    char best = ';';
+    int bestScore = 0;
+    for (char candidate : kCandidates) {
+        CsvScanner scanner(text, candidate);
+        std::array<int, kRecordsLooked> fields{};
+        int records = 0;
+        while (records < kRecordsLooked && !scanner.atEnd()) {
+            int count = 1;
+            while (!scanner.field(nullptr)) {
+                ++count;
+            }
+            fields[static_cast<std::size_t>(records++)] = count;
+        }
+        int score = 0;
+        for (int i = 0; i < records; ++i) {
+            int same = 0;
+            for (int k = 0; k < records; ++k) {
+                same += fields[static_cast<std::size_t>(k)] == fields[static_cast<std::size_t>(i)];
+            }
+            if (fields[static_cast<std::size_t>(i)] >= 2 && same > score) {
+                score = same;
+            }
+        }
+        if (score > bestScore) {
+            best = candidate;
+            bestScore = score;
+        }
+    }
+    return best;
 }
 
 }  // namespace
@@ -66,69 +117,35 @@ char chooseDelimiter(std::string_view text) {
 std::vector<std::string> readCsvColumn(std::string_view bytes, const CellRange& range,
                                        const ReadControl& control) {
     ColumnCollector cells(range);
-    const std::string text = asUtf8(bytes);
-    const char delimiter = chooseDelimiter(text);
-    const std::size_t n = text.size();
-    std::size_t i = 0;
+    const TextForm form = textForm(bytes);
+    control.tell(encodingNote(form));
+    // UTF-8 is read where it lies; any other form is converted once.
+    std::string converted;
+    if (form.encoding != TextEncoding::Utf8) {
+        converted = toUtf8(form);
+    }
+    const std::string_view text = form.encoding == TextEncoding::Utf8 ? form.body : converted;
+    CsvScanner scanner(text, chooseDelimiter(text));
     long long row = 1;
     int field = 1;
     std::string value;
-    while (i < n && !cells.pastEnd(row)) {
-        // One field.
-        value.clear();
+    while (!scanner.atEnd() && !cells.pastEnd(row)) {
         const bool wanted = field == cells.column() && cells.wants(row);
-        if (text[i] == '"') {
-            ++i;
-            for (;;) {
-                const std::size_t quote = text.find('"', i);
-                if (quote == std::string::npos) {  // no closing quote: the rest of the file
-                    if (wanted) {
-                        value.append(text, i, n - i);
-                    }
-                    i = n;
-                    break;
-                }
-                if (wanted) {
-                    value.append(text, i, quote - i);
-                }
-                i = quote + 1;
-                if (i < n && text[i] == '"') {
-                    if (wanted) {
-                        value += '"';
-                    }
-                    ++i;
-                    continue;
-                }
-                break;
-            }
-        }
-        // Up to the delimiter or the line's end (text after a closing quote is kept).
-        std::size_t end = i;
-        while (end < n && text[end] != delimiter && text[end] != '\r' && text[end] != '\n') {
-            ++end;
-        }
+        value.clear();
+        const bool recordEnded = scanner.field(wanted ? &value : nullptr);
         if (wanted) {
-            value.append(text, i, end - i);
             cells.set(row, value);
         }
-        i = end;
-        if (i < n && text[i] == delimiter) {
-            ++i;
+        if (!recordEnded) {
             ++field;
-            if (i == n) {
-                break;
-            }
             continue;
-        }
-        if (i < n) {  // a line break ends the record
-            i += (text[i] == '\r' && i + 1 < n && text[i + 1] == '\n') ? 2 : 1;
         }
         ++row;
         field = 1;
         if ((row & 0xFFF) == 0) {
             control.check();
-            control.report(
-                static_cast<int>(90.0 * static_cast<double>(i) / static_cast<double>(n)));
+            control.report(static_cast<int>(90.0 * static_cast<double>(scanner.position()) /
+                                            static_cast<double>(text.size())));
         }
     }
     return cells.take();

@@ -24,16 +24,44 @@ void forEachCodePoint(std::u16string_view text, F&& f) {
     }
 }
 
+constexpr std::size_t kShownLength = 40;
+
+bool isHighSurrogate(char16_t c) {
+    return c >= 0xD800 && c <= 0xDBFF;
+}
+
+// At most `units` UTF-16 units of the text, never half a surrogate pair.
+std::u16string_view prefix(std::u16string_view text, std::size_t units) {
+    if (text.size() <= units) {
+        return text;
+    }
+    text = text.substr(0, units);
+    if (isHighSurrogate(text.back())) {
+        text.remove_suffix(1);
+    }
+    return text;
+}
+
+// A refused text as the message names it: cut to kShownLength characters, control
+// characters as their symbols (U+2400 ...), so that a zero byte shows instead of
+// ending the message.
 std::string shortened(std::string_view utf8) {
-    std::u16string text = platform::cp1254::utf8ToUtf16(utf8);
-    if (text.size() <= 40) {
-        return std::string(utf8);
+    const std::u16string text = platform::cp1254::utf8ToUtf16(utf8);
+    std::u16string shown(prefix(text, kShownLength));
+    for (char16_t& c : shown) {
+        if (c < 0x20) {
+            c = static_cast<char16_t>(0x2400 + c);
+        }
     }
-    text.resize(40);
-    if (text.back() >= 0xD800 && text.back() <= 0xDBFF) {
-        text.pop_back();
+    return platform::cp1254::utf16ToUtf8(shown) + (shown.size() < text.size() ? "…" : "");
+}
+
+void refuse(ImportResult& result, std::u16string_view text) {
+    ++result.refusedCount;
+    if (result.refused.size() < kRefusedKept) {
+        // A little more than is shown, so the message still knows the text went on.
+        result.refused.push_back(platform::cp1254::utf16ToUtf8(prefix(text, kShownLength + 8)));
     }
-    return platform::cp1254::utf16ToUtf8(text) + "…";
 }
 
 }  // namespace
@@ -50,23 +78,25 @@ bool isInvisibleFormatting(char32_t ch) {
 }
 
 bool addEntry(ImportResult& result, std::u16string_view text) {
+    if (text.size() > kMaxEntryUnits) {
+        refuse(result, text);
+        return false;
+    }
     std::string bytes;
-    bool outside = false;
+    bool refused = false;
     std::size_t length = 0;
     forEachCodePoint(text, [&](char32_t c) {
-        if (isInvisibleFormatting(c)) {
+        if (refused || isInvisibleFormatting(c)) {
             return;
         }
-        ++length;
-        std::optional<unsigned char> b = platform::cp1254::fromUnicode(c);
-        if (!b) {
-            outside = true;
-            return;
+        const std::optional<unsigned char> b = platform::cp1254::fromUnicode(c);
+        refused = !b || (c < 0x20 && c != '\t') || ++length > kMaxEntryLength;
+        if (!refused) {
+            bytes += static_cast<char>(*b);
         }
-        bytes += static_cast<char>(*b);
     });
-    if (outside || length > kMaxEntryLength) {
-        result.refused.push_back(platform::cp1254::utf16ToUtf8(text));
+    if (refused) {
+        refuse(result, text);
         return false;
     }
     result.entries.push_back(std::move(bytes));
@@ -77,23 +107,24 @@ bool addEntryUtf8(ImportResult& result, std::string_view utf8) {
     return addEntry(result, platform::cp1254::utf8ToUtf16(utf8));
 }
 
-std::string refusalMessage(const std::vector<std::string>& refused) {
-    if (refused.empty()) {
+std::string refusalMessage(const ImportResult& result) {
+    // Counted as they were added; a caller that filled `refused` itself is counted too.
+    const std::size_t count = std::max(result.refusedCount, result.refused.size());
+    if (count == 0) {
         return {};
     }
-    std::string text = refused.size() == 1
-                           ? std::string("Bu kayıt listeye alınmadı:")
-                           : std::to_string(refused.size()) + " kayıt listeye alınmadı:";
-    const std::size_t shown = std::min<std::size_t>(refused.size(), 5);
+    std::string text = count == 1 ? std::string("Bu kayıt listeye alınmadı:")
+                                  : std::to_string(count) + " kayıt listeye alınmadı:";
+    const std::size_t shown = std::min<std::size_t>(result.refused.size(), kRefusedKept);
     for (std::size_t i = 0; i < shown; ++i) {
-        text += "\n\"" + shortened(refused[i]) + "\"";
+        text += "\n\"" + shortened(result.refused[i]) + "\"";
     }
-    if (shown < refused.size()) {
+    if (shown < count) {
         text += "\n...";
     }
     text +=
-        "\nListe yalnızca Türkçe kod sayfasındaki (1254) karakterleri tutabilir ve bir kayıt en "
-        "çok " +
+        "\nListe yalnızca Türkçe kod sayfasındaki (1254) karakterleri tutabilir (sekme dışında "
+        "kontrol karakterleri olmadan) ve bir kayıt en çok " +
         std::to_string(kMaxEntryLength) + " karakter olabilir.";
     return text;
 }

@@ -34,6 +34,12 @@ void ReadControl::report(int percent) const {
     }
 }
 
+void ReadControl::tell(const std::string& text) const {
+    if (note && !text.empty()) {
+        note(text);
+    }
+}
+
 void ReadControl::check() const {
     if (cancel && cancel->load(std::memory_order_relaxed)) {
         throw ImportCancelled();
@@ -53,10 +59,40 @@ int ColumnCollector::percent(long long row) const {
     return static_cast<int>(100 * (row - m_range.first) / static_cast<long long>(m_texts.size()));
 }
 
-void ColumnCollector::set(long long row, std::string text) {
-    if (wants(row)) {
-        m_texts[static_cast<std::size_t>(row - m_range.first)] = std::move(text);
+std::string ColumnCollector::kept(std::string text) {
+    // A text at the cell cap is refused whatever it holds. Its first bytes, ended by a
+    // control character (which the list refuses too), name it as well and cost little,
+    // however many rows repeat it.
+    if (text.size() + 4 <= kMaxCellBytes) {
+        return text;
     }
+    std::size_t cut = kRefusedTextBytes;
+    while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) {
+        --cut;
+    }
+    return text.substr(0, cut) + '\x01';  // a new string: none of the long one's room
+}
+
+void ColumnCollector::set(long long row, std::string text) {
+    if (!wants(row)) {
+        return;
+    }
+    text = kept(std::move(text));
+    // A short text lives inside the string itself; only longer ones cost memory.
+    constexpr std::size_t kInPlace = 15;
+    std::string& slot = m_texts[static_cast<std::size_t>(row - m_range.first)];
+    if (slot.size() > kInPlace) {
+        m_bytes -= slot.size();
+    }
+    if (text.size() > kInPlace) {
+        m_bytes += text.size();
+        if (m_bytes > kMaxColumnTextBytes) {
+            throw WorkbookError("Seçilen hücreler çok fazla metin tutuyor (en çok " +
+                                std::to_string(kMaxColumnTextBytes / (1024 * 1024)) +
+                                " MB); bir numara listesi olmadığı için aktarılmadı.");
+        }
+    }
+    slot = std::move(text);
 }
 
 void ColumnCollector::fail(long long row, const std::string& message) {
@@ -120,9 +156,18 @@ ImportResult entriesOf(const std::vector<std::string>& texts) {
 
 ImportResult workbookImportEntries(const std::filesystem::path& file, const CellRange& range,
                                    const ReadControl& control, const ColumnReader& read) {
+    std::string note;
+    ReadControl inner = control;
+    inner.note = [&note, &control](const std::string& text) {
+        note = text;
+        control.tell(text);
+    };
     try {
-        return entriesOf(read ? read(file, range, control)
-                              : readWorkbookColumn(file, workbookKind(file), range, control));
+        ImportResult result =
+            entriesOf(read ? read(file, range, inner)
+                           : readWorkbookColumn(file, workbookKind(file), range, inner));
+        result.note = std::move(note);
+        return result;
     } catch (const WorkbookPartlyRead& e) {
         throw ImportFailedPartway(e.what(), entriesOf(e.rowsRead));
     }

@@ -5,7 +5,9 @@
 // Every row of the range gives one entry, an empty cell (or a row past the sheet's
 // end) an empty one; a first row greater than the last gives none, though the file is
 // still read. Caps keep a hostile file from taking the machine: a file or a zipped
-// part beyond kMaxFileBytes, or a range beyond kMaxRow, ends the import with a message.
+// part beyond kMaxFileBytes, or a range beyond kMaxRow, ends the import with a message;
+// so does a range whose texts together pass kMaxColumnTextBytes. A cell's text is cut at
+// kMaxCellBytes as it is read (and then refused as too long).
 
 #include <atomic>
 #include <cstddef>
@@ -58,6 +60,7 @@ public:
 inline constexpr int kMaxRow = 1048576;
 inline constexpr int kMaxColumn = 16384;
 inline constexpr std::size_t kMaxFileBytes = 256u * 1024 * 1024;
+inline constexpr std::size_t kMaxColumnTextBytes = 64u * 1024 * 1024;
 
 struct CellRange {
     int column = 1;  // 1 = column A
@@ -65,13 +68,17 @@ struct CellRange {
     int last = 1;
 };
 
-// How a long read reports and is stopped; both may be empty. Called on the reading
+// How a long read reports and is stopped; any may be empty. Called on the reading
 // thread.
 struct ReadControl {
     std::function<void(int percent)> progress;
     const std::atomic<bool>* cancel = nullptr;
+    // A note on how the file was read (UTF-8), for the user.
+    std::function<void(const std::string& note)> note;
 
     void report(int percent) const;
+    // Passes a non-empty note on.
+    void tell(const std::string& text) const;
     // Throws ImportCancelled when the user asked to stop.
     void check() const;
 };
@@ -87,10 +94,10 @@ using ColumnReader = std::function<std::vector<std::string>(
     const std::filesystem::path& file, const CellRange& range, const ReadControl& control)>;
 
 // The import: the range's texts as list entries (a line break inside a cell becomes a
-// blank); texts the list cannot hold are refused. The kind comes from the extension;
-// a name without one of the four extensions is refused with WorkbookError. A read that
-// fails part-way throws ImportFailedPartway with the rows before the failure. `read`
-// stands in for readWorkbookColumn when given.
+// blank); texts the list cannot hold are refused; result.note is the reader's note. The
+// kind comes from the extension; a name without one of the four extensions is refused
+// with WorkbookError. A read that fails part-way throws ImportFailedPartway with the rows
+// before the failure. `read` stands in for readWorkbookColumn when given.
 ImportResult workbookImportEntries(const std::filesystem::path& file, const CellRange& range,
                                    const ReadControl& control = {}, const ColumnReader& read = {});
 

@@ -10,7 +10,11 @@
 
 namespace recipients {
 
-// Collects the cells of one column within the range.
+// What is kept of a text too long for the list: more than the refusal message shows.
+inline constexpr std::size_t kRefusedTextBytes = 200;
+
+// Collects the cells of one column within the range. A text cut at kMaxCellBytes is
+// kept as its first kRefusedTextBytes bytes and U+0001, so that it is still refused.
 class ColumnCollector {
 public:
     explicit ColumnCollector(const CellRange& range);
@@ -20,7 +24,11 @@ public:
     bool pastEnd(long long row) const { return row > m_range.last || m_range.first > m_range.last; }
     // How far through the range `row` is, 0 to 100.
     int percent(long long row) const;
+    // Throws WorkbookError once the texts kept pass kMaxColumnTextBytes.
     void set(long long row, std::string text);
+    // The text as set() keeps it; a reader that sets one text in many rows makes it so
+    // first.
+    static std::string kept(std::string text);
     // Ends the read at `row`, keeping the rows before it.
     [[noreturn]] void fail(long long row, const std::string& message);
     int column() const { return m_range.column; }
@@ -29,6 +37,7 @@ public:
 private:
     CellRange m_range;
     std::vector<std::string> m_texts;
+    std::size_t m_bytes = 0;  // of the texts kept, beyond what a string holds in place
 };
 
 std::vector<std::string> readCsvColumn(std::string_view bytes, const CellRange& range,

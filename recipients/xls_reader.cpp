@@ -2,16 +2,34 @@
 
 #include <freexl.h>
 
+#include <cstring>
+
 #include "recipients/cell_text.h"
 #include "recipients/workbook_readers.h"
 
 namespace recipients {
 namespace {
 
+// A text of FreeXL's, cut at the cell cap.
+std::string cellText(const char* text) {
+    std::string kept;
+    if (text) {
+        appendCapped(kept, std::string_view(text, strnlen(text, kMaxCellBytes + 1)));
+    }
+    return kept;
+}
+
+// FreeXL keeps every cell of every sheet that the sheets' headers claim; more than any
+// real workbook of this format holds is refused before it is loaded.
+constexpr unsigned long long kMaxXlsCells = 10'000'000;
+
 class XlsHandle {
 public:
-    explicit XlsHandle(const std::string& path) {
-        if (freexl_open(path.c_str(), &m_handle) != FREEXL_OK) {
+    // `infoOnly`: the sheets' names and sizes, no cells.
+    explicit XlsHandle(const std::string& path, bool infoOnly = false) {
+        const int rc = infoOnly ? freexl_open_info(path.c_str(), &m_handle)
+                                : freexl_open(path.c_str(), &m_handle);
+        if (rc != FREEXL_OK) {
             close();
             throw WorkbookError("Dosya bozuk ya da bir Excel (.xls) çalışma kitabı değil.");
         }
@@ -31,10 +49,33 @@ private:
     const void* m_handle = nullptr;
 };
 
+void checkSize(const std::string& path) {
+    const XlsHandle info(path, true);
+    unsigned int sheets = 0;
+    if (freexl_get_info(info.get(), FREEXL_BIFF_SHEET_COUNT, &sheets) != FREEXL_OK) {
+        return;  // the full open says what is wrong
+    }
+    unsigned long long cells = 0;
+    for (unsigned int s = 0; s < sheets; ++s) {
+        unsigned int rows = 0;
+        unsigned short columns = 0;
+        if (freexl_select_active_worksheet(info.get(), s) == FREEXL_OK &&
+            freexl_worksheet_dimensions(info.get(), &rows, &columns) == FREEXL_OK) {
+            cells += static_cast<unsigned long long>(rows) * columns;
+        }
+    }
+    if (cells > kMaxXlsCells) {
+        throw WorkbookError("Çalışma kitabının sayfaları çok büyük (en çok " +
+                            std::to_string(kMaxXlsCells) + " hücre); okunmadı.");
+    }
+}
+
 }  // namespace
 
 std::vector<std::string> readXlsColumn(const std::string& path, const CellRange& range,
                                        const ReadControl& control) {
+    checkSize(path);
+    control.check();
     const XlsHandle xls(path);
     control.check();
     unsigned int sheets = 0;
@@ -68,12 +109,12 @@ std::vector<std::string> readXlsColumn(const std::string& path, const CellRange&
                 break;
             case FREEXL_CELL_TEXT:
             case FREEXL_CELL_SST_TEXT:
-                cells.set(row, value.value.text_value ? value.value.text_value : "");
+                cells.set(row, cellText(value.value.text_value));
                 break;
             case FREEXL_CELL_DATE:
             case FREEXL_CELL_DATETIME:
             case FREEXL_CELL_TIME:
-                cells.set(row, value.value.text_value ? isoDateText(value.value.text_value) : "");
+                cells.set(row, isoDateText(cellText(value.value.text_value)));
                 break;
             default:
                 break;

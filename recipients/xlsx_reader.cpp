@@ -1,23 +1,38 @@
 // .xlsx: the Office Open XML workbook, a zip of XML parts. The first worksheet is the
-// first <sheet> of xl/workbook.xml, found through the workbook's relationships.
+// first <sheet> of xl/workbook.xml, found through the workbook's relationships. The
+// worksheet is read before the shared strings, so that only the strings its wanted
+// cells use are kept.
 
-#include <pugixml.hpp>
-
+#include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <map>
 #include <optional>
 
 #include "recipients/cell_text.h"
 #include "recipients/workbook_readers.h"
-#include "recipients/xml_parts.h"
+#include "recipients/xml_stream.h"
 #include "recipients/zip_archive.h"
 
 namespace recipients {
 namespace {
 
 using xml::attribute;
-using xml::child;
-using xml::is;
+
+// More relationships or cell styles than any workbook has, or longer names and format
+// codes, are not kept.
+constexpr std::size_t kMaxRelationships = 4096;
+constexpr std::size_t kMaxStyles = 65536;
+constexpr std::size_t kMaxNameBytes = 1024;
+constexpr std::size_t kMaxFormatBytes = 256;
+
+// The attribute's value, empty when it is missing or longer than `max` bytes.
+std::string value(const char** attributes, std::string_view local,
+                  std::size_t max = kMaxNameBytes) {
+    const char* v = attribute(attributes, local);
+    const std::size_t length = v ? strnlen(v, max + 1) : 0;
+    return length <= max ? std::string(v ? v : "", length) : std::string();
+}
 
 std::string folderOf(const std::string& part) {
     const std::size_t slash = part.rfind('/');
@@ -45,104 +60,169 @@ struct Relationships {
     std::map<std::string, std::string> byType;  // last word of the type -> part
 };
 
+class RelationshipsHandler : public xml::Handler {
+public:
+    RelationshipsHandler(Relationships& rels, std::string folder)
+        : m_rels(rels), m_folder(std::move(folder)) {}
+    void start(std::string_view name, const char** attributes) override {
+        ++m_depth;
+        if (m_depth != 2 || name != "Relationship" || m_rels.byId.size() >= kMaxRelationships) {
+            return;
+        }
+        const std::string target = value(attributes, "Target");
+        const std::string id = value(attributes, "Id");
+        const std::string type = value(attributes, "Type");
+        const std::string part = resolve(m_folder, target);
+        m_rels.byId[id] = part;
+        m_rels.byType.emplace(type.substr(type.rfind('/') + 1), part);
+    }
+    void end() override { --m_depth; }
+    void text(std::string_view) override {}
+
+private:
+    Relationships& m_rels;
+    std::string m_folder;
+    int m_depth = 0;
+};
+
 Relationships readRelationships(const ZipArchive& zip, const std::string& part,
                                 const ReadControl& control) {
     Relationships rels;
     const std::string folder = folderOf(part);
     const std::string name = folder + "_rels/" + part.substr(folder.size()) + ".rels";
-    if (!zip.has(name)) {
-        return rels;
-    }
-    std::string text = zip.read(name, control);
-    pugi::xml_document doc;
-    xml::parse(doc, text);
-    for (pugi::xml_node r = child(doc, "Relationships").first_child(); r; r = r.next_sibling()) {
-        if (!is(r, "Relationship")) {
-            continue;
-        }
-        const std::string target = resolve(folder, r.attribute("Target").value());
-        rels.byId[r.attribute("Id").value()] = target;
-        std::string type = r.attribute("Type").value();
-        rels.byType.emplace(type.substr(type.rfind('/') + 1), target);
+    if (zip.has(name)) {
+        RelationshipsHandler handler(rels, folder);
+        xml::parsePart(zip, name, handler, control);
     }
     return rels;
 }
 
-// The text of a string item (<si> or <is>): its <t> elements, phonetic runs left out.
-void appendText(const pugi::xml_node& node, std::string& out) {
-    for (pugi::xml_node c = node.first_child(); c; c = c.next_sibling()) {
-        if (is(c, "t")) {
-            out += c.child_value();
-        } else if (is(c, "r")) {
-            appendText(c, out);
+// workbook / workbookPr and workbook / sheets / sheet (the first).
+class WorkbookHandler : public xml::Handler {
+public:
+    void start(std::string_view name, const char** attributes) override {
+        ++m_depth;
+        if (m_depth == 2) {
+            m_inSheets = name == "sheets";
+            if (name == "workbookPr") {
+                const std::string v = value(attributes, "date1904");
+                system1904 =
+                    !v.empty() && std::string_view("1tTyY").find(v[0]) != std::string_view::npos;
+            }
+        } else if (m_depth == 3 && m_inSheets && name == "sheet" && !sheetId) {
+            sheetId = value(attributes, "id");
         }
     }
-}
+    void end() override { --m_depth; }
+    void text(std::string_view) override {}
+    bool done() const override { return sheetId.has_value(); }
 
-std::vector<std::string> readSharedStrings(const ZipArchive& zip, const std::string& part,
-                                           const ReadControl& control) {
-    std::vector<std::string> strings;
-    if (part.empty() || !zip.has(part)) {
-        return strings;
-    }
-    std::string text = zip.read(part, control);
-    pugi::xml_document doc;
-    xml::parse(doc, text);
-    for (pugi::xml_node si = child(doc, "sst").first_child(); si; si = si.next_sibling()) {
-        if (is(si, "si")) {
-            std::string s;
-            appendText(si, s);
-            strings.push_back(std::move(s));
-        }
-    }
-    return strings;
-}
+    bool system1904 = false;
+    std::optional<std::string> sheetId;
+
+private:
+    int m_depth = 0;
+    bool m_inSheets = false;
+};
 
 // Per cell style (index of <xf> in <cellXfs>): whether it shows a date, and which part.
-std::vector<std::optional<DatePart>> readDateStyles(const ZipArchive& zip, const std::string& part,
-                                                    const ReadControl& control) {
-    std::vector<std::optional<DatePart>> styles;
-    if (part.empty() || !zip.has(part)) {
-        return styles;
-    }
-    std::string text = zip.read(part, control);
-    pugi::xml_document doc;
-    xml::parse(doc, text);
-    const pugi::xml_node sheet = child(doc, "styleSheet");
-    std::map<unsigned, std::string> codes;
-    for (pugi::xml_node f = child(sheet, "numFmts").first_child(); f; f = f.next_sibling()) {
-        if (is(f, "numFmt")) {
-            codes[f.attribute("numFmtId").as_uint()] = f.attribute("formatCode").value();
+using DateStyles = std::vector<std::optional<DatePart>>;
+
+class StylesHandler : public xml::Handler {
+public:
+    void start(std::string_view name, const char** attributes) override {
+        ++m_depth;
+        if (m_depth == 2) {
+            m_section = name.substr(0, 16);  // enough to tell the sections
+        } else if (m_depth == 3 && m_section == "numFmts" && name == "numFmt" &&
+                   m_codes.size() < kMaxStyles) {
+            m_codes[std::strtoul(value(attributes, "numFmtId").c_str(), nullptr, 10)] =
+                value(attributes, "formatCode", kMaxFormatBytes);
+        } else if (m_depth == 3 && m_section == "cellXfs" && name == "xf" &&
+                   styles.size() < kMaxStyles) {
+            styles.push_back(datePart(static_cast<unsigned>(
+                std::strtoul(value(attributes, "numFmtId").c_str(), nullptr, 10))));
         }
     }
-    for (pugi::xml_node xf = child(sheet, "cellXfs").first_child(); xf; xf = xf.next_sibling()) {
-        if (!is(xf, "xf")) {
-            continue;
-        }
-        const unsigned id = xf.attribute("numFmtId").as_uint();
-        std::optional<DatePart> part;
-        if (auto code = codes.find(id); code != codes.end()) {
+    void end() override {
+        // The cell styles come after the number formats: nothing further is needed.
+        m_done = m_depth == 2 && m_section == "cellXfs";
+        --m_depth;
+    }
+    void text(std::string_view) override {}
+    bool done() const override { return m_done; }
+
+    DateStyles styles;
+
+private:
+    std::optional<DatePart> datePart(unsigned id) const {
+        if (auto code = m_codes.find(id); code != m_codes.end()) {
             bool date = false;
             const DatePart p = formatDatePart(code->second, &date);
-            if (date) {
-                part = p;
-            }
-        } else if (id >= 14 && id <= 17) {
-            part = DatePart::Date;
-        } else if ((id >= 18 && id <= 21) || (id >= 45 && id <= 47)) {
-            part = DatePart::Time;
-        } else if (id == 22) {
-            part = DatePart::DateTime;
+            return date ? std::optional<DatePart>(p) : std::nullopt;
         }
-        styles.push_back(part);
+        if (id >= 14 && id <= 17) {
+            return DatePart::Date;
+        }
+        if ((id >= 18 && id <= 21) || (id >= 45 && id <= 47)) {
+            return DatePart::Time;
+        }
+        if (id == 22) {
+            return DatePart::DateTime;
+        }
+        return std::nullopt;
     }
-    return styles;
-}
+
+    int m_depth = 0;
+    bool m_done = false;
+    std::string m_section;
+    std::map<unsigned long, std::string> m_codes;
+};
+
+// The text of a string item (<si> or <is>) is that of its <t> elements, directly inside
+// it or inside its runs <r>; phonetic runs and anything else are left out. Fed the
+// events below the item.
+class StringItem {
+public:
+    void start(std::string_view name) {
+        ++m_depth;
+        if (m_skipFrom || m_tAt) {
+            if (!m_skipFrom) {
+                m_skipFrom = m_depth;  // nothing inside a <t> but its text
+            }
+        } else if (name == "t") {
+            m_tAt = m_depth;
+        } else if (name != "r") {
+            m_skipFrom = m_depth;
+        }
+    }
+    void end() {
+        if (m_skipFrom == m_depth) {
+            m_skipFrom = 0;
+        } else if (m_tAt == m_depth) {
+            m_tAt = 0;
+        }
+        --m_depth;
+    }
+    void text(std::string_view piece, std::string& out) const {
+        if (m_tAt && !m_skipFrom && !capped(out)) {
+            appendCapped(out, piece);
+        }
+    }
+
+private:
+    int m_depth = 0;
+    int m_skipFrom = 0;
+    int m_tAt = 0;
+};
 
 // "AB12" -> column 28, row 12 (0 for a part that is missing).
 void cellReference(const char* ref, long long& column, long long& row) {
     column = 0;
     row = 0;
+    if (!ref) {
+        return;
+    }
     for (; *ref >= 'A' && *ref <= 'Z'; ++ref) {
         column = column * 26 + (*ref - 'A' + 1);
         if (column > kMaxColumn) {
@@ -157,6 +237,193 @@ void cellReference(const char* ref, long long& column, long long& row) {
     }
 }
 
+// worksheet / sheetData / row / c: the wanted column's cell of every wanted row.
+class SheetHandler : public xml::Handler {
+public:
+    SheetHandler(ColumnCollector& cells, const DateStyles& styles, bool system1904,
+                 const ReadControl& control)
+        : m_cells(cells), m_styles(styles), m_system1904(system1904), m_control(control) {}
+
+    void start(std::string_view name, const char** attributes) override {
+        ++m_depth;
+        if (m_depth == 2) {
+            m_inData = name == "sheetData";
+        } else if (m_depth == 3 && m_inData && name == "row") {
+            startRow(attributes);
+        } else if (m_depth == 4 && m_rowWanted && name == "c") {
+            startCell(attributes);
+        } else if (m_depth == 5 && m_inCell) {
+            if (name == "v" && !m_seenValue) {
+                m_inValue = m_seenValue = true;
+            } else if (name == "is" && !m_seenInline) {
+                m_inInline = m_seenInline = true;
+            }
+        } else if (m_inInline) {
+            m_item.start(name);
+        }
+    }
+
+    void end() override {
+        if (m_inInline && m_depth > 5) {
+            m_item.end();
+        } else if (m_depth == 5) {
+            m_inValue = m_inInline = false;
+        } else if (m_depth == 4 && m_inCell) {
+            endCell();
+        } else if (m_depth == 3) {
+            m_rowWanted = false;
+        }
+        --m_depth;
+    }
+
+    void text(std::string_view piece) override {
+        if (m_inValue && m_depth == 5) {
+            appendCapped(m_value, piece);
+        } else if (m_inInline && m_depth > 5) {
+            m_item.text(piece, m_inlineText);
+        }
+    }
+
+    bool done() const override { return m_done; }
+
+    // Rows whose cell is a shared string, with its index.
+    std::vector<std::pair<long long, unsigned long>> sharedCells;
+
+private:
+    void startRow(const char** attributes) {
+        const char* given = attribute(attributes, "r");
+        const long long r = given ? std::atoll(given) : 0;
+        m_row = r > m_row ? std::min<long long>(r, kMaxRow + 1) : m_row + 1;
+        if (m_cells.pastEnd(m_row)) {
+            m_done = true;
+            return;
+        }
+        if (++m_rowsSeen % 4096 == 0) {
+            m_control.check();
+            m_control.report(50 + m_cells.percent(m_row) / 2);
+        }
+        m_rowWanted = m_cells.wants(m_row);
+        m_column = 0;
+        m_cellFound = false;
+    }
+
+    void startCell(const char** attributes) {
+        long long refColumn = 0, refRow = 0;
+        cellReference(attribute(attributes, "r"), refColumn, refRow);
+        m_column = refColumn > 0 ? refColumn : m_column + 1;
+        if (m_cellFound || m_column != m_cells.column()) {
+            return;
+        }
+        m_cellFound = m_inCell = true;
+        m_type = value(attributes, "t");
+        const char* style = attribute(attributes, "s");
+        m_style = style ? std::strtoul(style, nullptr, 10) : 0;
+        m_value.clear();
+        m_inlineText.clear();
+        m_item = StringItem();
+        m_seenValue = m_seenInline = false;
+    }
+
+    void endCell() {
+        m_inCell = false;
+        std::string text;
+        if (m_type == "s") {
+            char* end = nullptr;
+            const unsigned long index = std::strtoul(m_value.c_str(), &end, 10);
+            if (end != m_value.c_str()) {
+                sharedCells.emplace_back(m_row, index);
+            }
+            return;
+        }
+        if (m_type == "inlineStr") {
+            text = std::move(m_inlineText);
+        } else if (m_type == "str" || m_type == "e") {
+            text = std::move(m_value);
+        } else if (m_type == "b") {
+            text = m_value == "1" ? "DOĞRU" : "YANLIŞ";
+        } else if (m_type == "d") {
+            text = isoDateText(m_value);
+        } else if (!m_value.empty()) {
+            if (m_style < m_styles.size() && m_styles[m_style]) {
+                const std::optional<double> serial = parseNumber(m_value);
+                text = serial ? serialDateText(*serial, *m_styles[m_style], m_system1904) : m_value;
+            } else {
+                text = numberText(std::string_view(m_value));
+            }
+        }
+        m_cells.set(m_row, std::move(text));
+    }
+
+    ColumnCollector& m_cells;
+    const DateStyles& m_styles;
+    bool m_system1904;
+    const ReadControl& m_control;
+    int m_depth = 0;
+    bool m_inData = false;
+    bool m_done = false;
+    long long m_row = 0;
+    long long m_rowsSeen = 0;
+    bool m_rowWanted = false;
+    long long m_column = 0;
+    bool m_cellFound = false;
+    bool m_inCell = false;
+    std::string m_type;
+    unsigned long m_style = 0;
+    bool m_inValue = false, m_seenValue = false;
+    bool m_inInline = false, m_seenInline = false;
+    std::string m_value;
+    std::string m_inlineText;
+    StringItem m_item;
+};
+
+// sst / si: the texts of the wanted items only (indices sorted, without repeats).
+class SharedStringsHandler : public xml::Handler {
+public:
+    explicit SharedStringsHandler(const std::vector<unsigned long>& wanted)
+        : m_wanted(wanted), texts(wanted.size()) {}
+
+    void start(std::string_view name, const char**) override {
+        ++m_depth;
+        if (m_depth == 2) {
+            m_isItem = name == "si";
+            m_inItem = m_isItem && m_cursor < m_wanted.size() && m_wanted[m_cursor] == m_index;
+            m_item = StringItem();
+        } else if (m_depth > 2 && m_inItem) {
+            m_item.start(name);
+        }
+    }
+    void end() override {
+        if (m_depth > 2 && m_inItem) {
+            m_item.end();
+        } else if (m_depth == 2) {
+            if (m_inItem) {
+                ++m_cursor;
+                m_inItem = false;
+            }
+            m_index += m_isItem;
+        }
+        --m_depth;
+    }
+    void text(std::string_view piece) override {
+        if (m_inItem && m_depth > 2) {
+            m_item.text(piece, texts[m_cursor]);
+        }
+    }
+    bool done() const override { return m_cursor == m_wanted.size(); }
+
+private:
+    const std::vector<unsigned long>& m_wanted;
+    std::size_t m_cursor = 0;
+    unsigned long m_index = 0;
+    int m_depth = 0;
+    bool m_isItem = false;
+    bool m_inItem = false;
+    StringItem m_item;
+
+public:
+    std::vector<std::string> texts;  // one per wanted index
+};
+
 }  // namespace
 
 std::vector<std::string> readXlsxColumn(std::string_view bytes, const CellRange& range,
@@ -168,96 +435,52 @@ std::vector<std::string> readXlsxColumn(std::string_view bytes, const CellRange&
         root.byType.count("officeDocument")) {
         workbookPart = root.byType.at("officeDocument");
     }
-    std::string workbookText = zip.read(workbookPart, control);
-    pugi::xml_document workbook;
-    xml::parse(workbook, workbookText);
-    const pugi::xml_node wb = child(workbook, "workbook");
-    const bool system1904 = child(wb, "workbookPr").attribute("date1904").as_bool();
-    const pugi::xml_node sheet = child(child(wb, "sheets"), "sheet");
-    if (!sheet) {
+    WorkbookHandler workbook;
+    xml::parsePart(zip, workbookPart, workbook, control);
+    if (!workbook.sheetId) {
         throw WorkbookError("Çalışma kitabında çalışma sayfası yok.");
     }
     const Relationships rels = readRelationships(zip, workbookPart, control);
-    const auto sheetPart = rels.byId.find(attribute(sheet, "id").value());
+    const auto sheetPart = rels.byId.find(*workbook.sheetId);
     if (sheetPart == rels.byId.end()) {
         throw WorkbookError("Dosya bozuk ya da bir çalışma kitabı değil.");
     }
     auto partOf = [&](const char* type) {
         auto it = rels.byType.find(type);
-        return it == rels.byType.end() ? std::string() : it->second;
+        return it == rels.byType.end() || !zip.has(it->second) ? std::string() : it->second;
     };
-    const std::vector<std::string> strings =
-        readSharedStrings(zip, partOf("sharedStrings"), control);
-    const auto dateStyles = readDateStyles(zip, partOf("styles"), control);
+    StylesHandler styles;
+    if (const std::string part = partOf("styles"); !part.empty()) {
+        xml::parsePart(zip, part, styles, control);
+    }
     control.report(15);
 
-    std::string sheetText = zip.read(sheetPart->second, control);
-    control.check();
-    pugi::xml_document doc;
-    xml::parse(doc, sheetText);
-    control.report(50);
-
     ColumnCollector cells(range);
-    const pugi::xml_node data = child(child(doc, "worksheet"), "sheetData");
-    long long row = 0;
-    long long rowsSeen = 0;
-    for (pugi::xml_node r = data.first_child(); r; r = r.next_sibling()) {
-        if (!is(r, "row")) {
-            continue;
-        }
-        const long long given = r.attribute("r").as_llong();
-        row = given > row ? given : row + 1;
-        if (cells.pastEnd(row)) {
-            break;
-        }
-        if (++rowsSeen % 4096 == 0) {
-            control.check();
-            control.report(50 + cells.percent(row) / 2);
-        }
-        if (!cells.wants(row)) {
-            continue;
-        }
-        long long column = 0;
-        for (pugi::xml_node c = r.first_child(); c; c = c.next_sibling()) {
-            if (!is(c, "c")) {
-                continue;
-            }
-            long long refColumn = 0, refRow = 0;
-            cellReference(c.attribute("r").value(), refColumn, refRow);
-            column = refColumn > 0 ? refColumn : column + 1;
-            if (column != cells.column()) {
-                continue;
-            }
-            const std::string_view type = c.attribute("t").value();
-            const char* value = child(c, "v").child_value();
-            std::string text;
-            if (type == "s") {
-                char* end = nullptr;
-                const unsigned long index = std::strtoul(value, &end, 10);
-                if (end != value && index < strings.size()) {
-                    text = strings[index];
-                }
-            } else if (type == "inlineStr") {
-                appendText(child(c, "is"), text);
-            } else if (type == "str" || type == "e") {
-                text = value;
-            } else if (type == "b") {
-                text = std::string_view(value) == "1" ? "DOĞRU" : "YANLIŞ";
-            } else if (type == "d") {
-                text = isoDateText(value);
-            } else if (*value) {
-                const unsigned style = c.attribute("s").as_uint();
-                if (style < dateStyles.size() && dateStyles[style]) {
-                    const std::optional<double> serial = parseNumber(value);
-                    text = serial ? serialDateText(*serial, *dateStyles[style], system1904)
-                                  : std::string(value);
-                } else {
-                    text = numberText(std::string_view(value));
-                }
-            }
-            cells.set(row, std::move(text));
-            break;
-        }
+    SheetHandler sheet(cells, styles.styles, workbook.system1904, control);
+    xml::parsePart(zip, sheetPart->second, sheet, control);
+    control.report(90);
+
+    if (sheet.sharedCells.empty()) {
+        return cells.take();
+    }
+    std::vector<unsigned long> wanted;
+    wanted.reserve(sheet.sharedCells.size());
+    for (const auto& cell : sheet.sharedCells) {
+        wanted.push_back(cell.second);
+    }
+    std::sort(wanted.begin(), wanted.end());
+    wanted.erase(std::unique(wanted.begin(), wanted.end()), wanted.end());
+    SharedStringsHandler strings(wanted);
+    if (const std::string part = partOf("sharedStrings"); !part.empty()) {
+        xml::parsePart(zip, part, strings, control);
+    }
+    for (std::string& text : strings.texts) {
+        text = ColumnCollector::kept(std::move(text));
+    }
+    // An index past the last item gives an empty text.
+    for (const auto& [row, index] : sheet.sharedCells) {
+        const auto at = std::lower_bound(wanted.begin(), wanted.end(), index) - wanted.begin();
+        cells.set(row, strings.texts[static_cast<std::size_t>(at)]);
     }
     return cells.take();
 }

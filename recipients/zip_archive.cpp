@@ -36,7 +36,8 @@ bool ZipArchive::has(const std::string& name) const {
     return zip_name_locate(m_zip, name.c_str(), 0) >= 0;
 }
 
-std::string ZipArchive::read(const std::string& name, const ReadControl& control) const {
+void ZipArchive::stream(const std::string& name, const ReadControl& control,
+                        const std::function<bool(std::string_view chunk)>& sink) const {
     const zip_int64_t index = zip_name_locate(m_zip, name.c_str(), 0);
     if (index < 0) {
         damaged();
@@ -45,33 +46,42 @@ std::string ZipArchive::read(const std::string& name, const ReadControl& control
     if (!file) {
         damaged();
     }
-    std::string data;
+    struct Closer {
+        zip_file_t* file;
+        ~Closer() {
+            if (file) {
+                zip_fclose(file);
+            }
+        }
+    } closer{file};
+    std::size_t total = 0;
     char buffer[65536];
     for (;;) {
         const zip_int64_t n = zip_fread(file, buffer, sizeof buffer);
         if (n < 0) {
-            zip_fclose(file);
             damaged();
         }
         if (n == 0) {
             break;
         }
-        if (static_cast<std::size_t>(n) > kMaxPartBytes - data.size()) {
-            zip_fclose(file);
+        if (static_cast<std::size_t>(n) > kMaxPartBytes - total) {
             throw WorkbookError("Dosya açıldığında çok büyüyor (bir bölümü en çok " +
                                 std::to_string(kMaxPartBytes / (1024 * 1024)) +
                                 " MB olabilir); okunmadı.");
         }
-        data.append(buffer, static_cast<std::size_t>(n));
-        if ((data.size() & 0xFFFFF) < sizeof buffer) {
+        total += static_cast<std::size_t>(n);
+        if ((total & 0xFFFFF) < sizeof buffer) {
             control.check();
+        }
+        if (!sink(std::string_view(buffer, static_cast<std::size_t>(n)))) {
+            return;  // the sink has what it needs; the rest is not checked
         }
     }
     // A part whose data fails its checksum reports it on close.
+    closer.file = nullptr;
     if (zip_fclose(file) != 0) {
         damaged();
     }
-    return data;
 }
 
 }  // namespace recipients

@@ -4,6 +4,7 @@
 // ends with a message instead of filling the memory.
 
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -24,8 +25,10 @@ public:
     ZipArchive& operator=(const ZipArchive&) = delete;
 
     bool has(const std::string& name) const;
-    // The unpacked part. Throws WorkbookError when it is missing, damaged or too large.
-    std::string read(const std::string& name, const ReadControl& control) const;
+    // Hands the unpacked part to `sink` in chunks, until the part ends or the sink
+    // returns false. Throws WorkbookError when it is missing, damaged or too large.
+    void stream(const std::string& name, const ReadControl& control,
+                const std::function<bool(std::string_view chunk)>& sink) const;
 
 private:
     zip* m_zip = nullptr;

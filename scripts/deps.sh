@@ -17,7 +17,7 @@ toplusms_install() {
 
 # What the program itself needs to build and run.
 TOPLUSMS_BUILD_PACKAGES=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-qpa-plugins libgl-dev
-    libfreexl-dev libzip-dev libpugixml-dev libgtest-dev libgmock-dev googletest libbenchmark-dev fonts-dejavu-core fonts-dejavu-extra
+    libfreexl-dev libzip-dev libexpat1-dev libgtest-dev libgmock-dev googletest libbenchmark-dev fonts-dejavu-core fonts-dejavu-extra
     libudev-dev libsqlite3-dev)
 # What the tests need beyond that (clang for the libFuzzer builds, its sanitizer runtime).
 TOPLUSMS_TEST_PACKAGES=(clang libclang-rt-14-dev hyperfine locales desktop-file-utils appstream)

@@ -91,6 +91,33 @@ TEST_F(ListImportsTest, TextImportAppendsAfterTheListAndNamesWhatItRefused) {
     EXPECT_TRUE(m_asker.told[0].text.startsWith(QStringLiteral("Cannot open file \"")));
 }
 
+TEST_F(ListImportsTest, TextImportStopsWhenAskedAndTellsAGuessedEncoding) {
+    const QString file = writeText(std::string("0\0005\0003\0002\0\r\0\n\0", 12));
+    // Stopped before the read begins: nothing is appended.
+    ListImportOptions options;
+    options.chooseTextFile = [&](QWidget*) {
+        m_imports->cancelTextImport();
+        return file;
+    };
+    m_imports.reset();
+    m_imports = std::make_unique<ListImports>(*m_form, options);
+    m_form->Button5->click();
+    EXPECT_EQ(entries(), QStringList{"önce"});
+    EXPECT_EQ(m_form->statusPanel(2), QStringLiteral("Aktarım durduruldu."));
+    EXPECT_TRUE(m_asker.told.empty());
+
+    // UTF-16 without a byte-order mark: read as such, and said so.
+    m_chosen = file;
+    m_imports.reset();
+    m_imports = std::make_unique<ListImports>(
+        *m_form, ListImportOptions{[this](QWidget*) { return m_chosen; }, {}});
+    m_form->Button5->click();
+    EXPECT_EQ(entries(), (QStringList{"önce", "0532"}));
+    ASSERT_EQ(m_asker.told.size(), 1u);
+    EXPECT_EQ(m_asker.told[0].icon, Asker::Icon::Information);
+    EXPECT_TRUE(m_asker.told[0].text.contains(QStringLiteral("UTF-16")));
+}
+
 TEST_F(ListImportsTest, WorkbookWindowReadsTheRowsAndCloses) {
     TFrm_Cari_Excel window(*m_form, [this](QWidget*) { return m_chosen; });
     EXPECT_EQ(window.windowTitle(), QStringLiteral("Excel'den Veri Al"));

@@ -1,10 +1,11 @@
-// The .csv reader on arbitrary bytes: it ends with one text per row of the range, and
-// the text import gives entries the list can store.
+// The .csv reader on arbitrary bytes: it ends with one text per row of the range, each
+// within the cell cap, and the import of them gives entries the list can store.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 
-#include "recipients/text_import.h"
+#include "recipients/cell_text.h"
+#include "recipients/list_entry.h"
 #include "recipients/workbook_readers.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -18,10 +19,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (texts.size() != 10) {
         std::abort();
     }
-    const recipients::ImportResult r = recipients::textImportEntries(input);
-    for (const std::string& e : r.entries) {
-        if (e.find_first_of(std::string_view("\r\n\0", 3)) != std::string::npos) {
+    recipients::ImportResult r;
+    for (const std::string& text : texts) {
+        if (text.size() > recipients::kMaxCellBytes) {
             std::abort();
+        }
+        recipients::addEntryUtf8(r, recipients::flattenLines(text));
+    }
+    for (const std::string& e : r.entries) {
+        for (char c : e) {
+            if (static_cast<unsigned char>(c) < 0x20 && c != '\t') {
+                std::abort();
+            }
         }
     }
     return 0;

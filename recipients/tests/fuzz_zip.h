@@ -10,7 +10,10 @@
 
 namespace recipients::fuzz {
 
-inline std::string zipOf(const std::vector<std::pair<std::string, std::string>>& parts) {
+// Parts are stored as they are, or deflated when `deflate` (a small file that unpacks
+// large).
+inline std::string zipOf(const std::vector<std::pair<std::string, std::string>>& parts,
+                         bool deflate = false) {
     zip_error_t error;
     zip_error_init(&error);
     zip_source_t* source = zip_source_buffer_create(nullptr, 0, 0, &error);
@@ -30,7 +33,8 @@ inline std::string zipOf(const std::vector<std::pair<std::string, std::string>>&
         if (index < 0) {
             zip_source_free(part);
         } else {
-            zip_set_file_compression(archive, static_cast<zip_uint64_t>(index), ZIP_CM_STORE, 0);
+            zip_set_file_compression(archive, static_cast<zip_uint64_t>(index),
+                                     deflate ? ZIP_CM_DEFLATE : ZIP_CM_STORE, deflate ? 1 : 0);
         }
     }
     std::string bytes;

@@ -127,6 +127,60 @@ TEST(Workbook, CancelStopsTheRead) {
                  ImportCancelled);
 }
 
+TEST(Csv, SeparatorFromTheFirstRecords) {
+    struct Case {
+        const char* name;
+        std::string text;
+        CellRange range;
+        Texts texts;
+    };
+    const Case cases[] = {
+        // A title above ';' rows; before, its comma decided and every row was one field.
+        {"title",
+         "Liste, 2024\r\n0532;Ali\r\n0533;Veli\r\n0534;Can\r\n",
+         {2, 2, 4},
+         {"Ali", "Veli", "Can"}},
+        // A decimal comma gives ',' as many fields as ';': the tie goes to ';'.
+        {"decimal",
+         "05321112233;1.234,50\r\n05321112234;2,00\r\n",
+         {2, 1, 2},
+         {"1.234,50", "2,00"}},
+        {"tabs",
+         "0532\tAli, Veli\r\n0533\tAy\xC5\x9F"
+         "e\r\n",
+         {2, 1, 2},
+         {"Ali, Veli", "Ayşe"}},
+        {"commas", "0532,\"Ali; Veli\"\r\n0533,Can\r\n", {2, 1, 2}, {"Ali; Veli", "Can"}},
+        {"one column", "0532\r\n0533\r\n", {1, 1, 2}, {"0532", "0533"}},
+        // A quoted line break does not end the record that is counted.
+        {"quoted", "\"a\r\nb\";1\r\nc;2\r\n", {2, 1, 2}, {"1", "2"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(readCsvColumn(c.text, c.range, {}), c.texts);
+    }
+}
+
+TEST(Csv, AZeroByteNeverReachesTheList) {
+    const std::filesystem::path file = std::filesystem::path(testing::TempDir()) / "zero.csv";
+    std::ofstream(file, std::ios::binary) << std::string(
+        "0532;a\r\n05\0"
+        "33;b\r\n0534;c\r\n",
+        25);
+    const ImportResult r = workbookImportEntries(file, {1, 1, 3});
+    EXPECT_EQ(r.entries, (Texts{"0532", "0534"}));
+    EXPECT_EQ(r.refusedCount, 1u);
+    // UTF-16 without a byte-order mark is read as such, and said so.
+    std::string utf16;
+    for (char c : std::string("0532;a\r\n0533;b\r\n")) {
+        utf16 += {c, '\0'};
+    }
+    std::ofstream(file, std::ios::binary | std::ios::trunc) << utf16;
+    const ImportResult wide = workbookImportEntries(file, {1, 1, 2});
+    EXPECT_EQ(wide.entries, (Texts{"0532", "0533"}));
+    EXPECT_NE(wide.note.find("UTF-16"), std::string::npos);
+}
+
 TEST(CellText, NumbersAndDates) {
     const std::pair<double, const char*> numbers[] = {
         {905321112233.0, "905321112233"},

@@ -64,7 +64,10 @@ int runImport(std::span<const std::string_view> args) {
         }
         std::fwrite(out.data(), 1, out.size(), stdout);
         if (!result.refused.empty()) {
-            std::fprintf(stderr, "%s\n", recipients::refusalMessage(result.refused).c_str());
+            std::fprintf(stderr, "%s\n", recipients::refusalMessage(result).c_str());
+        }
+        if (!result.note.empty()) {
+            std::fprintf(stderr, "%s\n", result.note.c_str());
         }
     } catch (const std::exception& e) {
         std::fprintf(stderr, "%s\n", e.what());

@@ -62,14 +62,19 @@ int runPhonebook(std::span<const std::string_view> args) {
         return kExitFailed;
     }
     import.tick();
+    if (import.result() != recipients::PhonebookImport::Result::Read) {
+        // The status texts on stderr have said why.
+        if (!session.dialogue().state().IsConnected) {
+            std::fprintf(stderr, "Telefon rehberi okunurken bağlantı koptu.\n");
+            return kExitFailed;
+        }
+        session.disconnect();
+        return kExitFailed;
+    }
     for (const std::string& number : list.entries()) {
         std::printf("%s\n", platform::cp1254::toUtf8(number).c_str());
     }
     std::fflush(stdout);
-    if (!session.dialogue().state().IsConnected) {
-        std::fprintf(stderr, "Telefon rehberi okunurken bağlantı koptu.\n");
-        return kExitFailed;
-    }
     session.disconnect();
     return kExitOk;
 }

@@ -22,7 +22,7 @@ struct PhonebookEntry {
 };
 
 struct Phonebook {
-    int capacity = 100;  // locations 1..capacity
+    int capacity = 100;  // locations 1..capacity (from Faults::firstLocation on)
     std::vector<PhonebookEntry> entries;
 };
 
@@ -51,6 +51,15 @@ struct Faults {
     bool textMode = false;       // starts in text mode (AT+CMGF=1)
     bool simPin = false;         // the SIM wants its PIN: nothing can be sent
     bool notRegistered = false;  // no network: messages are refused
+
+    // Phonebook and character set.
+    std::set<std::string> silentOnceFor;        // echoed and left unanswered the first time only
+    std::map<int, std::string> urcBeforeEntry;  // location -> an unsolicited line ("^RSSI: 3",
+                                                // "+CMTI: \"SM\",4", "RING") before its entry
+    bool rangeWithBlanks = false;               // AT+CPBR=? answers "(1 - 100)"
+    int firstLocation = 1;                      // the phonebooks count from here (0 on some phones)
+    bool ucs2 = false;           // starts in AT+CSCS="UCS2": numbers and names as UCS2 hex
+    bool ucs2Insisting = false;  // ... and refuses to leave it ("+CME ERROR: 4")
 };
 
 struct AcceptedMessage {

@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
@@ -68,6 +69,17 @@ Faults:
   --not-registered       no network (AT+CREG? 0,0; messages refused)
   CMD is a command line as sent, compared ignoring case, either whole (AT+CPBR=?) or by
   its name before '=' or '?' (AT+CPBR stands for every AT+CPBR command).
+
+Phonebook and character set faults:
+  --silent-once CMD      echo CMD but answer it only when it is sent again (repeatable)
+  --urc-before INDEX:LINE
+                         send the unsolicited LINE (^RSSI: 3, +CMTI: "SM",4, RING) just
+                         before the phonebook entry at INDEX (repeatable)
+  --range-blanks         answer AT+CPBR=? with blanks in the range: (1 - N),40,18
+  --first-location N     the phonebooks count their locations from N (0 or 1)
+  --ucs2                 start in the UCS2 character set: phonebook numbers and names
+                         come as UCS2 hex until AT+CSCS="GSM" or "IRA"
+  --ucs2-insist          with --ucs2: refuse AT+CSCS="GSM" and "IRA"
 
 Events, one per line on standard input:
   ring [NUMBER]   signal N   battery N   hangup   quit
@@ -235,8 +247,9 @@ int main(int argc, char** argv) {
             }
             const int index = toInt(a, parts[1]);
             auto& target = config.phonebooks[book];
-            if (index < 1 || index > target.capacity) {
-                std::cerr << "phone-sim: --entry index must be 1-" << target.capacity << "\n";
+            // 0 is a location for --first-location 0, which may come later.
+            if (index < 0 || index > target.capacity) {
+                std::cerr << "phone-sim: --entry index must be 0-" << target.capacity << "\n";
                 return 2;
             }
             target.entries.push_back(
@@ -275,6 +288,24 @@ int main(int argc, char** argv) {
             f.simPin = true;
         } else if (a == "--not-registered") {
             f.notRegistered = true;
+        } else if (a == "--silent-once") {
+            f.silentOnceFor.insert(value());
+        } else if (a == "--urc-before") {
+            const std::string v = value();
+            const std::size_t colon = v.find(':');
+            if (colon == std::string::npos || colon + 1 >= v.size()) {
+                std::cerr << "phone-sim: --urc-before needs INDEX:LINE\n";
+                return 2;
+            }
+            f.urcBeforeEntry[toInt(a, v.substr(0, colon))] = v.substr(colon + 1);
+        } else if (a == "--range-blanks") {
+            f.rangeWithBlanks = true;
+        } else if (a == "--first-location") {
+            f.firstLocation = std::clamp(toInt(a, value()), 0, 1);
+        } else if (a == "--ucs2") {
+            f.ucs2 = true;
+        } else if (a == "--ucs2-insist") {
+            f.ucs2 = f.ucs2Insisting = true;
         } else {
             std::cerr << "phone-sim: unknown option " << a << " (see --help)\n";
             return 2;

@@ -73,7 +73,10 @@ int parseNumber(const std::string& s) {
 
 }  // namespace
 
-Modem::Modem(Config config) : m_config(std::move(config)), m_textMode(m_config.faults.textMode) {}
+Modem::Modem(Config config)
+    : m_config(std::move(config)),
+      m_textMode(m_config.faults.textMode),
+      m_characterSet(m_config.faults.ucs2 ? "UCS2" : "GSM") {}
 
 void Modem::setSignal(int rssi, int ber) {
     m_config.signal = rssi;
@@ -237,6 +240,8 @@ void Modem::endOfLine(Response& out) {
         answer.final = kError;
     } else if (matches(f.silentFor, command)) {
         // Echoed above, never answered.
+    } else if (matches(f.silentOnceFor, command) && m_silenced.insert(upper(command)).second) {
+        // Echoed above, answered only when asked again.
     } else if (matches(f.errorFor, command)) {
         answer.final = kError;
     } else {
@@ -433,6 +438,9 @@ Modem::Answer Modem::execute(const std::string& body) {
     if (u.starts_with("+CPBS") || u.starts_with("+CPBR")) {
         return phonebookCommand(u, body);
     }
+    if (u.starts_with("+CSCS")) {
+        return characterSetCommand(u);
+    }
     return {"", kError};
 }
 
@@ -466,8 +474,12 @@ Modem::Answer Modem::phonebookCommand(const std::string& u, const std::string& b
         return info({"+CPBS: " + quoted(selected->first) + "," +
                      std::to_string(book.entries.size()) + "," + std::to_string(book.capacity)});
     }
+    const int lowest = m_config.faults.firstLocation;
+    const int highest = lowest + book.capacity - 1;
     if (u == "+CPBR=?") {
-        return info({"+CPBR: (1-" + std::to_string(book.capacity) + "),40,18"});
+        const char* dash = m_config.faults.rangeWithBlanks ? " - " : "-";
+        return info(
+            {"+CPBR: (" + std::to_string(lowest) + dash + std::to_string(highest) + "),40,18"});
     }
     if (!u.starts_with("+CPBR=")) {
         return {"", kError};
@@ -476,7 +488,7 @@ Modem::Answer Modem::phonebookCommand(const std::string& u, const std::string& b
     const std::size_t comma = args.find(',');
     const int first = parseNumber(args.substr(0, comma));
     const int last = comma == std::string::npos ? first : parseNumber(args.substr(comma + 1));
-    if (first < 1 || last < first || last > book.capacity) {
+    if (first < lowest || last < first || last > highest) {
         return {"", kError};
     }
     std::vector<const PhonebookEntry*> found;
@@ -490,13 +502,57 @@ Modem::Answer Modem::phonebookCommand(const std::string& u, const std::string& b
     }
     std::sort(found.begin(), found.end(),
               [](const PhonebookEntry* a, const PhonebookEntry* b) { return a->index < b->index; });
+    // TS 27.007 puts several entries into one information text, one line each; an
+    // unsolicited line comes framed on its own, between two such texts.
+    std::string text;
     std::vector<std::string> lines;
     for (const PhonebookEntry* e : found) {
-        lines.push_back("+CPBR: " + std::to_string(e->index) + "," + quoted(e->number) + "," +
-                        std::to_string(e->type) + "," + quoted(onLine(e->text)));
+        if (const auto urc = m_config.faults.urcBeforeEntry.find(e->index);
+            urc != m_config.faults.urcBeforeEntry.end()) {
+            text += lines.empty() ? "" : framed(std::exchange(lines, {}));
+            text += framed({urc->second});
+        }
+        lines.push_back("+CPBR: " + std::to_string(e->index) + "," +
+                        quoted(inCharacterSet(e->number)) + "," + std::to_string(e->type) + "," +
+                        quoted(inCharacterSet(e->text)));
     }
-    // TS 27.007 puts several entries into one information text, one line each.
-    return info(lines);
+    return {text + framed(lines), kOk};
+}
+
+Modem::Answer Modem::characterSetCommand(const std::string& u) {
+    static const std::set<std::string> kKnown = {"GSM", "IRA", "UCS2"};
+    if (u == "+CSCS=?") {
+        return {framed({"+CSCS: (\"GSM\",\"IRA\",\"UCS2\")"}), kOk};
+    }
+    if (u == "+CSCS?") {
+        return {framed({"+CSCS: " + quoted(m_characterSet)}), kOk};
+    }
+    const std::string arg = u.starts_with("+CSCS=") ? upper(u.substr(6)) : std::string();
+    if (arg.size() < 2 || arg.front() != '"' || arg.back() != '"' ||
+        !kKnown.count(arg.substr(1, arg.size() - 2))) {
+        return {"", kError};
+    }
+    const std::string name = arg.substr(1, arg.size() - 2);
+    if (m_config.faults.ucs2Insisting && name != "UCS2") {
+        return {"", framed({"+CME ERROR: 4"})};  // operation not supported
+    }
+    m_characterSet = name;
+    return {"", kOk};
+}
+
+std::string Modem::inCharacterSet(const std::string& utf8) const {
+    if (m_characterSet != "UCS2") {
+        return onLine(utf8);
+    }
+    // TS 27.007 +CSCS: each 16-bit unit as four hexadecimal digits.
+    static const char kHex[] = "0123456789ABCDEF";
+    std::string hex;
+    for (char16_t unit : platform::cp1254::utf8ToUtf16(utf8)) {
+        for (int shift = 12; shift >= 0; shift -= 4) {
+            hex += kHex[(unit >> shift) & 0xF];
+        }
+    }
+    return hex;
 }
 
 }  // namespace phonesim

@@ -54,6 +54,9 @@ private:
     void endOfPdu(Response& out);
     Answer execute(const std::string& body);
     Answer phonebookCommand(const std::string& upper, const std::string& body);
+    Answer characterSetCommand(const std::string& upper);
+    // A phonebook text in the character set the phone is in.
+    std::string inCharacterSet(const std::string& utf8) const;
     void deliver(Response& out, std::string bytes, bool delayed);
     // An answer to a PDU: after the usual delay and the submission's own.
     void deliverAfter(Response& out, const std::string& bytes, int submitDelayMs);
@@ -77,6 +80,8 @@ private:
     int m_nextReference = 1;
     int m_answered = 0;  // commands counted for hangUpAfter
     bool m_hungUp = false;
+    std::string m_characterSet;        // AT+CSCS: "GSM", "IRA" or "UCS2"
+    std::set<std::string> m_silenced;  // silentOnceFor commands already left unanswered
     std::vector<std::string> m_commands;
     std::vector<AcceptedMessage> m_messages;
     std::vector<std::string> m_refusals;

@@ -107,5 +107,35 @@ TEST(Modem, SendingFaultsOfRealPhones) {
     }
 }
 
+// The bytes of the phonebook faults, pinned here rather than through the program's own
+// reading of them, so that both cannot share one mistake.
+TEST(Modem, PhonebookFaultsOfRealPhones) {
+    Config config;
+    config.phonebook = "ME";
+    config.phonebooks = {{"ME", {3, {{0, "+90", 145, "Ç"}, {2, "05", 129, "B"}}}}};
+    config.faults.firstLocation = 0;
+    config.faults.rangeWithBlanks = true;
+    config.faults.silentOnceFor = {"AT+CPBR=2"};
+    config.faults.urcBeforeEntry = {{2, "^RSSI: 3"}};
+    config.faults.ucs2Insisting = config.faults.ucs2 = true;
+    Modem modem(config);
+    EXPECT_EQ(joined(modem.receive("AT+CPBR=?\r")),
+              "AT+CPBR=?\r\r\n+CPBR: (0 - 2),40,18\r\n\r\nOK\r\n");
+    EXPECT_EQ(joined(modem.receive("AT+CSCS=\"GSM\"\r")), "AT+CSCS=\"GSM\"\r\r\n+CME ERROR: 4\r\n");
+    EXPECT_EQ(joined(modem.receive("AT+CSCS?\r")), "AT+CSCS?\r\r\n+CSCS: \"UCS2\"\r\n\r\nOK\r\n");
+    EXPECT_EQ(joined(modem.receive("AT+CPBR=0\r")),
+              "AT+CPBR=0\r\r\n+CPBR: 0,\"002B00390030\",145,\"00C7\"\r\n\r\nOK\r\n");
+    EXPECT_EQ(joined(modem.receive("AT+CPBR=2\r")), "AT+CPBR=2\r");  // silent the first time
+    EXPECT_EQ(joined(modem.receive("AT+CPBR=2\r")),
+              "AT+CPBR=2\r\r\n^RSSI: 3\r\n\r\n+CPBR: 2,\"00300035\",129,\"0042\"\r\n\r\nOK\r\n");
+
+    // Without insisting, the phone leaves UCS2 when asked.
+    config.faults.ucs2Insisting = false;
+    Modem leaving(config);
+    EXPECT_EQ(joined(leaving.receive("AT+CSCS=\"IRA\"\r")), "AT+CSCS=\"IRA\"\r\r\nOK\r\n");
+    EXPECT_EQ(joined(leaving.receive("AT+CPBR=0\r")),
+              "AT+CPBR=0\r\r\n+CPBR: 0,\"+90\",145,\"\xC7\"\r\n\r\nOK\r\n");
+}
+
 }  // namespace
 }  // namespace phonesim
