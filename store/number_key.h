@@ -6,9 +6,12 @@
 
 namespace store {
 
-// For now the digits of `cp1254` and nothing else: "+90 532-123" is "90532123".
-// Stored beside every recipient, so a better rule later needs a migration that fills
-// the column again.
+// The digits of `cp1254`, a Turkish number written nationally given its country code, so
+// that a number matches however it was written: "+90 532 123 45 67", "0532 123 45 67",
+// "00905321234567" and "5321234567" are all "905321234567". Anything else (short codes,
+// other lengths) is its digits as they stand.
+// Stored beside every recipient and listed number, so a change of rule needs a migration
+// that fills the columns again (normalise_number() in SQL while migrating).
 std::string normaliseForMatching(std::string_view cp1254);
 
 }  // namespace store
