@@ -29,6 +29,8 @@ struct EncodeOptions {
     // Reference number of a concatenated message, 0-255; -1 takes the next value of a
     // counter that changes from one message to the next.
     int ConcatReference = -1;
+    // Ask the service centre for a delivery report of every part (TP-SRR).
+    bool StatusReport = false;
 };
 
 // How a text goes out: its coding, the shift tables and how many parts it takes.
