@@ -14,6 +14,7 @@
 #include <utility>
 
 #include "store/number_key.h"
+#include "store/optout_list.h"
 #include "store/statement.h"
 #include "store/transaction.h"
 
@@ -96,16 +97,17 @@ int readVersion(sqlite3* db, int& version, int& tables) {
     return SQLITE_OK;
 }
 
-// normalise_number(text): normaliseForMatching() for the migrations that fill the
-// compared forms again.
-void normaliseNumber(sqlite3_context* context, int, sqlite3_value** args) {
+// normalise_number(text) and opt_out_key(text) for the migrations that fill the compared
+// forms again.
+template <std::string (*key)(std::string_view)>
+void numberKey(sqlite3_context* context, int, sqlite3_value** args) {
     const auto* text = reinterpret_cast<const char*>(sqlite3_value_text(args[0]));
     if (text == nullptr) {
         sqlite3_result_null(context);
         return;
     }
-    const std::string key = normaliseForMatching(text);
-    sqlite3_result_text(context, key.data(), int(key.size()), SQLITE_TRANSIENT);
+    const std::string value = key(text);
+    sqlite3_result_text(context, value.data(), int(value.size()), SQLITE_TRANSIENT);
 }
 
 int userVersion(sqlite3* db) {
@@ -181,9 +183,13 @@ void Database::migrate() {
     if (userVersion(m_db) == kSchemaVersion) {
         return;
     }
-    if (sqlite3_create_function(m_db, "normalise_number", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC,
-                                nullptr, normaliseNumber, nullptr, nullptr) != SQLITE_OK) {
-        throwError(m_db, "normalise_number");
+    for (const auto& [name, function] :
+         {std::pair{"normalise_number", &numberKey<normaliseForMatching>},
+          std::pair{"opt_out_key", &numberKey<optOutKey>}}) {
+        if (sqlite3_create_function(m_db, name, 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr,
+                                    function, nullptr, nullptr) != SQLITE_OK) {
+            throwError(m_db, name);
+        }
     }
     Transaction tx(m_db);
     // Read again under the write lock: another program may have migrated meanwhile.

@@ -31,9 +31,9 @@ ALTER TABLE part ADD COLUMN delivery_meaning TEXT;   -- the status code's meanin
 -- Pairing looks a report up by its message reference among the recent parts.
 CREATE INDEX part_reference ON part(reference, submitted) WHERE reference IS NOT NULL;
 
--- Numbers in the compared form of this version ("05321234567" is "905321234567" now).
+-- Numbers in the compared forms of this version: a list entry "0532 123 45 67" is
+-- "905321234567" as a report gives it; a listed or replying number is "5321234567".
 UPDATE recipient SET normalised = normalise_number(entry);
-UPDATE OR REPLACE opt_out SET number = normalise_number(number);
-UPDATE message SET sender_number = normalise_number(sender_number) WHERE sender_number <> '';
-UPDATE message_part SET sender_number = normalise_number(sender_number)
-    WHERE sender_number <> '';
+UPDATE OR REPLACE opt_out SET number = opt_out_key(number);
+UPDATE message SET sender_number = opt_out_key(sender_number) WHERE sender_number <> '';
+UPDATE message_part SET sender_number = opt_out_key(sender_number) WHERE sender_number <> '';

@@ -3,5 +3,6 @@ if(NOT DEFINED NAME)
     set(NAME kSchemaV1)
 endif()
 file(READ ${IN} SCHEMA)
-file(WRITE ${OUT} "// Made from ${IN} by embed_schema.cmake.\n"
+get_filename_component(SOURCE_NAME ${IN} NAME)
+file(WRITE ${OUT} "// Made from ${SOURCE_NAME} by embed_schema.cmake.\n"
     "namespace store { extern const char ${NAME}[]; const char ${NAME}[] = R\"schema(${SCHEMA})schema\"; }\n")

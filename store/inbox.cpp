@@ -1,13 +1,12 @@
 #include "store/inbox.h"
 
-#include <algorithm>
 #include <cctype>
 
 #include "platform/codepage_1254.h"
 #include "sms/deliver_decoder.h"
 #include "sms/opt_out_reply.h"
 #include "store/database.h"
-#include "store/number_key.h"
+#include "store/optout_list.h"
 #include "store/statement.h"
 #include "store/transaction.h"
 
@@ -19,11 +18,17 @@ using platform::cp1254::utf16ToUtf8;
 // A PDU read again after a crash is recognised this long.
 constexpr std::time_t kRememberPduSeconds = 7 * 24 * 60 * 60;
 
+// The forms a campaign's row may hold a sender's number in (optOutKey): as it is, and
+// for a Turkish number with each prefix the list may have written.
+#define SAME_NUMBER(key)                                                                      \
+    "(" key ", CASE WHEN length(" key ") = 10 THEN '0' || " key " END, CASE WHEN length(" key \
+    ") = 10 THEN '90' || " key " END, CASE WHEN length(" key ") = 10 THEN '0090' || " key " END) "
+
 constexpr char kMessageColumns[] =
     "SELECT m.id, m.sender, m.sender_number, m.sent, m.sort_time, m.received, m.text, "
     "m.is_read, m.incomplete, ifnull(m.raw_pdu, ''), m.problem, "
     "(SELECT ifnull(max(r.campaign), 0) FROM recipient r JOIN campaign c ON c.id = r.campaign "
-    " WHERE m.sender_number != '' AND r.normalised = m.sender_number "
+    " WHERE m.sender_number != '' AND r.normalised IN " SAME_NUMBER("m.sender_number")
     " AND r.state IN ('gönderildi', 'belirsiz') "
     " AND c.started BETWEEN m.received - ?3 AND m.received) "
     "FROM message m ";
@@ -112,10 +117,9 @@ struct Inbox::Statements {
           markRead(db, "UPDATE message SET is_read = 1 WHERE id = ?1"),
           recentCampaign(db,
                          "SELECT ifnull(max(r.campaign), 0) FROM recipient r JOIN campaign c "
-                         "ON c.id = r.campaign WHERE r.normalised = ?1 "
+                         "ON c.id = r.campaign WHERE r.normalised IN " SAME_NUMBER("?1")
                          "AND r.state IN ('gönderildi', 'belirsiz') "
                          "AND c.started BETWEEN ?2 - ?3 AND ?2"),
-          // The sender's form is already the compared one.
           optOut(db,
                  "INSERT OR IGNORE INTO opt_out (number, added, reason, message) "
                  "VALUES (?1, ?2, 'yanıt', ?3)") {}
@@ -191,7 +195,7 @@ std::int64_t Inbox::joinParts(const std::string& sender, std::int64_t reference,
         while (s->step()) {
             if (first) {
                 m.startMissing = s->integer(5) != 1;
-                // The first part there is names the time: the order the sender wrote in.
+                // The lowest part there is gives the time: the message begins there.
                 m.senderNumber = s->text(0);
                 m.sent = s->text(1);
                 m.sortTime = std::time_t(s->integer(2));
@@ -240,8 +244,7 @@ StoredPdu Inbox::store(std::string_view pdu, int tpduLength) {
     } else {
         m.sender = utf16ToUtf8(deliver->sender.text);
         if (deliver->sender.kind != sms::AddressKind::Alphanumeric) {
-            m.senderNumber =
-                normaliseForMatching(platform::cp1254::fromUtf16(deliver->sender.text));
+            m.senderNumber = optOutKey(platform::cp1254::fromUtf16(deliver->sender.text));
         }
         m.sent = deliver->serviceCentreTime.iso8601();
         m.sortTime = deliver->serviceCentreTime.utcTime();
@@ -261,12 +264,16 @@ StoredPdu Inbox::store(std::string_view pdu, int tpduLength) {
                     .bind(9, unitsToHex(deliver->content.text));
                 s->step();
             }
-            StatementUse n(m_st->partCount);
-            n->bind(1, m.sender)
-                .bind(2, std::int64_t(part->reference))
-                .bind(3, std::int64_t(part->total));
-            n->step();
-            if (n->integer(0) == part->total) {
+            std::int64_t there = 0;
+            {
+                StatementUse n(m_st->partCount);
+                n->bind(1, m.sender)
+                    .bind(2, std::int64_t(part->reference))
+                    .bind(3, std::int64_t(part->total));
+                n->step();
+                there = n->integer(0);
+            }
+            if (there == part->total) {
                 InboxMessage whole;
                 result.message = joinParts(m.sender, part->reference, part->total, false, whole);
                 result.optedOut = optOutIfAsked(whole, result.message);
@@ -352,7 +359,7 @@ void Inbox::markRead(std::int64_t message) {
 }
 
 std::int64_t Inbox::recentCampaignOf(std::string_view number, std::time_t at) {
-    const std::string key = normaliseForMatching(number);
+    const std::string key = optOutKey(number);
     if (key.empty()) {
         return 0;
     }

@@ -25,7 +25,7 @@ class Database;
 struct InboxMessage {
     std::int64_t id = 0;
     std::string sender;        // "+90532...", or a sender name; empty when unreadable
-    std::string senderNumber;  // the compared form; empty for a name
+    std::string senderNumber;  // optOutKey() of the sender; empty for a name
     std::string sent;          // "2026-12-10T14:05:09+03:00" as the centre stamped it
     std::time_t sortTime = 0;  // the same in UTC (when received, for an unreadable one)
     std::time_t received = 0;
@@ -35,8 +35,8 @@ struct InboxMessage {
     std::string rawPdu;         // only for a message that could not be read
     std::string problem;        // why not
     std::int64_t campaign = 0;  // a recent campaign that texted the sender; 0 when none
-    bool startMissing = false;  // incomplete, and its first part never came
-    bool unreadable() const { return !rawPdu.empty(); }
+    bool startMissing = false;  // given up on without its first part (known as it is joined)
+    bool unreadable() const { return !problem.empty(); }
 };
 
 struct StoredPdu {

@@ -55,6 +55,17 @@ std::string firstField(std::string_view line) {
 
 }  // namespace
 
+std::string optOutKey(std::string_view cp1254) {
+    std::string digits = normaliseForMatching(cp1254);
+    // A Turkish subscriber number has ten digits after the prefix.
+    for (std::string_view prefix : {"0090", "90", "0"}) {
+        if (digits.size() == prefix.size() + 10 && digits.starts_with(prefix)) {
+            return digits.substr(prefix.size());
+        }
+    }
+    return digits;
+}
+
 std::string_view optOutReasonName(OptOutReason reason) {
     return kReasonNames[size_t(reason)];
 }
@@ -96,7 +107,7 @@ bool OptOutList::insert(const std::string& key, OptOutReason reason, std::int64_
 }
 
 bool OptOutList::add(std::string_view number, OptOutReason reason, std::int64_t message) {
-    const std::string key = normaliseForMatching(number);
+    const std::string key = optOutKey(number);
     if (key.empty()) {
         return false;
     }
@@ -107,7 +118,7 @@ bool OptOutList::add(std::string_view number, OptOutReason reason, std::int64_t 
 }
 
 bool OptOutList::remove(std::string_view number) {
-    const std::string key = normaliseForMatching(number);
+    const std::string key = optOutKey(number);
     Transaction tx(m_db.handle());
     StatementUse s(m_st->remove);
     s->bind(1, key);
@@ -118,13 +129,21 @@ bool OptOutList::remove(std::string_view number) {
 }
 
 bool OptOutList::contains(std::string_view number) {
-    const std::string key = normaliseForMatching(number);
+    const std::string key = optOutKey(number);
     if (key.empty()) {
         return false;
     }
     StatementUse s(m_st->contains);
     s->bind(1, key);
     return s->step();
+}
+
+int OptOutList::listedAmong(const std::vector<std::string>& entries) {
+    int n = 0;
+    for (const std::string& e : entries) {
+        n += contains(e);
+    }
+    return n;
 }
 
 std::vector<OptOutEntry> OptOutList::entries() {
@@ -169,7 +188,7 @@ OptOutImport OptOutList::importCsv(const std::filesystem::path& file) {
             continue;  // blank lines are no entries
         }
         // Digits only matter here, so the file's encoding does not.
-        const std::string key = normaliseForMatching(firstField(line));
+        const std::string key = optOutKey(firstField(line));
         if (key.empty()) {
             ++result.refused;
         } else if (insert(key, OptOutReason::Import, 0)) {

@@ -1,8 +1,8 @@
 #pragma once
 // "Ret Listesi": the numbers that asked not to be texted again. Every run, resume and
 // single send asks it first; a listed number is skipped ("atlandı", "Ret listesinde").
-// Numbers are kept in the form they are compared in (normaliseForMatching), so one number
-// written two ways is listed once.
+// Numbers are kept in the form they are compared in (optOutKey), so one number written
+// two ways is listed once.
 
 #include <cstdint>
 #include <ctime>
@@ -39,6 +39,11 @@ struct OptOutImport {
     int refused = 0;  // lines holding no number
 };
 
+// The form a number is listed in: normaliseForMatching(), and a Turkish number without
+// its country or trunk prefix, so that a reply from +90 532 ... matches the list's
+// 0532 ... whichever form each was written in.
+std::string optOutKey(std::string_view cp1254);
+
 // The reason a run gives for a listed number, Windows-1254: "Ret listesinde".
 std::string optedOutReason();
 
@@ -58,6 +63,9 @@ public:
     // False when it was not listed.
     bool remove(std::string_view number);
     bool contains(std::string_view number);
+    // How many of `entries` (Windows-1254, as listed) a run would skip: for the question
+    // before it starts.
+    int listedAmong(const std::vector<std::string>& entries);
     // In the order of their numbers.
     std::vector<OptOutEntry> entries();
     int count();

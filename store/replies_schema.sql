@@ -14,7 +14,7 @@ CREATE TABLE opt_out (
 CREATE TABLE message (
     id INTEGER PRIMARY KEY,
     sender TEXT NOT NULL,                -- digits with '+' in front, or a sender name
-    sender_number TEXT NOT NULL,         -- the compared form; empty for a name
+    sender_number TEXT NOT NULL,         -- the form the opt-out list keeps; empty for a name
     sent TEXT NOT NULL DEFAULT '',       -- the centre's time stamp with its zone, ISO 8601
     sort_time INTEGER NOT NULL,          -- the same in UTC, or when received if unreadable
     received INTEGER NOT NULL,

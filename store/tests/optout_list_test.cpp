@@ -52,13 +52,17 @@ TEST_F(OptOutListTest, ANumberIsListedOnceInItsComparedFormAndRemovedByAnyForm) 
     EXPECT_FALSE(list.add("90-532-111-22-33", OptOutReason::Manual));  // the same number
     EXPECT_FALSE(list.add("yok", OptOutReason::Manual));               // no number at all
     EXPECT_TRUE(list.contains("(90) 532 1112233"));
+    EXPECT_TRUE(list.contains("0532 111 22 33"));
+    EXPECT_TRUE(list.contains("0090 5321112233"));
+    EXPECT_FALSE(list.contains("532 111 22 3"));
+    EXPECT_EQ(list.listedAmong({"05321112233", "05321112234", "+905321112233", ""}), 2);
     EXPECT_FALSE(list.contains(""));
     ASSERT_EQ(list.entries().size(), 1u);
-    EXPECT_EQ(list.entries()[0].number, "905321112233");
+    EXPECT_EQ(list.entries()[0].number, "5321112233");
     EXPECT_EQ(list.entries()[0].added, 1000);  // the first reason stays
     EXPECT_EQ(list.entries()[0].reason, OptOutReason::Reply);
-    EXPECT_TRUE(list.remove("905321112233"));
-    EXPECT_FALSE(list.remove("905321112233"));
+    EXPECT_TRUE(list.remove("05321112233"));
+    EXPECT_FALSE(list.remove("+905321112233"));
     EXPECT_EQ(list.count(), 0);
 }
 
@@ -90,7 +94,7 @@ TEST_F(OptOutListTest, ACsvFileOfNumbersIsReadInAndTheListWrittenOutRoundTrips) 
         EXPECT_EQ(list.count(), 3);
     }
     const std::string out = readBytes(m_scratch / "out.csv");
-    EXPECT_TRUE(out.starts_with("\xEF\xBB\xBFnumara;eklendi;neden\r\n\"=\"\"905321112233\"\"\";"))
+    EXPECT_TRUE(out.starts_with("\xEF\xBB\xBFnumara;eklendi;neden\r\n\"=\"\"5321112233\"\"\";"))
         << out;
     Database other(m_scratch / "other.db");
     OptOutList copy(other);
@@ -114,14 +118,15 @@ public:
     std::vector<sms::RecipientResult> results;
 };
 
-// A customer answers "RET" while the run is on its way to them: the reply is stored in a
-// pause, and the run, which asks the list just before each recipient, skips them. A
-// resume asks the list the same way.
+// A customer answers "RET" while the run is on its way to them (the reply from
+// +90 532 ..., the list holding 0532 ...): the reply is stored in a pause, and the run, which asks
+// the list just before each recipient, skips them. A resume asks the list the same way.
 TEST_F(OptOutListTest, AReplyDuringARunKeepsTheRunFromTextingItsSender) {
     Database db(file);
     const auto lock = db.takeSenderLock();
     const std::int64_t id = createCampaign(
-        db, {"+905321110001", "+905321110002", "+905321110003", "+905321110004", "+905321110005"});
+        db,
+        {"0532 111 00 01", "0532 111 00 02", "0532 111 00 03", "0532 111 00 04", "0532 111 00 05"});
     phone::testing::FakeView view;
     sms::testing::FakeLine line{view};
     sms::SmsSender sender{line, view};
