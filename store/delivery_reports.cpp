@@ -83,7 +83,10 @@ struct DeliveryReports::Statements {
 };
 
 DeliveryReports::DeliveryReports(Database& db, Now now)
-    : m_db(db), m_now(std::move(now)), m_st(std::make_unique<Statements>(db.handle())) {}
+    : m_db(db),
+      m_now(std::move(now)),
+      m_st(std::make_unique<Statements>(db.handle())),
+      m_campaigns(db) {}
 
 DeliveryReports::~DeliveryReports() = default;
 
@@ -156,7 +159,7 @@ StoredReport DeliveryReports::storeReport(std::string_view pduHex, int tpduLengt
     }
     tx.commit();
     if (result.recipient != 0) {
-        if (const auto row = CampaignStore(m_db).recipient(result.recipient)) {
+        if (const auto row = m_campaigns.recipient(result.recipient)) {
             result.delivery = row->delivery;
         }
     }

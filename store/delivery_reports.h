@@ -71,6 +71,7 @@ private:
     Database& m_db;
     Now m_now;
     std::unique_ptr<Statements> m_st;
+    CampaignStore m_campaigns;  // reads back the paired recipient's state
 };
 
 }  // namespace store
