@@ -93,9 +93,12 @@ RecipientRow readRecipient(const Statement& s) {
     if (failed > 0) {
         r.delivery = DeliveryState::Failed;
         r.deliveryTime = std::time_t(s.integer(15));
-    } else if (parts > 0 && delivered == parts) {
+    } else if (r.state == RecipientState::Sent && parts > 0 && delivered == parts) {
+        // Only a sent row has a part for every part of its message: a failed or uncertain
+        // one may hold the first parts alone, and those delivered are not the message.
         r.delivery = DeliveryState::Delivered;
-    } else if (reported > 0 || (requested && r.state == RecipientState::Sent)) {
+    } else if ((r.state == RecipientState::Sent || r.state == RecipientState::Unknown) &&
+               (requested || reported > 0)) {
         r.delivery = DeliveryState::Pending;
     }
     if (r.delivery != DeliveryState::Failed) {

@@ -126,6 +126,13 @@ TEST_F(DeliveryReportsTest, ALongMessageIsDeliveredOnlyWhenEveryPartReported) {
     EXPECT_EQ(row(id, 0).delivery, DeliveryState::Pending);
     EXPECT_EQ(report("+905321234567", 11, 0x00, 2).delivery, DeliveryState::Delivered);
     EXPECT_EQ(row(id, 0).deliveryTime, discharged(3));
+
+    // A message cut short after its first part was accepted is not delivered by it.
+    const std::int64_t cut = sent({"05329998877"}, {{13}});
+    execute(db.handle(),
+            ("UPDATE recipient SET state = 'başarısız' WHERE campaign = " + std::to_string(cut))
+                .c_str());
+    EXPECT_EQ(report("+905329998877", 13, 0x00).delivery, DeliveryState::None);
 }
 
 TEST_F(DeliveryReportsTest, PendingShowsTheLatestWordAndOneFailedPartFailsTheMessage) {
