@@ -122,6 +122,7 @@ MessageLayout PlanMessage(std::u16string_view text, SmsCoding coding,
 }
 
 std::vector<PduPart> EncodeMessage(TSMS& sms, const EncodeOptions& options) {
+    sms.StatusReport = sms.StatusReport || options.StatusReport;
     if (!sms.UserDataHeader.empty()) {
         // The caller lays out the user data itself.
         PduPart part;

@@ -29,6 +29,8 @@ struct EncodeOptions {
     // Reference number of a concatenated message, 0-255; -1 takes the next value of a
     // counter that changes from one message to the next.
     int ConcatReference = -1;
+    // Ask the service centre for a delivery report of every part (TP-SRR).
+    bool StatusReport = false;
 };
 
 // How a text goes out: its coding, the shift tables and how many parts it takes.
@@ -44,10 +46,10 @@ MessageLayout PlanMessage(std::u16string_view text, SmsCoding coding = SmsCoding
                           const EncodeOptions& options = {});
 
 // The parts of `sms`'s text for its number, in sending order; sets sms.TpduLength to the
-// first part's length. A text that fits one message gives exactly EncodePdu's PDU unless
-// the Turkish tables are used; a message with its own UserDataHeader is never split.
-// Throws EPduError when the fields cannot make a message a phone would accept, or the
-// text needs more than kMaxParts parts.
+// first part's length, and sms.StatusReport when the options ask for reports. A text that fits one
+// message gives exactly EncodePdu's PDU unless the Turkish tables are used; a message with its own
+// UserDataHeader is never split. Throws EPduError when the fields cannot make a message a phone
+// would accept, or the text needs more than kMaxParts parts.
 std::vector<PduPart> EncodeMessage(TSMS& sms, const EncodeOptions& options = {});
 
 }  // namespace sms

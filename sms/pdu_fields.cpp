@@ -13,4 +13,15 @@ std::string SmsTimestamp::iso8601() const {
     return text;
 }
 
+std::time_t SmsTimestamp::utcTime() const {
+    std::tm tm{};
+    tm.tm_year = year - 1900;
+    tm.tm_mon = month - 1;
+    tm.tm_mday = day;
+    tm.tm_hour = hour;
+    tm.tm_min = minute;
+    tm.tm_sec = second;
+    return timegm(&tm) - std::time_t(zoneQuarters) * 15 * 60;
+}
+
 }  // namespace sms

@@ -2,6 +2,7 @@
 // Fields of the PDUs a phone hands over in PDU mode (3GPP TS 23.040), as the decoders of
 // received messages and status reports give them.
 
+#include <ctime>
 #include <optional>
 #include <string>
 
@@ -36,6 +37,8 @@ struct SmsTimestamp {
 
     // "2026-12-10T14:05:09+03:00": the local fields with their zone.
     std::string iso8601() const;
+    // The same moment in seconds since 1970 (UTC): the local fields less the zone.
+    std::time_t utcTime() const;
 
     friend bool operator==(const SmsTimestamp&, const SmsTimestamp&) = default;
 };

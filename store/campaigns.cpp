@@ -29,8 +29,22 @@ constexpr char kRecipientColumns[] =
     "SELECT r.id, r.position, r.entry, r.normalised, r.state, r.changed, r.error, "
     "r.phone_imei, r.phone_port, "
     "(SELECT group_concat(ref, ' ') FROM (SELECT ifnull(reference, -1) AS ref FROM part "
-    "WHERE recipient = r.id ORDER BY seq)) "
+    "WHERE recipient = r.id ORDER BY seq)), "
+    // What the reports said: parts, delivered, failed, reported; latest time, failure
+    // time, the meaning to show (a failure's first), and whether reports were asked.
+    "(SELECT count(*) FROM part WHERE recipient = r.id), "
+    "(SELECT count(*) FROM part WHERE recipient = r.id AND delivery_class = 0), "
+    "(SELECT count(*) FROM part WHERE recipient = r.id AND delivery_class = 2), "
+    "(SELECT count(*) FROM part WHERE recipient = r.id AND delivery_class IS NOT NULL), "
+    "(SELECT ifnull(max(delivery_time), 0) FROM part WHERE recipient = r.id), "
+    "(SELECT delivery_time FROM part WHERE recipient = r.id AND delivery_class = 2 "
+    "ORDER BY seq LIMIT 1), "
+    "(SELECT delivery_meaning FROM part WHERE recipient = r.id AND delivery_class IS NOT NULL "
+    "ORDER BY delivery_class = 2 DESC, delivery_time DESC, seq LIMIT 1), "
+    "(SELECT reports_requested FROM campaign WHERE id = r.campaign) "
     "FROM recipient r ";
+
+constexpr std::string_view kDeliveryNames[] = {"", "bekliyor", "teslim edildi", "teslim edilemedi"};
 
 CampaignSummary readCampaign(const Statement& s) {
     CampaignSummary c;
@@ -71,6 +85,26 @@ RecipientRow readRecipient(const Statement& s) {
     r.phoneImei = s.text(7);
     r.phonePort = s.text(8);
     r.references = parseReferences(s.text(9));
+    const std::int64_t parts = s.integer(10);
+    const std::int64_t delivered = s.integer(11);
+    const std::int64_t failed = s.integer(12);
+    const std::int64_t reported = s.integer(13);
+    const bool requested = s.integer(17) != 0;
+    if (failed > 0) {
+        r.delivery = DeliveryState::Failed;
+        r.deliveryTime = std::time_t(s.integer(15));
+    } else if (r.state == RecipientState::Sent && parts > 0 && delivered == parts) {
+        // Only a sent row has a part for every part of its message: a failed or uncertain
+        // one may hold the first parts alone, and those delivered are not the message.
+        r.delivery = DeliveryState::Delivered;
+    } else if ((r.state == RecipientState::Sent || r.state == RecipientState::Unknown) &&
+               (requested || reported > 0)) {
+        r.delivery = DeliveryState::Pending;
+    }
+    if (r.delivery != DeliveryState::Failed) {
+        r.deliveryTime = std::time_t(s.integer(14));
+    }
+    r.deliveryMeaning = fromUtf8(s.text(16));
     return r;
 }
 
@@ -105,6 +139,23 @@ std::optional<RecipientState> stateFromName(std::string_view utf8) {
     return std::nullopt;
 }
 
+std::string_view deliveryStateName(DeliveryState state) {
+    return kDeliveryNames[size_t(state)];
+}
+
+std::string DeliveryCounts::text() const {
+    // Thousands grouped with dots, as Turkish writes them.
+    const auto grouped = [](int n) {
+        std::string digits = std::to_string(n);
+        for (int i = int(digits.size()) - 3; i > 0; i -= 3) {
+            digits.insert(size_t(i), ".");
+        }
+        return digits;
+    };
+    return grouped(delivered) + " teslim edildi, " + grouped(failed) + " teslim edilemedi, " +
+           grouped(pending) + " bekliyor";
+}
+
 int StateCounts::total() const {
     int n = 0;
     for (int c : byState) {
@@ -136,6 +187,7 @@ struct CampaignStore::Statements {
           page(db, (std::string(kRecipientColumns) +
                     "WHERE r.campaign = ?1 AND r.position >= ?2 ORDER BY r.position LIMIT ?3")
                        .c_str()),
+          byId(db, (std::string(kRecipientColumns) + "WHERE r.id = ?1").c_str()),
           rowCount(db, "SELECT count(*) FROM recipient WHERE campaign = ?1"),
           resendRows(db,
                      "SELECT entry FROM recipient WHERE campaign = ?1 AND (state = 'başarısız' "
@@ -149,6 +201,7 @@ struct CampaignStore::Statements {
     Statement allCounts;
     Statement counts;
     Statement page;
+    Statement byId;
     Statement rowCount;
     Statement resendRows;
 };
@@ -281,9 +334,35 @@ int CampaignStore::recipientCount(std::int64_t campaign) {
     return int(s->integer(0));
 }
 
+std::optional<RecipientRow> CampaignStore::recipient(std::int64_t id) {
+    StatementUse s(m_st->byId);
+    s->bind(1, id);
+    if (!s->step()) {
+        return std::nullopt;
+    }
+    return readRecipient(*s);
+}
+
+DeliveryCounts CampaignStore::deliveryCounts(std::int64_t campaign) {
+    DeliveryCounts counts;
+    constexpr int kPage = 4096;
+    for (int offset = 0;; offset += kPage) {
+        const std::vector<RecipientRow> rows = recipients(campaign, offset, kPage);
+        for (const RecipientRow& r : rows) {
+            counts.delivered += r.delivery == DeliveryState::Delivered;
+            counts.failed += r.delivery == DeliveryState::Failed;
+            counts.pending += r.delivery == DeliveryState::Pending;
+        }
+        if (int(rows.size()) < kPage) {
+            return counts;
+        }
+    }
+}
+
 void CampaignStore::exportCsv(std::int64_t campaign, const std::filesystem::path& file) {
     using platform::cp1254::toUtf8;
-    std::string out = "\xEF\xBB\xBFnumara;zaman;sonu\xC3\xA7;referanslar;hata\r\n";
+    std::string out =
+        "\xEF\xBB\xBFnumara;zaman;sonu\xC3\xA7;referanslar;hata;teslim;teslim zaman\xC4\xB1\r\n";
     constexpr int kPage = 4096;
     for (int offset = 0;; offset += kPage) {
         const std::vector<RecipientRow> rows = recipients(campaign, offset, kPage);
@@ -296,6 +375,8 @@ void CampaignStore::exportCsv(std::int64_t campaign, const std::filesystem::path
             out += asText(toUtf8(r.entry)) + ";" +
                    (served ? sms::isoLocalTime(r.changed) : std::string()) + ";" +
                    std::string(stateName(r.state)) + ";" + refs + ";" + asText(toUtf8(r.error)) +
+                   ";" + std::string(deliveryStateName(r.delivery)) + ";" +
+                   (r.deliveryTime != 0 ? sms::isoLocalTime(r.deliveryTime) : std::string()) +
                    "\r\n";
         }
         if (int(rows.size()) < kPage) {

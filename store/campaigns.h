@@ -35,6 +35,25 @@ inline constexpr int kStateCount = 6;
 std::string_view stateName(RecipientState state);
 std::optional<RecipientState> stateFromName(std::string_view utf8);
 
+// What the delivery reports say of a recipient's message.
+enum class DeliveryState {
+    None,       // no reports asked for, or nothing went out that a report could follow
+    Pending,    // "bekliyor": sent with reports asked, not every part reported delivered
+    Delivered,  // "teslim edildi": every part reported delivered
+    Failed,     // "teslim edilemedi": a part was reported finally undeliverable
+};
+// As stored and shown, UTF-8; empty for None.
+std::string_view deliveryStateName(DeliveryState state);
+
+// A campaign's recipients by delivery state.
+struct DeliveryCounts {
+    int delivered = 0;
+    int failed = 0;
+    int pending = 0;
+    // "1.870 teslim edildi, 42 teslim edilemedi, 88 bekliyor", UTF-8.
+    std::string text() const;
+};
+
 struct CampaignOptions {
     bool turkishTables = false;     // "Türkçe karakterleri 7 bit gönder"
     int pauseSeconds = 30;          // between messages
@@ -76,6 +95,11 @@ struct RecipientRow {
     std::string error;            // Windows-1254; empty unless failed, unknown or skipped
     std::string phoneImei;        // which phone served it; empty when not known
     std::string phonePort;
+    DeliveryState delivery = DeliveryState::None;
+    // When it reached that state by the centre's clock (the latest report's discharge
+    // time; for Failed, the failed part's); 0 before any report.
+    std::time_t deliveryTime = 0;
+    std::string deliveryMeaning;  // Windows-1254; what the failure (or latest wait) was
 };
 
 // Reads and writes campaigns over one Database. Statements are prepared once per object.
@@ -104,6 +128,10 @@ public:
     // table view), and how many rows it has.
     std::vector<RecipientRow> recipients(std::int64_t campaign, int offset, int limit);
     int recipientCount(std::int64_t campaign);
+    // One row by its id; nullopt when there is none.
+    std::optional<RecipientRow> recipient(std::int64_t id);
+    // The campaign's recipients counted by delivery state.
+    DeliveryCounts deliveryCounts(std::int64_t campaign);
 
     // "CSV olarak kaydet": the campaign's results in the format of the per-run file of
     // gonderimler/ (UTF-8 with a byte-order mark, ';'-separated), the numbers written so

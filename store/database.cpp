@@ -13,6 +13,8 @@
 #include <fstream>
 #include <utility>
 
+#include "store/number_key.h"
+#include "store/optout_list.h"
 #include "store/statement.h"
 #include "store/transaction.h"
 
@@ -20,11 +22,13 @@ namespace store {
 
 extern const char kSchemaV1[];
 extern const char kSchemaV2[];
+extern const char kSchemaV3[];
 
 namespace {
 
 // Migration n brings a database from version n-1 to n; version 0 is an empty file.
-constexpr std::array<const char*, Database::kSchemaVersion> kMigrations = {kSchemaV1, kSchemaV2};
+constexpr std::array<const char*, Database::kSchemaVersion> kMigrations = {kSchemaV1, kSchemaV2,
+                                                                           kSchemaV3};
 
 constexpr int kBusyTimeoutMs = 5000;
 const char kInterrupted[] = "Program gönderim sırasında kapandı; mesaj karşıya ulaşmış olabilir";
@@ -91,6 +95,19 @@ int readVersion(sqlite3* db, int& version, int& tables) {
         }
     }
     return SQLITE_OK;
+}
+
+// normalise_number(text) and opt_out_key(text) for the migrations that fill the compared
+// forms again.
+template <std::string (*key)(std::string_view)>
+void numberKey(sqlite3_context* context, int, sqlite3_value** args) {
+    const auto* text = reinterpret_cast<const char*>(sqlite3_value_text(args[0]));
+    if (text == nullptr) {
+        sqlite3_result_null(context);
+        return;
+    }
+    const std::string value = key(text);
+    sqlite3_result_text(context, value.data(), int(value.size()), SQLITE_TRANSIENT);
 }
 
 int userVersion(sqlite3* db) {
@@ -165,6 +182,14 @@ void Database::configure() {
 void Database::migrate() {
     if (userVersion(m_db) == kSchemaVersion) {
         return;
+    }
+    for (const auto& [name, function] :
+         {std::pair{"normalise_number", &numberKey<normaliseForMatching>},
+          std::pair{"opt_out_key", &numberKey<optOutKey>}}) {
+        if (sqlite3_create_function(m_db, name, 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr,
+                                    function, nullptr, nullptr) != SQLITE_OK) {
+            throwError(m_db, name);
+        }
     }
     Transaction tx(m_db);
     // Read again under the write lock: another program may have migrated meanwhile.

@@ -52,6 +52,7 @@ sms::BulkRequest bulkRequestFor(const CampaignSummary& campaign) {
     request.text = campaign.text;
     request.pauseSeconds = campaign.options.pauseSeconds;
     request.options.TurkishTables = campaign.options.turkishTables;
+    request.options.StatusReport = campaign.options.reportsRequested;
     return request;
 }
 

@@ -59,18 +59,6 @@ std::u16string unitsFromHex(std::string_view hex) {
     return text;
 }
 
-// The centre's time in UTC: its local fields less its zone.
-std::time_t utcOf(const sms::SmsTimestamp& t) {
-    std::tm tm{};
-    tm.tm_year = t.year - 1900;
-    tm.tm_mon = t.month - 1;
-    tm.tm_mday = t.day;
-    tm.tm_hour = t.hour;
-    tm.tm_min = t.minute;
-    tm.tm_sec = t.second;
-    return timegm(&tm) - std::time_t(t.zoneQuarters) * 15 * 60;
-}
-
 InboxMessage readMessage(const Statement& s) {
     InboxMessage m;
     m.id = s.integer(0);
@@ -253,7 +241,7 @@ StoredPdu Inbox::store(std::string_view pdu, int tpduLength) {
             m.senderNumber = optOutKey(platform::cp1254::fromUtf16(deliver->sender.text));
         }
         m.sent = deliver->serviceCentreTime.iso8601();
-        m.sortTime = utcOf(deliver->serviceCentreTime);
+        m.sortTime = deliver->serviceCentreTime.utcTime();
         const auto& part = deliver->content.concatenation;
         // A part numbered outside its message is no part (the element is ignored).
         if (part && part->total > 1 && part->sequence >= 1 && part->sequence <= part->total) {

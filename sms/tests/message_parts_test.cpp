@@ -220,5 +220,23 @@ TEST(MessageParts, ReferencesChangeAndLimitsHold) {
     EXPECT_EQ(sms.TpduLength, 7);
 }
 
+// A long message asked for reports asks for one per part; the parts differ in nothing else.
+TEST(MessageParts, EveryPartAsksForAReportWhenReportsAreAsked) {
+    TSMS sms;
+    sms.Number = kNumber;
+    sms.Text = repeat(u"a", 400);
+    EncodeOptions options;
+    options.ConcatReference = 7;
+    const std::vector<PduPart> plain = EncodeMessage(sms, options);
+    options.StatusReport = true;
+    TSMS asked = sms;
+    const std::vector<PduPart> parts = EncodeMessage(asked, options);
+    ASSERT_EQ(parts.size(), 3u);
+    for (std::size_t i = 0; i < parts.size(); ++i) {
+        EXPECT_EQ(octetAt(parts[i].Pdu, 2), octetAt(plain[i].Pdu, 2) | 0x20u) << i;  // TP-SRR
+        EXPECT_EQ(parts[i].Pdu.substr(4), plain[i].Pdu.substr(4)) << i;
+    }
+}
+
 }  // namespace
 }  // namespace sms

@@ -124,16 +124,16 @@ TEST_F(CampaignsTest, CsvExportKeepsNumbersAsTextForSpreadsheets) {
     const std::string sentAt = sms::isoLocalTime(rows[0].changed);
     const std::string failedAt = sms::isoLocalTime(rows[1].changed);
     EXPECT_EQ(readBytes(csv),
-              "\xEF\xBB\xBFnumara;zaman;sonuç;referanslar;hata\r\n"
+              "\xEF\xBB\xBFnumara;zaman;sonuç;referanslar;hata;teslim;teslim zamanı\r\n"
               "\"=\"\"+905321112233\"\"\";" +
                   sentAt +
-                  ";gönderildi;40 41;\r\n"
+                  ";gönderildi;40 41;;;\r\n"
                   "\"=\"\"05324445566\"\"\";" +
                   failedAt +
-                  ";başarısız;;'+CMS ERROR: 30\r\n"
-                  "\"0532;7\";;sırada;;\r\n"
-                  "\"'=HYPERLINK(\"\"x\"\")\";;sırada;;\r\n"
-                  "\"05\"\"&1&\"\"\";;sırada;;\r\n");
+                  ";başarısız;;'+CMS ERROR: 30;;\r\n"
+                  "\"0532;7\";;sırada;;;;\r\n"
+                  "\"'=HYPERLINK(\"\"x\"\")\";;sırada;;;;\r\n"
+                  "\"05\"\"&1&\"\"\";;sırada;;;;\r\n");
 }
 
 // A campaign is made whole or not at all: a disk that fills up halfway leaves nothing.

@@ -36,7 +36,7 @@ TEST_F(OptOutListTest, AFirstVersionDatabaseGainsTheListAndKeepsItsCampaigns) {
         sqlite3_close(raw);
     }
     Database db(file);
-    EXPECT_EQ(db.schemaVersion(), 2);
+    EXPECT_EQ(db.schemaVersion(), Database::kSchemaVersion);
     EXPECT_EQ(CampaignStore(db).campaign(7)->counts.total(), 1);
     OptOutList list(db);
     EXPECT_TRUE(list.add("0532 111 22 33", OptOutReason::Manual));

@@ -18,7 +18,7 @@ namespace {
 
 constexpr std::string_view kUsage =
     "[--trace] [--log] COM|--device PATH [--baud N] --numbers FILE --text TEXT [--pause S] "
-    "[--results CSV] [--db PATH]";
+    "[--results CSV] [--db PATH] [--no-reports]";
 
 int usage() {
     std::fprintf(stderr, "usage: toplusms-cli bulk %.*s\n", int(kUsage.size()), kUsage.data());
@@ -39,8 +39,15 @@ int runBulk(std::span<const std::string_view> args) {
     std::string numbersFile, results;
     std::optional<std::string> text;
     int pause = 30;
+    // Reports are asked for unless refused, as the window's "Teslim raporu iste" is on by
+    // default.
+    bool reports = true;
     for (size_t i = 0; i < rest.size(); ++i) {
         const std::string_view a = rest[i];
+        if (a == "--no-reports") {
+            reports = false;
+            continue;
+        }
         if (i + 1 >= rest.size()) {
             return usage();
         }
@@ -90,6 +97,7 @@ int runBulk(std::span<const std::string_view> args) {
     store::NewCampaign campaign;
     campaign.text = platform::cp1254::utf8ToUtf16(*text);
     campaign.options.pauseSeconds = pause;
+    campaign.options.reportsRequested = reports;
     campaign.entries = std::move(numbers);
     return runCampaign(
         *choice, *db, *lock, [&] { return store::CampaignStore(*db).create(campaign); }, results);
@@ -97,8 +105,9 @@ int runBulk(std::span<const std::string_view> args) {
 
 const CommandRegistration kRegistration(
     {"bulk", kUsage,
-     "send the UTF-8 TEXT to every number of FILE (one per line), S seconds apart (30), as "
-     "a new campaign of the database (first line \"G\xC3\xB6nderim N\"), printing one line "
+     "send the UTF-8 TEXT to every number of FILE (one per line), S seconds apart (30), with "
+     "delivery reports asked for unless --no-reports, as a new campaign of the database (first "
+     "line \"G\xC3\xB6nderim N\"), printing one line "
      "per number and a summary; exit 0 when all were accepted",
      runBulk});
 

@@ -86,17 +86,19 @@ int runResults(std::span<const std::string_view> args) {
             std::fprintf(stderr, "Gönderim %lld yok\n", static_cast<long long>(id));
             return kExitFailed;
         }
-        std::printf("sıra\tnumara\tdurum\tzaman\treferanslar\thata\n");
+        std::printf("sıra\tnumara\tdurum\tzaman\treferanslar\thata\tteslim\tteslim zamanı\n");
         constexpr int kPage = 4096;
         for (int offset = 0;; offset += kPage) {
             const auto rows = campaigns.recipients(id, offset, kPage);
             for (const store::RecipientRow& r : rows) {
                 sms::SendOutcome refs;
                 refs.references = r.references;
-                std::printf("%d\t%s\t%s\t%s\t%s\t%s\n", r.position + 1,
+                std::printf("%d\t%s\t%s\t%s\t%s\t%s\t%s\t%s\n", r.position + 1,
                             field(toUtf8(r.entry)).c_str(), std::string(stateName(r.state)).c_str(),
                             sms::isoLocalTime(r.changed).c_str(), refs.referencesText().c_str(),
-                            field(toUtf8(r.error)).c_str());
+                            field(toUtf8(r.error)).c_str(),
+                            std::string(deliveryStateName(r.delivery)).c_str(),
+                            r.deliveryTime != 0 ? sms::isoLocalTime(r.deliveryTime).c_str() : "");
             }
             if (int(rows.size()) < kPage) {
                 break;
@@ -117,7 +119,8 @@ const CommandRegistration kCampaigns(
 const CommandRegistration kResults(
     {"results", kResultsUsage,
      "one line per recipient of campaign N in list order: position, entry, state, time of the "
-     "last change, references, error",
+     "last change, references, error, delivery state (teslim edildi, teslim edilemedi, bekliyor or "
+     "empty) and its time",
      runResults});
 
 }  // namespace

@@ -17,7 +17,7 @@ namespace cli {
 namespace {
 
 constexpr std::string_view kUsage =
-    "[--trace] [--log] COM|--device PATH [--baud N] [--db PATH] NUMBER TEXT";
+    "[--trace] [--log] COM|--device PATH [--baud N] [--db PATH] [--no-reports] NUMBER TEXT";
 
 // The opt-out list's word on `number` (Windows-1254): its reason when it must not be
 // texted, empty when it may. A database that is not there has no list; one that cannot
@@ -48,6 +48,12 @@ int runSend(std::span<const std::string_view> args) {
         return kExitUsage;
     }
     const bool dbNamed = std::find(rest.begin(), rest.end(), "--db") != rest.end();
+    sms::EncodeOptions options;
+    options.StatusReport = true;  // as the window asks by default
+    if (const auto flag = std::find(rest.begin(), rest.end(), "--no-reports"); flag != rest.end()) {
+        options.StatusReport = false;
+        rest.erase(flag);
+    }
     const auto dbFile = takeDatabaseOption(rest);
     if (!dbFile || rest.size() != 2) {
         std::fprintf(stderr, "usage: toplusms-cli send %.*s\n", int(kUsage.size()), kUsage.data());
@@ -67,7 +73,8 @@ int runSend(std::span<const std::string_view> args) {
         return kExitFailed;
     }
     sms::SmsSender sender(session.dialogue(), session.view());
-    const sms::SendOutcome outcome = sender.SendSms(number, platform::cp1254::utf8ToUtf16(rest[1]));
+    const sms::SendOutcome outcome =
+        sender.SendSms(number, platform::cp1254::utf8ToUtf16(rest[1]), options);
     printLine(outcome.statusLine());
     return outcome.status == sms::SendStatus::Sent ? kExitOk : kExitFailed;
 }

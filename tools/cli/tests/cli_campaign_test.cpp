@@ -223,6 +223,37 @@ TEST_F(CliCampaignTest, ResendServesTheFailedAsANewCampaign) {
     EXPECT_EQ(runCli("resend --device x --db " + db.string()).exitCode, 2);
 }
 
+// Reports are asked for by default, for every message of the campaign and of its resend;
+// results end with the delivery state (waiting for a sent row, empty for a failed one)
+// and its time. --no-reports asks for none and shows none.
+TEST_F(CliCampaignTest, ReportsAreAskedByDefaultAndResultsEndWithTheDeliveryState) {
+    phonesim::Config config;
+    config.faults.refuseNumbers = {"05320000001"};
+    start(config);
+    writeNumbers(2);
+    const std::string bulk = "bulk --device " + sim->slavePath() + " --numbers " +
+                             numbersFile.string() + " --text Selam --pause 0 --db " + db.string();
+    EXPECT_EQ(runCli(bulk).exitCode, 1);
+    sim->setFaults({});
+    EXPECT_EQ(
+        runCli("resend --device " + sim->slavePath() + " --db " + db.string() + " 1").exitCode, 0);
+    EXPECT_EQ(runCli(bulk + " --no-reports").exitCode, 0);
+    const auto sent = sim->messages();
+    ASSERT_EQ(sent.size(), 4u);
+    EXPECT_TRUE(sent[0].pdu.statusReport && sent[1].pdu.statusReport);
+    EXPECT_FALSE(sent[2].pdu.statusReport || sent[3].pdu.statusReport);
+
+    const CliRun first = runCli("results --db " + db.string() + " 1");
+    EXPECT_EQ(first.out.substr(0, first.out.find('\n')),
+              "sıra\tnumara\tdurum\tzaman\treferanslar\thata\tteslim\tteslim zamanı");
+    EXPECT_NE(first.out.find("\tgönderildi\t"), std::string::npos) << first.out;
+    EXPECT_NE(first.out.find("\tbekliyor\t\n"), std::string::npos) << first.out;
+    EXPECT_NE(first.out.find("\tbaşarısız\t"), std::string::npos) << first.out;
+    EXPECT_NE(first.out.find("\t\t\n"), std::string::npos) << first.out;  // the failed row
+    const CliRun none = runCli("results --db " + db.string() + " 3");
+    EXPECT_EQ(none.out.find("bekliyor"), std::string::npos) << none.out;
+}
+
 }  // namespace
 
 namespace {
