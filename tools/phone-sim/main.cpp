@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "platform/codepage_1254.h"
+#include "tools/phone-sim/message_options.h"
 #include "tools/phone-sim/port_link.h"
 #include "tools/phone-sim/simulator.h"
 
@@ -69,7 +70,7 @@ Faults:
   its name before '=' or '?' (AT+CPBR stands for every AT+CPBR command).
 
 Events, one per line on standard input:
-  ring [NUMBER]   signal N   battery N   hangup   quit
+  ring [NUMBER]   signal N   battery N   hangup   quit   sms NUMBER TEXT
 
   --help                 this text
 )";
@@ -141,6 +142,14 @@ bool handleEvent(phonesim::Simulator& sim, const std::string& line) {
         sim.hangUp();
     } else if (word == "quit") {
         return false;
+    } else if (word == "sms" && !arg.empty()) {
+        // The text is the rest of the line after the number, blanks and all.
+        const std::size_t at = line.find(arg, line.find("sms") + 3) + arg.size();
+        const std::string text = at < line.size() ? line.substr(at + 1) : "";
+        if (!sim.receiveSms({arg, text})) {
+            say("event not understood: no message can come from " + visible(arg) +
+                " with that text");
+        }
     } else if ((word == "signal" || word == "battery") && !arg.empty() &&
                arg.find_first_not_of("0123456789") == std::string::npos && arg.size() < 4) {
         if (word == "signal") {
@@ -151,7 +160,7 @@ bool handleEvent(phonesim::Simulator& sim, const std::string& line) {
         say("event: " + word + " " + arg);
     } else {
         say("event not understood: " + visible(line) +
-            " (ring [NUMBER], signal N, battery N, hangup, quit)");
+            " (ring [NUMBER], signal N, battery N, hangup, quit, sms NUMBER TEXT)");
     }
     return true;
 }
@@ -174,8 +183,9 @@ int main(int argc, char** argv) {
             return args[++i];
         };
         phonesim::Faults& f = config.faults;
+        std::string optionError;
         if (a == "--help" || a == "-h") {
-            std::cout << kHelp;
+            std::cout << kHelp << phonesim::kMessageHelp;
             return 0;
         } else if (a == "--link") {
             link = value();
@@ -272,6 +282,13 @@ int main(int argc, char** argv) {
             f.simPin = true;
         } else if (a == "--not-registered") {
             f.notRegistered = true;
+        } else if (const auto taken =
+                       phonesim::takeMessageOption(a, value, config.messaging, &optionError);
+                   taken != phonesim::OptionResult::NotMine) {
+            if (taken == phonesim::OptionResult::Bad) {
+                std::cerr << "phone-sim: " << optionError << " (see --help)\n";
+                return 2;
+            }
         } else {
             std::cerr << "phone-sim: unknown option " << a << " (see --help)\n";
             return 2;
@@ -283,6 +300,9 @@ int main(int argc, char** argv) {
         say("command: " + visible(platform::cp1254::toUtf8(c)));
     };
     config.onRefusal = [](const std::string& why) { say("refused: " + visible(why)); };
+    config.onSmsEvent = [](const phonesim::SmsEvent& e) {
+        say("sms: " + visible(phonesim::describe(e)));
+    };
     config.onMessage = [](const phonesim::AcceptedMessage& m) {
         const phonesim::SubmitPdu& p = m.pdu;
         say("message: #" + std::to_string(m.reference) + " to " + visible(p.destination) +

@@ -73,7 +73,10 @@ int parseNumber(const std::string& s) {
 
 }  // namespace
 
-Modem::Modem(Config config) : m_config(std::move(config)), m_textMode(m_config.faults.textMode) {}
+Modem::Modem(Config config)
+    : m_config(std::move(config)),
+      m_textMode(m_config.faults.textMode),
+      m_sms(m_config.messaging, m_config.serviceCentre) {}
 
 void Modem::setSignal(int rssi, int ber) {
     m_config.signal = rssi;
@@ -222,6 +225,8 @@ void Modem::endOfLine(Response& out) {
     const std::string command = "AT" + body;
     const Faults& f = m_config.faults;
     ++m_answered;
+    const auto now = std::chrono::steady_clock::now();
+    m_sms.lineInUse(now);
 
     Answer answer;
     if (overflow) {
@@ -234,6 +239,15 @@ void Modem::endOfLine(Response& out) {
         answer = execute(body);
     }
     std::string text = answer.info;
+    // A report or a message that comes while this command waits: after the echo, before
+    // anything else of its answer.
+    const MessageSettings& during = m_config.messaging;
+    if (matches(during.incomingDuring, command)) {
+        text = m_sms.arriveNow(false, now) + text;
+    }
+    if (matches(during.reportDuring, command)) {
+        text = m_sms.arriveNow(true, now) + text;
+    }
     if (!answer.final.empty() && matches(f.ringDuring, command)) {
         const std::string& number = m_config.callerNumber;
         text += ringText(number, number.starts_with('+') ? 145 : 129);
@@ -291,6 +305,7 @@ void Modem::endOfPdu(Response& out) {
         const int reference = m_nextReference;
         m_nextReference = (m_nextReference + 1) % 256;
         m_messages.push_back({reference, m_declaredLength, hex, *pdu});
+        m_sms.submitted(reference, *pdu, std::chrono::steady_clock::now());
         deliverAfter(out, framed({"+CMGS: " + std::to_string(reference)}) + okText(), delay);
     }
     if (f.hangUpAfter > 0 && m_answered >= f.hangUpAfter) {
@@ -423,6 +438,10 @@ Modem::Answer Modem::execute(const std::string& body) {
     }
     if (u.starts_with("+CPBS") || u.starts_with("+CPBR")) {
         return phonebookCommand(u, body);
+    }
+    if (auto sms =
+            m_sms.command(u, m_textMode, c.faults.simPin, std::chrono::steady_clock::now())) {
+        return {sms->info, sms->final};
     }
     return {"", kError};
 }
