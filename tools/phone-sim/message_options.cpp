@@ -24,6 +24,9 @@ Reports and incoming messages (AT+CSMS, AT+CNMI, AT+CNMA, AT+CPMS, AT+CMGL, AT+C
   --report-delay MS      report this long after the submission (default 1000; the final
                          one of pending-then-delivered twice as long)
   --failed-status N      TP-ST of a failed delivery (default 70, 0x46: validity expired)
+  --broken-reports HOW   spoil every report: no-pdu (+CDS: <length> without its PDU
+                         line; stored, an empty one), truncated (two octets short of its
+                         length), bad-status (TP-ST 0xFF, reserved)
   --report-route R       cds (default): AT+CNMI ds 0-2, ds 1 routes +CDS: <length> and
                          the PDU; cdsi: ds 0 or 2, stored with +CDSI: "SM",<index>;
                          store: ds 0 only, stored silently. Reports the setting does not
@@ -137,6 +140,17 @@ OptionResult takeMessageOption(const std::string& option, const std::function<st
             s.reports = ReportOutcome::None;
         } else {
             return bad("is delivered, failed, pending-then-delivered or none");
+        }
+    } else if (option == "--broken-reports") {
+        const std::string v = value();
+        if (v == "no-pdu") {
+            s.brokenReports = BrokenReport::NoPdu;
+        } else if (v == "truncated") {
+            s.brokenReports = BrokenReport::Truncated;
+        } else if (v == "bad-status") {
+            s.brokenReports = BrokenReport::BadStatus;
+        } else {
+            return bad("is no-pdu, truncated or bad-status");
         }
     } else if (option == "--reports-unasked") {
         s.reportsUnasked = true;

@@ -13,6 +13,14 @@ namespace phonesim {
 // What the network says about a submitted message.
 enum class ReportOutcome { None, Delivered, Failed, PendingThenDelivered };
 
+// Reports spoilt on purpose, for the program's handling of bad input.
+enum class BrokenReport {
+    None,
+    NoPdu,      // +CDS: <length> and no PDU line after it
+    Truncated,  // the PDU two octets short of the length given
+    BadStatus,  // TP-ST 0xFF, which TS 23.040 leaves reserved
+};
+
 // The best way this phone can hand a report or a message over. AT+CNMI=? offers only the
 // values that allow it, and the setting the program chooses can ask for less: a report
 // the setting does not route is stored, as a phone does.
@@ -35,6 +43,7 @@ struct MessageSettings {
     int reportDelayMs = 1000;  // after the submission (twice this for the final one of
                                // PendingThenDelivered)
     int failedStatus = 0x46;   // TP-ST of a failed delivery: validity period expired
+    BrokenReport brokenReports = BrokenReport::None;
     Route reportRoute = Route::Routed;
     std::set<std::string> reportDuring;  // commands inside whose answer a pending report comes
     // Incoming messages: --incoming ones stored at start when their route is Stored,

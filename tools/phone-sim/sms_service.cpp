@@ -114,12 +114,18 @@ void SmsService::submitted(int reference, const SubmitPdu& pdu, Clock::time_poin
     r.messageReference = reference;
     r.recipient = pdu.destination;
     r.submitted = wallTime(0);
+    const BrokenReport broken = m_settings.brokenReports;
     auto add = [&](int status, int delayMs) {
-        r.status = status;
+        r.status = broken == BrokenReport::BadStatus ? 0xFF : status;
         r.discharged = wallTime(delayMs);
         BuiltPdu built = buildStatusReport(r);
         if (built.hex.empty()) {
             return;  // a destination no report can name
+        }
+        if (broken == BrokenReport::Truncated) {
+            built.hex.resize(built.hex.size() - 4);
+        } else if (broken == BrokenReport::NoPdu) {
+            built.hex.clear();
         }
         schedule({true, std::move(built),
                   "report #" + std::to_string(reference) + " to " + pdu.destination + ", status " +
@@ -207,8 +213,12 @@ std::string SmsService::handle(Arrival a, Clock::time_point now) {
 }
 
 std::string SmsService::routedText(const Arrival& a) {
-    return std::string("\r\n") + (a.report ? "+CDS: " : "+CMT: ,") +
-           std::to_string(a.pdu.tpduLength) + "\r\n" + a.pdu.hex + "\r\n";
+    std::string text = std::string("\r\n") + (a.report ? "+CDS: " : "+CMT: ,") +
+                       std::to_string(a.pdu.tpduLength) + "\r\n";
+    if (!a.pdu.hex.empty()) {  // empty only for a report broken that way
+        text += a.pdu.hex + "\r\n";
+    }
+    return text;
 }
 
 std::string SmsService::route(Arrival a, Clock::time_point now) {

@@ -147,6 +147,22 @@ TEST(SmsService, ReportOutcomes) {
     EXPECT_EQ(f.status, 0x46);
     EXPECT_EQ(f.delivery.state, sms::DeliveryState::Failed);
 
+    // Spoilt on purpose: what the program's decoder must survive.
+    settings.reports = ReportOutcome::Delivered;
+    settings.brokenReports = BrokenReport::NoPdu;
+    SmsService noPdu(settings, kCentre);
+    noPdu.submitted(6, submission("+905321234567", true), t0);
+    EXPECT_EQ(noPdu.due(t0 + milliseconds(100)), "\r\n+CDS: 25\r\n");
+    for (const BrokenReport how : {BrokenReport::Truncated, BrokenReport::BadStatus}) {
+        settings.brokenReports = how;
+        SmsService broken(settings, kCentre);
+        broken.submitted(6, submission("+905321234567", true), t0);
+        const auto [length, pdu] = pduOf(broken.due(t0 + milliseconds(100)));
+        EXPECT_EQ(length, 25);
+        EXPECT_FALSE(sms::decodeStatusReport(pdu, nullptr, length)) << pdu;
+    }
+    settings.brokenReports = BrokenReport::None;
+
     settings.reports = ReportOutcome::None;
     SmsService none(settings, kCentre);
     none.submitted(5, submission("+905321234567", true), t0);
