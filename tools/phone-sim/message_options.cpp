@@ -32,7 +32,8 @@ Reports and incoming messages (AT+CSMS, AT+CNMI, AT+CNMA, AT+CPMS, AT+CMGL, AT+C
                          store: ds 0 only, stored silently. Reports the setting does not
                          route are stored (ds 2: with the notice).
   --report-during CMD    the next pending report comes inside the answer to CMD, right
-                         after its echo, whatever its delay (repeatable)
+                         after its echo, whatever its delay (repeatable); CMD "PDU" is
+                         the wait after a PDU, before its +CMGS
   --incoming NUMBER:TEXT a message from NUMBER (or a sender name); with --incoming-route
                          store it is in the storage at start, otherwise it arrives
                          --incoming-delay after the first command (repeatable)

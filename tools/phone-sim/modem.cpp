@@ -299,14 +299,25 @@ void Modem::endOfPdu(Response& out) {
         refuse("message to " + pdu->destination + ": no network");
         code = kNoNetwork;
     }
+    // A report or a message that comes while the network takes the PDU (the command name
+    // "PDU"), before its answer; only ones on their way before this message.
+    const auto now = std::chrono::steady_clock::now();
+    std::string early;
+    if (matches(m_config.messaging.reportDuring, "PDU")) {
+        early += m_sms.arriveNow(true, now);
+    }
+    if (matches(m_config.messaging.incomingDuring, "PDU")) {
+        early += m_sms.arriveNow(false, now);
+    }
     if (code != 0) {
-        deliverAfter(out, framed({"+CMS ERROR: " + std::to_string(code)}), delay);
+        deliverAfter(out, early + framed({"+CMS ERROR: " + std::to_string(code)}), delay);
     } else {
         const int reference = m_nextReference;
         m_nextReference = (m_nextReference + 1) % 256;
         m_messages.push_back({reference, m_declaredLength, hex, *pdu});
-        m_sms.submitted(reference, *pdu, std::chrono::steady_clock::now());
-        deliverAfter(out, framed({"+CMGS: " + std::to_string(reference)}) + okText(), delay);
+        m_sms.submitted(reference, *pdu, now);
+        deliverAfter(out, early + framed({"+CMGS: " + std::to_string(reference)}) + okText(),
+                     delay);
     }
     if (f.hangUpAfter > 0 && m_answered >= f.hangUpAfter) {
         out.hangUp = true;

@@ -8,6 +8,7 @@
 
 #include <chrono>
 
+#include "tools/phone-sim/modem.h"
 #include "tools/phone-sim/simulator.h"
 
 namespace phonesim {
@@ -95,6 +96,30 @@ TEST(SmsSimulator, ReportAndMessageInsideOtherAnswersLeaveThemWhole) {
     ASSERT_EQ(phone.sim.messages().size(), 2u);
     ASSERT_EQ(phone.sim.smsEvents().size(), 2u);
     EXPECT_EQ(phone.sim.smsEvents()[0].detail, "report #1 to +905321234567, status 0x00");
+}
+
+TEST(SmsSimulator, ReportInsideTheWaitAfterAPduIsAnEarlierMessages) {
+    Config config;
+    config.messaging.reports = ReportOutcome::Delivered;
+    config.messaging.reportDelayMs = 600000;
+    config.messaging.reportDuring = {"PDU"};
+    config.messaging.cnmi = "2,0,0,1,0";
+    Modem modem(config);
+    auto answer = [&](const std::string& bytes) {
+        std::string all;
+        for (const Chunk& c : modem.receive(bytes).chunks) {
+            all += c.bytes;
+        }
+        return all;
+    };
+    modem.receive("AT+CMGS=17\r");
+    EXPECT_EQ(answer(kAsking + "\x1A"), kAsking + "\r\n+CMGS: 1\r\n\r\nOK\r\n");  // none yet
+    modem.receive("AT+CMGS=17\r");
+    const std::string second = answer(kAsking + "\x1A");
+    EXPECT_TRUE(second.starts_with(kAsking + "\r\n+CDS: 25\r\n")) << second;
+    EXPECT_TRUE(second.ends_with("\r\n\r\n+CMGS: 2\r\n\r\nOK\r\n")) << second;
+    ASSERT_EQ(modem.smsEvents().size(), 1u);
+    EXPECT_EQ(modem.smsEvents()[0].detail, "report #1 to +905321234567, status 0x00");
 }
 
 TEST(SmsSimulator, ReportsAndMessagesArriveOnTheirOwn) {
