@@ -3,10 +3,13 @@
 #include <cerrno>
 #include <cstdlib>
 
+#include "tools/phone-sim/received_pdu.h"
+
 namespace phonesim {
 
 const char kMessageHelp[] = R"(
-Reports and incoming messages (AT+CSMS, AT+CNMI, AT+CNMA, AT+CPMS, AT+CMGL, AT+CMGR, AT+CMGD):
+Reports and incoming messages (AT+CSMS, AT+CNMI, AT+CNMA, AT+CPMS; AT+CMGL, AT+CMGR and
+AT+CMGD in PDU mode):
   --csms N               message service 0 (default) or 1; in service 1 every routed +CMT
                          and +CDS waits for AT+CNMA ...
   --ack-timeout MS       ... this long (default 10000), then comes again ...
@@ -46,11 +49,9 @@ Reports and incoming messages (AT+CSMS, AT+CNMI, AT+CNMA, AT+CPMS, AT+CMGL, AT+C
   --parts-order 2,1,3    the order in which the parts of a long message arrive
   --turkish              Turkish letters in 7 bits with the Turkish shift tables; without
                          it such a text comes in UCS-2
+  The event "sms NUMBER TEXT" on standard input: a message from NUMBER arrives now.
   Each report and message is printed as "sms: ..." when it is stored, routed, notified,
   acknowledged, resent, listed, read or deleted.
-
-Event, on standard input:
-  sms NUMBER TEXT        a message from NUMBER arrives now
 )";
 
 namespace {
@@ -165,6 +166,12 @@ OptionResult takeMessageOption(const std::string& option, const std::function<st
         IncomingText m;
         if (!parseIncoming(value(), &m)) {
             return bad("needs NUMBER:TEXT");
+        }
+        IncomingMessage probe;
+        probe.sender = m.sender;
+        probe.text = m.text;
+        if (buildDeliver(probe, 0).empty()) {
+            return bad("no message can come from '" + m.sender + "' with that text");
         }
         s.incoming.push_back(m);
     } else if (option == "--incoming-route") {
