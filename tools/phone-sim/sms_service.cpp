@@ -73,6 +73,19 @@ PduTime wallTime(int laterMs) {
             static_cast<int>(tm.tm_gmtoff / 900)};
 }
 
+// A text for the record: long ones cut after 60 bytes, between characters.
+std::string shortened(const std::string& utf8) {
+    constexpr std::size_t kMax = 60;
+    if (utf8.size() <= kMax) {
+        return utf8;
+    }
+    std::size_t cut = kMax;
+    while (cut > 0 && (static_cast<unsigned char>(utf8[cut]) & 0xC0) == 0x80) {
+        --cut;
+    }
+    return utf8.substr(0, cut) + "...";
+}
+
 std::string hexByte(int value) {
     char buf[8];
     std::snprintf(buf, sizeof buf, "0x%02X", value & 0xFF);
@@ -179,7 +192,7 @@ bool SmsService::incoming(const IncomingText& message, std::optional<Clock::time
         if (parts.size() > 1) {
             summary += " part " + std::to_string(i + 1) + "/" + std::to_string(parts.size());
         }
-        schedule({false, std::move(parts[i]), summary + ": " + message.text, due});
+        schedule({false, std::move(parts[i]), summary + ": " + shortened(message.text), due});
     }
     return true;
 }
