@@ -233,10 +233,19 @@ TEST(SmsService, CnmiOffersWhatThePhoneCanAndRefusesTheRest) {
     SmsService chosen(settings, kCentre);
     EXPECT_EQ(run(chosen, "+CNMI=2,2,0,1,0"), "\r\n+CMS ERROR: 303\r\n");
     EXPECT_EQ(run(chosen, "+CNMI=2,1,0,2,0"), kOk);
+    // A phone that refuses every value still keeps the reports, for AT+CMGL to find.
     settings.refuseCnmi = true;
+    settings.reports = ReportOutcome::Delivered;
+    settings.reportDelayMs = 0;
     SmsService none(settings, kCentre);
     EXPECT_EQ(run(none, "+CNMI=0,0,0,0,0"), "\r\n+CMS ERROR: 303\r\n");
     EXPECT_EQ(run(none, "+CNMI=?"), "\r\n+CNMI: (0-2),(0-3),(0,2),(0-2),(0,1)\r\n" + kOk);
+    const Clock::time_point t0 = Clock::now();
+    none.submitted(12, submission("+905321234567", true), t0);
+    EXPECT_EQ(none.due(t0), "");
+    const std::string listed = run(none, "+CMGL=4");
+    EXPECT_TRUE(listed.starts_with("\r\n+CMGL: 1,0,,25\r\n")) << listed;
+    EXPECT_EQ(reportOf(listed).messageReference, 12);
 }
 
 TEST(SmsService, ServiceOneWaitsForEachAcknowledgementAndResends) {
