@@ -28,6 +28,14 @@ std::vector<StoredMessage*> MessageStore::list(int stat) {
     return out;
 }
 
+std::vector<StoredMessage> MessageStore::all() const {
+    std::vector<StoredMessage> out;
+    for (const auto& [index, message] : m_messages) {
+        out.push_back(message);
+    }
+    return out;
+}
+
 std::optional<StoredMessage> MessageStore::remove(int index) {
     const auto it = m_messages.find(index);
     if (it == m_messages.end()) {

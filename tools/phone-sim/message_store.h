@@ -36,6 +36,7 @@ public:
     StoredMessage* find(int index);
     // In the order of their locations; `stat` kAllMessages for all.
     std::vector<StoredMessage*> list(int stat);
+    std::vector<StoredMessage> all() const;
     // What was at `index`, now gone; nothing when the location was empty.
     std::optional<StoredMessage> remove(int index);
     // AT+CMGD's <delflag>: 1 every read message, 2 and sent ones, 3 and unsent ones,

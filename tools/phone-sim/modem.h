@@ -45,6 +45,7 @@ public:
     std::optional<std::chrono::steady_clock::time_point> nextUnsolicited() const;
     bool receiveSms(const IncomingText& message);  // false: no PDU can carry it
     const std::vector<SmsEvent>& smsEvents() const { return m_sms.events(); }
+    std::vector<StoredMessage> storedMessages() const { return m_sms.stored(); }
 
 private:
     struct Answer {

@@ -140,6 +140,11 @@ bool Simulator::waitForSmsEvents(std::size_t count, int timeoutMs) const {
                               [&] { return m_modem.smsEvents().size() >= count; });
 }
 
+std::vector<StoredMessage> Simulator::storedMessages() const {
+    std::lock_guard lock(m_mutex);
+    return m_modem.storedMessages();
+}
+
 bool Simulator::receiveSms(const IncomingText& message) {
     bool ok;
     {

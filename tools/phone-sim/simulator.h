@@ -8,6 +8,8 @@
 //   open(sim.slavePath().c_str(), ...);      // the line, e.g. "/dev/pts/7"
 //   sim.ring(); sim.setSignal(10);           // events at run time
 //   sim.messages();                          // what it accepted
+//   sim.receiveSms({"+905321234567", "RET"}); // a message arrives (config.messaging says how)
+//   sim.smsEvents(); sim.storedMessages();   // what became of reports and messages
 //   sim.stop();                              // also done by the destructor
 //
 // The far end stays usable across any number of opens and closes by the program under
@@ -55,6 +57,7 @@ public:
     // What became of each report and incoming message (message_settings.h).
     std::vector<SmsEvent> smsEvents() const;
     bool waitForSmsEvents(std::size_t count, int timeoutMs) const;
+    std::vector<StoredMessage> storedMessages() const;  // what the storage "SM" holds now
 
     // Events.
     void ring();  // the configured caller number

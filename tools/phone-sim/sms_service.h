@@ -52,6 +52,7 @@ public:
     std::optional<Clock::time_point> nextDue() const;
 
     const std::vector<SmsEvent>& events() const { return m_events; }
+    std::vector<StoredMessage> stored() const { return m_store.all(); }
 
 private:
     struct Arrival {

@@ -138,6 +138,11 @@ TEST(SmsSimulator, ReportsAndMessagesArriveOnTheirOwn) {
     ASSERT_TRUE(phone.sim.receiveSms({"+905321234567", "Tamam"}));
     EXPECT_EQ(line.exchange("", "+CMTI"), "\r\n+CMTI: \"SM\",2\r\n");
     EXPECT_TRUE(phone.sim.waitForSmsEvents(4, 3000));
+    const std::vector<StoredMessage> stored = phone.sim.storedMessages();
+    ASSERT_EQ(stored.size(), 2u);
+    EXPECT_TRUE(stored[0].report);
+    EXPECT_FALSE(stored[1].report);
+    EXPECT_EQ(stored[1].summary, "message from +905321234567: Tamam");
 }
 
 }  // namespace
