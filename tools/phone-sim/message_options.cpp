@@ -82,12 +82,12 @@ bool toRoute(const std::string& text, const char* routed, const char* notified, 
 
 }  // namespace
 
-bool parseIncoming(const std::string& spec, IncomingText* out) {
-    const std::size_t colon = spec.find(':');
+bool parseIncoming(const std::string& text, IncomingText* out) {
+    const std::size_t colon = text.find(':');
     if (colon == std::string::npos || colon == 0) {
         return false;
     }
-    *out = {spec.substr(0, colon), spec.substr(colon + 1)};
+    *out = {text.substr(0, colon), text.substr(colon + 1)};
     return true;
 }
 

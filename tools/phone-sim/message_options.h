@@ -16,7 +16,7 @@ OptionResult takeMessageOption(const std::string& option, const std::function<st
                                MessageSettings& settings, std::string* error);
 
 // "NUMBER:TEXT" of --incoming and the terminal's "sms NUMBER TEXT".
-bool parseIncoming(const std::string& spec, IncomingText* out);
+bool parseIncoming(const std::string& text, IncomingText* out);
 
 extern const char kMessageHelp[];
 
