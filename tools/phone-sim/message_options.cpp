@@ -80,8 +80,7 @@ bool toRoute(const std::string& text, const char* routed, const char* notified, 
     return true;
 }
 
-}  // namespace
-
+// "NUMBER:TEXT" of --incoming.
 bool parseIncoming(const std::string& text, IncomingText* out) {
     const std::size_t colon = text.find(':');
     if (colon == std::string::npos || colon == 0) {
@@ -90,6 +89,8 @@ bool parseIncoming(const std::string& text, IncomingText* out) {
     *out = {text.substr(0, colon), text.substr(colon + 1)};
     return true;
 }
+
+}  // namespace
 
 OptionResult takeMessageOption(const std::string& option, const std::function<std::string()>& value,
                                MessageSettings& s, std::string* error) {

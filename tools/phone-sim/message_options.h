@@ -15,9 +15,6 @@ enum class OptionResult { NotMine, Taken, Bad };
 OptionResult takeMessageOption(const std::string& option, const std::function<std::string()>& value,
                                MessageSettings& settings, std::string* error);
 
-// "NUMBER:TEXT" of --incoming and the terminal's "sms NUMBER TEXT".
-bool parseIncoming(const std::string& text, IncomingText* out);
-
 extern const char kMessageHelp[];
 
 }  // namespace phonesim
