@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "tools/phone-sim/message_settings.h"
 #include "tools/phone-sim/submit_pdu.h"
 
 namespace phonesim {
@@ -102,11 +103,13 @@ struct Config {
         {"SM", {50, {{1, "+905051234567", 145, "Fatma Hanim"}, {2, "05443332211", 129, "Eve"}}}},
     };
     Faults faults;
+    MessageSettings messaging;  // reports, incoming messages, storage (message_settings.h)
 
     // Observers, called on the simulator's thread as the record grows (may be empty).
     std::function<void(const std::string& command)> onCommand;
     std::function<void(const AcceptedMessage& message)> onMessage;
     std::function<void(const std::string& why)> onRefusal;
+    std::function<void(const SmsEvent& event)> onSmsEvent;
 };
 
 }  // namespace phonesim

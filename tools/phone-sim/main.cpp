@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "platform/codepage_1254.h"
+#include "tools/phone-sim/message_options.h"
 #include "tools/phone-sim/port_link.h"
 #include "tools/phone-sim/simulator.h"
 
@@ -88,7 +89,7 @@ Phonebook and character set faults:
   --ucs2-insist          with --ucs2: refuse AT+CSCS="GSM" and "IRA"
 
 Events, one per line on standard input:
-  ring [NUMBER]   signal N   battery N   hangup   quit
+  ring [NUMBER]   signal N   battery N   hangup   quit   sms NUMBER TEXT
 
   --help                 this text
 )";
@@ -160,6 +161,14 @@ bool handleEvent(phonesim::Simulator& sim, const std::string& line) {
         sim.hangUp();
     } else if (word == "quit") {
         return false;
+    } else if (word == "sms" && !arg.empty()) {
+        // The text is the rest of the line after the number, blanks and all.
+        const std::size_t at = line.find(arg, line.find("sms") + 3) + arg.size();
+        const std::string text = at < line.size() ? line.substr(at + 1) : "";
+        if (!sim.receiveSms({arg, text})) {
+            say("event not understood: no message can come from " + visible(arg) +
+                " with that text");
+        }
     } else if ((word == "signal" || word == "battery") && !arg.empty() &&
                arg.find_first_not_of("0123456789") == std::string::npos && arg.size() < 4) {
         if (word == "signal") {
@@ -170,7 +179,7 @@ bool handleEvent(phonesim::Simulator& sim, const std::string& line) {
         say("event: " + word + " " + arg);
     } else {
         say("event not understood: " + visible(line) +
-            " (ring [NUMBER], signal N, battery N, hangup, quit)");
+            " (ring [NUMBER], signal N, battery N, hangup, quit, sms NUMBER TEXT)");
     }
     return true;
 }
@@ -193,8 +202,9 @@ int main(int argc, char** argv) {
             return args[++i];
         };
         phonesim::Faults& f = config.faults;
+        std::string optionError;
         if (a == "--help" || a == "-h") {
-            std::cout << kHelp;
+            std::cout << kHelp << phonesim::kMessageHelp;
             return 0;
         } else if (a == "--link") {
             link = value();
@@ -320,6 +330,13 @@ int main(int argc, char** argv) {
             f.lateFor.insert(value());
         } else if (a == "--late-ms") {
             f.lateMs = std::max(0, toInt(a, value()));
+        } else if (const auto taken =
+                       phonesim::takeMessageOption(a, value, config.messaging, &optionError);
+                   taken != phonesim::OptionResult::NotMine) {
+            if (taken == phonesim::OptionResult::Bad) {
+                std::cerr << "phone-sim: " << optionError << " (see --help)\n";
+                return 2;
+            }
         } else {
             std::cerr << "phone-sim: unknown option " << a << " (see --help)\n";
             return 2;
@@ -331,6 +348,9 @@ int main(int argc, char** argv) {
         say("command: " + visible(platform::cp1254::toUtf8(c)));
     };
     config.onRefusal = [](const std::string& why) { say("refused: " + visible(why)); };
+    config.onSmsEvent = [](const phonesim::SmsEvent& e) {
+        say("sms: " + visible(phonesim::describe(e)));
+    };
     config.onMessage = [](const phonesim::AcceptedMessage& m) {
         const phonesim::SubmitPdu& p = m.pdu;
         say("message: #" + std::to_string(m.reference) + " to " + visible(p.destination) +

@@ -76,7 +76,8 @@ int parseNumber(const std::string& s) {
 Modem::Modem(Config config)
     : m_config(std::move(config)),
       m_textMode(m_config.faults.textMode),
-      m_characterSet(m_config.faults.ucs2 ? "UCS2" : "GSM") {}
+      m_characterSet(m_config.faults.ucs2 ? "UCS2" : "GSM"),
+      m_sms(m_config.messaging, m_config.serviceCentre) {}
 
 void Modem::setSignal(int rssi, int ber) {
     m_config.signal = rssi;
@@ -234,6 +235,8 @@ void Modem::endOfLine(Response& out) {
     const std::string command = "AT" + body;
     const Faults& f = m_config.faults;
     ++m_answered;
+    const auto now = std::chrono::steady_clock::now();
+    m_sms.lineInUse(now);
 
     Answer answer;
     if (overflow) {
@@ -248,6 +251,15 @@ void Modem::endOfLine(Response& out) {
         answer = execute(body);
     }
     std::string text = answer.info;
+    // A report or a message that comes while this command waits: after the echo, before
+    // anything else of its answer.
+    const MessageSettings& during = m_config.messaging;
+    if (matches(during.incomingDuring, command)) {
+        text = m_sms.arriveNow(false, now) + text;
+    }
+    if (matches(during.reportDuring, command)) {
+        text = m_sms.arriveNow(true, now) + text;
+    }
     if (!answer.final.empty() && matches(f.ringDuring, command)) {
         const std::string& number = m_config.callerNumber;
         text += ringText(number, number.starts_with('+') ? 145 : 129);
@@ -305,13 +317,25 @@ void Modem::endOfPdu(Response& out) {
         refuse("message to " + pdu->destination + ": no network");
         code = kNoNetwork;
     }
+    // A report or a message that comes while the network takes the PDU (the command name
+    // "PDU"), before its answer; only ones on their way before this message.
+    const auto now = std::chrono::steady_clock::now();
+    std::string early;
+    if (matches(m_config.messaging.reportDuring, "PDU")) {
+        early += m_sms.arriveNow(true, now);
+    }
+    if (matches(m_config.messaging.incomingDuring, "PDU")) {
+        early += m_sms.arriveNow(false, now);
+    }
     if (code != 0) {
-        deliverAfter(out, framed({"+CMS ERROR: " + std::to_string(code)}), delay);
+        deliverAfter(out, early + framed({"+CMS ERROR: " + std::to_string(code)}), delay);
     } else {
         const int reference = m_nextReference;
         m_nextReference = (m_nextReference + 1) % 256;
         m_messages.push_back({reference, m_declaredLength, hex, *pdu});
-        deliverAfter(out, framed({"+CMGS: " + std::to_string(reference)}) + okText(), delay);
+        m_sms.submitted(reference, *pdu, now);
+        deliverAfter(out, early + framed({"+CMGS: " + std::to_string(reference)}) + okText(),
+                     delay);
     }
     if (f.hangUpAfter > 0 && m_answered >= f.hangUpAfter) {
         out.hangUp = true;
@@ -452,6 +476,10 @@ Modem::Answer Modem::execute(const std::string& body) {
     }
     if (u.starts_with("+CSCS")) {
         return characterSetCommand(u);
+    }
+    if (auto sms =
+            m_sms.command(u, m_textMode, c.faults.simPin, std::chrono::steady_clock::now())) {
+        return {sms->info, sms->final};
     }
     return {"", kError};
 }

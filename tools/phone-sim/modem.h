@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "tools/phone-sim/config.h"
+#include "tools/phone-sim/sms_service.h"
 
 namespace phonesim {
 
@@ -45,6 +46,14 @@ public:
     const std::vector<std::string>& commands() const { return m_commands; }
     const std::vector<AcceptedMessage>& messages() const { return m_messages; }
     const std::vector<std::string>& refusals() const { return m_refusals; }
+
+    // Reports and incoming messages (modem_sms.cpp). What has come due by `now`, held
+    // while the program is typing a PDU; and when that next is.
+    Response unsolicited(std::chrono::steady_clock::time_point now);
+    std::optional<std::chrono::steady_clock::time_point> nextUnsolicited() const;
+    bool receiveSms(const IncomingText& message);  // false: no PDU can carry it
+    const std::vector<SmsEvent>& smsEvents() const { return m_sms.events(); }
+    std::vector<StoredMessage> storedMessages() const { return m_sms.stored(); }
 
 private:
     struct Answer {
@@ -88,6 +97,7 @@ private:
     std::vector<std::string> m_commands;
     std::vector<AcceptedMessage> m_messages;
     std::vector<std::string> m_refusals;
+    SmsService m_sms;  // after m_config, which it is made from
 };
 
 }  // namespace phonesim

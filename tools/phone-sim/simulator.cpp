@@ -130,6 +130,32 @@ bool Simulator::waitForCommands(std::size_t count, int timeoutMs) const {
                               [&] { return m_modem.commands().size() >= count; });
 }
 
+std::vector<SmsEvent> Simulator::smsEvents() const {
+    std::lock_guard lock(m_mutex);
+    return m_modem.smsEvents();
+}
+
+bool Simulator::waitForSmsEvents(std::size_t count, int timeoutMs) const {
+    std::unique_lock lock(m_mutex);
+    return m_changed.wait_for(lock, std::chrono::milliseconds(timeoutMs),
+                              [&] { return m_modem.smsEvents().size() >= count; });
+}
+
+std::vector<StoredMessage> Simulator::storedMessages() const {
+    std::lock_guard lock(m_mutex);
+    return m_modem.storedMessages();
+}
+
+bool Simulator::receiveSms(const IncomingText& message) {
+    bool ok;
+    {
+        std::lock_guard lock(m_mutex);
+        ok = m_modem.receiveSms(message);
+    }
+    wake();  // the run loop hands it over
+    return ok;
+}
+
 void Simulator::ring() {
     const std::string& number = m_config.callerNumber;
     ring(number, number.starts_with('+') ? 145 : 129);
@@ -210,17 +236,28 @@ void Simulator::waitUntilRead() {
     }
 }
 
-void Simulator::notify(std::size_t commands, std::size_t messages, std::size_t refusals) {
+Simulator::Counts Simulator::counts() const {
+    return {m_modem.commands().size(), m_modem.messages().size(), m_modem.refusals().size(),
+            m_modem.smsEvents().size()};
+}
+
+void Simulator::notify(const Counts& before) {
     // Copies taken under the lock, observers called without it, so that they may use
     // the accessors.
     std::vector<std::string> newCommands;
     std::vector<AcceptedMessage> newMessages;
     std::vector<std::string> newRefusals;
+    std::vector<SmsEvent> newSmsEvents;
     {
         std::lock_guard lock(m_mutex);
-        newCommands.assign(m_modem.commands().begin() + commands, m_modem.commands().end());
-        newMessages.assign(m_modem.messages().begin() + messages, m_modem.messages().end());
-        newRefusals.assign(m_modem.refusals().begin() + refusals, m_modem.refusals().end());
+        const auto& c = m_modem.commands();
+        const auto& m = m_modem.messages();
+        const auto& r = m_modem.refusals();
+        const auto& e = m_modem.smsEvents();
+        newCommands.assign(c.begin() + before.commands, c.end());
+        newMessages.assign(m.begin() + before.messages, m.end());
+        newRefusals.assign(r.begin() + before.refusals, r.end());
+        newSmsEvents.assign(e.begin() + before.smsEvents, e.end());
         m_changed.notify_all();
     }
     for (const auto& c : newCommands) {
@@ -236,6 +273,11 @@ void Simulator::notify(std::size_t commands, std::size_t messages, std::size_t r
     for (const auto& m : newMessages) {
         if (m_config.onMessage) {
             m_config.onMessage(m);
+        }
+    }
+    for (const auto& e : newSmsEvents) {
+        if (m_config.onSmsEvent) {
+            m_config.onSmsEvent(e);
         }
     }
 }
@@ -290,6 +332,20 @@ void Simulator::run() {
             }
             m_posted.clear();
         }
+        // Reports and messages that have come due, after any answer already on its way.
+        {
+            Counts before;
+            bool grew;
+            {
+                std::lock_guard lock(m_mutex);
+                before = counts();
+                enqueue(m_modem.unsolicited(Clock::now()));
+                grew = m_modem.smsEvents().size() != before.smsEvents;
+            }
+            if (grew) {
+                notify(before);
+            }
+        }
 
         // Write what is due; a full pty buffer waits for POLLOUT.
         bool blocked = false;
@@ -321,10 +377,19 @@ void Simulator::run() {
         }
 
         int timeout = -1;
+        auto waitFor = [&](Clock::time_point due) {
+            const auto wait = std::chrono::ceil<std::chrono::milliseconds>(due - Clock::now());
+            const int ms = static_cast<int>(std::max<long long>(0, wait.count()));
+            timeout = timeout < 0 ? ms : std::min(timeout, ms);
+        };
         if (!queue.empty() && !blocked) {
-            const auto wait =
-                std::chrono::ceil<std::chrono::milliseconds>(queue.front().due - Clock::now());
-            timeout = static_cast<int>(std::max<long long>(0, wait.count()));
+            waitFor(queue.front().due);
+        }
+        {
+            std::lock_guard lock(m_mutex);
+            if (const auto next = m_modem.nextUnsolicited()) {
+                waitFor(*next);
+            }
         }
         if (promptExpiry != Clock::time_point::max()) {
             const auto wait =
@@ -345,17 +410,15 @@ void Simulator::run() {
             const ssize_t n = ::read(m_master, buf, sizeof buf);
             if (n > 0) {
                 lastInput = Clock::now();
-                std::size_t commands, messages, refusals;
+                Counts before;
                 Response r;
                 {
                     std::lock_guard lock(m_mutex);
-                    commands = m_modem.commands().size();
-                    messages = m_modem.messages().size();
-                    refusals = m_modem.refusals().size();
+                    before = counts();
                     r = m_modem.receive(std::string_view(buf, static_cast<std::size_t>(n)));
                 }
                 enqueue(r);
-                notify(commands, messages, refusals);
+                notify(before);
             }
         } else if (fds[0].revents & (POLLHUP | POLLERR)) {
             // Not expected while m_slaveHold is open; do not spin if it happens.

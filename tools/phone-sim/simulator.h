@@ -8,13 +8,15 @@
 //   open(sim.slavePath().c_str(), ...);      // the line, e.g. "/dev/pts/7"
 //   sim.ring(); sim.setSignal(10);           // events at run time
 //   sim.messages();                          // what it accepted
+//   sim.receiveSms({"+905321234567", "RET"}); // a message arrives (config.messaging says how)
+//   sim.smsEvents(); sim.storedMessages();   // what became of reports and messages
 //   sim.stop();                              // also done by the destructor
 //
 // The far end stays usable across any number of opens and closes by the program under
 // test until stop() or hangUp(). hangUp() closes the pty as an unplugged USB phone does:
 // the far end then reads end-of-file or EIO, and its path disappears.
 // After start(), every member may be called from any thread. The observers of Config
-// (onCommand, onMessage, onRefusal) run on the simulator's own thread, after the record
+// (onCommand, onMessage, onRefusal, onSmsEvent) run on the simulator's own thread, after the record
 // has grown; they may call the accessors. A phone-sim process does the same from the
 // command line (phone-sim --help).
 
@@ -52,6 +54,10 @@ public:
     std::vector<std::string> refusals() const;  // why a message or AT+CMGS was refused
     // Waits until at least `count` commands have come; false after `timeoutMs`.
     bool waitForCommands(std::size_t count, int timeoutMs) const;
+    // What became of each report and incoming message (message_settings.h).
+    std::vector<SmsEvent> smsEvents() const;
+    bool waitForSmsEvents(std::size_t count, int timeoutMs) const;
+    std::vector<StoredMessage> storedMessages() const;  // what the storage "SM" holds now
 
     // Events.
     void ring();  // the configured caller number
@@ -61,13 +67,20 @@ public:
     void setSignal(int rssi, int ber = 99);
     void setBattery(int charge, int state = 0);
     void setFaults(const Faults& faults);
+    // A message from `message.sender` arrives now; false when no PDU can carry it.
+    bool receiveSms(const IncomingText& message);
 
 private:
     struct Pending;
     void run();
     void post(Response response);  // from any thread, m_mutex held
     void wake();
-    void notify(std::size_t commands, std::size_t messages, std::size_t refusals);
+    // The sizes of the record, to tell the observers what is new since.
+    struct Counts {
+        std::size_t commands, messages, refusals, smsEvents;
+    };
+    Counts counts() const;  // m_mutex held
+    void notify(const Counts& before);
     void closeLine();
     void waitUntilRead();
 

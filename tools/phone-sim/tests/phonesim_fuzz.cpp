@@ -20,8 +20,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     phonesim::decodeSubmitPdu(hex);
 
-    phonesim::Modem modem(phonesim::Config{});
+    // A phone with a message and a report stored, so that the storage commands among
+    // the bytes find something to list, read and delete.
+    phonesim::Config config;
+    config.messaging.incomingRoute = phonesim::Route::Stored;
+    config.messaging.incoming = {{"+905321234567", "Tamam"}};
+    config.messaging.reports = phonesim::ReportOutcome::Delivered;
+    config.messaging.reportsUnasked = true;
+    config.messaging.reportDelayMs = 0;
+    phonesim::Modem modem(config);
     modem.receive(bytes);
     modem.receive("AT+CMGS=" + std::to_string(size % 170) + "\r" + hex + "\x1A");
+    modem.unsolicited(std::chrono::steady_clock::now() + std::chrono::hours(1));
+    modem.receive(bytes);
     return 0;
 }
