@@ -72,16 +72,16 @@ void appendImported(TMainForm& form, const recipients::ImportResult& result,
     QString text = headline.isEmpty() ? QString() : headline + QLatin1Char('\n');
     text += QStringLiteral("%1 kayıt eklendi.").arg(result.entries.size());
     QWidget* over = parent != nullptr ? parent : &form;
+    // One box says it all: what was added, what was refused, how the file was read.
+    if (!result.note.empty()) {
+        text += QStringLiteral("\n") + QString::fromStdString(result.note);
+    }
     const std::string refused = recipients::refusalMessage(result);
     if (!refused.empty()) {
         text += QStringLiteral("\n\n") + QString::fromStdString(refused);
         form.asker().tell(over, QStringLiteral("Uyarı"), text, Asker::Icon::Warning);
-    } else if (!headline.isEmpty()) {
+    } else if (!headline.isEmpty() || !result.note.empty()) {
         form.asker().tell(over, QStringLiteral("Bilgi"), text, Asker::Icon::Information);
-    }
-    if (!result.note.empty()) {
-        form.asker().tell(&form, QStringLiteral("Bilgi"), QString::fromStdString(result.note),
-                          Asker::Icon::Information);
     }
 }
 

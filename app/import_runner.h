@@ -28,8 +28,7 @@ recipients::ImportResult runImport(TMainForm& form, const ImportRead& read,
 // Appends the entries to the list, refreshes the count and says what was done: how many
 // entries were added and how many refused, in the status bar's third panel and, when
 // something was refused or a headline is given, in a box (over `parent`, else the form)
-// that names the refused texts; the reader's note (a guessed encoding) goes in an
-// information box.
+// that names the refused texts and gives the reader's note (a guessed encoding).
 void appendImported(TMainForm& form, const recipients::ImportResult& result,
                     const QString& headline = {}, QWidget* parent = nullptr);
 

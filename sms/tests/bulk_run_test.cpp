@@ -165,11 +165,14 @@ TEST_F(BulkTest, AnErrorOfTheLineFailsOneRecipientAndTheRunGoesOn) {
     EXPECT_TRUE(view.refresh);
 }
 
-TEST_F(BulkTest, APhoneLostMidRunFailsTheMessageInFlightAndLeavesTheRestUnsent) {
+// The PDU of the message in flight was written: the network may have it, so it is
+// unknown, not failed (and never resent unasked).
+TEST_F(BulkTest, APhoneLostMidRunLeavesTheMessageInFlightUnknownAndTheRestUnsent) {
     refusePdus({2}, {"", CommandOutcome::Disconnected});
     const BulkSummary s = run.run(request({"1", "2", "3", "4"}));
     EXPECT_TRUE(s.lineLost);
-    EXPECT_EQ(s.text(), cp("1 gönderildi, 1 başarısız, 2 gönderilmedi"));
+    EXPECT_EQ(bulkView.results[1].outcome.status, SendStatus::Unknown);
+    EXPECT_EQ(s.text(), cp("1 gönderildi, 0 başarısız, 2 gönderilmedi, 1 belirsiz"));
     EXPECT_EQ(view.panels[1], s.text() + cp(" (Telefon bağlantısı koptu)"));
     EXPECT_EQ(bulkView.results[1].outcome.error, cp("Telefon bağlantısı koptu"));
     EXPECT_EQ(pauses.size(), 1u);  // no pause once the phone is gone

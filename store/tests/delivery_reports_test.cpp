@@ -238,10 +238,10 @@ TEST_F(DeliveryReportsTest, AVersionTwoDatabaseGainsReportsAndComparesNumbersAga
     Database db2(old);
     EXPECT_EQ(db2.schemaVersion(), 3);
     CampaignStore campaigns(db2);
-    EXPECT_EQ(campaigns.recipient(1)->normalised, "905321112233");
+    EXPECT_EQ(campaigns.recipient(1)->normalised, "+905321112233");
     EXPECT_EQ(campaigns.recipient(1)->delivery, DeliveryState::Pending);
     EXPECT_EQ(campaigns.recipient(2)->delivery, DeliveryState::None);
-    EXPECT_EQ(peek(old, "SELECT group_concat(number) FROM opt_out"), "5321112233");
+    EXPECT_EQ(peek(old, "SELECT group_concat(number) FROM opt_out"), "+905321112233");
     EXPECT_TRUE(OptOutList(db2).contains("+90 532 111 22 33"));
     EXPECT_TRUE(bulkRequestFor(*campaigns.campaign(3)).options.StatusReport);
     EXPECT_FALSE(bulkRequestFor(*campaigns.campaign(4)).options.StatusReport);
@@ -259,13 +259,13 @@ TEST(NumberKey, ANumberMatchesHoweverItIsWritten) {
         const char* written;
         const char* key;
     } cases[] = {
-        {"+90 532 123 45 67", "905321234567"},
-        {"0532 123 45 67", "905321234567"},
-        {"00905321234567", "905321234567"},
-        {"5321234567", "905321234567"},
-        {"(0212) 555 11 22", "902125551122"},
-        {"+4915112345678", "4915112345678"},
-        {"4440123", "4440123"},
+        {"+90 532 123 45 67", "+905321234567"},
+        {"0532 123 45 67", "+905321234567"},
+        {"00905321234567", "+905321234567"},
+        {"5321234567", "+905321234567"},
+        {"(0212) 555 11 22", "+902125551122"},
+        {"+4915112345678", "+4915112345678"},
+        {"4440123", "+904440123"},
         {"Ayşe", ""},
     };
     for (const auto& c : cases) {

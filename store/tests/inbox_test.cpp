@@ -44,7 +44,7 @@ TEST_F(InboxTest, AMessageIsKeptWithItsSenderAndZoneAndShownNewestFirst) {
     EXPECT_EQ(shown[0].sender, "TURKCELL");
     EXPECT_EQ(shown[0].senderNumber, "");
     EXPECT_EQ(shown[1].sender, "+905321112233");
-    EXPECT_EQ(shown[1].senderNumber, "5321112233");
+    EXPECT_EQ(shown[1].senderNumber, "+905321112233");
     EXPECT_EQ(shown[1].sent, "2026-12-10T14:01:09+03:00");
     EXPECT_EQ(shown[1].sortTime, shown[0].sortTime - 60);
     EXPECT_EQ(shown[1].text, "Tamam\nyarın gelirim");

@@ -58,7 +58,7 @@ TEST_F(OptOutListTest, ANumberIsListedOnceInItsComparedFormAndRemovedByAnyForm) 
     EXPECT_EQ(list.listedAmong({"05321112233", "05321112234", "+905321112233", ""}), 2);
     EXPECT_FALSE(list.contains(""));
     ASSERT_EQ(list.entries().size(), 1u);
-    EXPECT_EQ(list.entries()[0].number, "5321112233");
+    EXPECT_EQ(list.entries()[0].number, "+905321112233");
     EXPECT_EQ(list.entries()[0].added, 1000);  // the first reason stays
     EXPECT_EQ(list.entries()[0].reason, OptOutReason::Reply);
     EXPECT_TRUE(list.remove("05321112233"));
@@ -94,7 +94,7 @@ TEST_F(OptOutListTest, ACsvFileOfNumbersIsReadInAndTheListWrittenOutRoundTrips) 
         EXPECT_EQ(list.count(), 3);
     }
     const std::string out = readBytes(m_scratch / "out.csv");
-    EXPECT_TRUE(out.starts_with("\xEF\xBB\xBFnumara;eklendi;neden\r\n\"=\"\"5321112233\"\"\";"))
+    EXPECT_TRUE(out.starts_with("\xEF\xBB\xBFnumara;eklendi;neden\r\n\"=\"\"+905321112233\"\"\";"))
         << out;
     Database other(m_scratch / "other.db");
     OptOutList copy(other);

@@ -50,7 +50,7 @@ TEST_F(CliOptOutTest, AListedNumberIsSkippedByARunAndTheSingleSend) {
     EXPECT_EQ(r.exitCode, 0) << r.out;
     r = runCli("optout --db " + db + " --add 0532-000-00-09");
     r = runCli("optout --db " + db + " --list");
-    EXPECT_EQ(r.out, "5320000001\n5320000009\n");
+    EXPECT_EQ(r.out, "+905320000001\n+905320000009\n");
     r = runCli("optout --db " + db + " --remove 05320000009");
     EXPECT_EQ(r.exitCode, 0) << r.out;
     r = runCli("optout --db " + db + " --remove 05320000009");
