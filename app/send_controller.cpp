@@ -19,8 +19,10 @@
 #include "app/error_handler.h"
 #include "app/main_window.h"
 #include "app/phone_controller.h"
+#include "recipients/number_check.h"
 #include "sms/send_texts.h"
 #include "store/database_recorder.h"
+#include "store/optout_list.h"
 
 namespace app {
 
@@ -107,11 +109,18 @@ sms::SendOutcome SendController::SendSms(const QString& text) {
     if (m_sending) {
         return {};
     }
+    const std::string number = toCodePage(m_form.Edit1->text());
+    if (const std::string skip = optOutReason(number); !skip.empty()) {
+        sms::SendOutcome skipped;
+        skipped.status = sms::SendStatus::Skipped;
+        skipped.error = skip;
+        m_form.setStatusPanel(1, QStringLiteral("Atlandı: ") + fromCodePage(skip));
+        return skipped;
+    }
     sms::SendOutcome outcome;
     {
         Sending sending(*this);
-        outcome = m_sender.SendSms(toCodePage(m_form.Edit1->text()), text.toStdU16String(),
-                                   encodeOptions());
+        outcome = m_sender.SendSms(number, text.toStdU16String(), encodeOptions());
     }
     closeIfAsked();
     return outcome;
@@ -130,6 +139,49 @@ void SendController::whenLineFree(std::function<void()> send) {
         setSendingControlsEnabled(true);
         m_form.guarded(send);
     });
+}
+
+std::string SendController::optOutReason(const std::string& number) {
+    store::Database* db = m_db.database();
+    if (db == nullptr) {
+        return {};  // no database: no list to honour (the user has been told why)
+    }
+    try {
+        store::OptOutList list(*db);
+        return list.contains(number) ? store::optedOutReason() : std::string();
+    } catch (const store::StoreError& e) {
+        // Not texted unchecked: a customer who refused must not get it by a fault of ours.
+        return toCodePage(QStringLiteral("Ret listesi okunamadı: ")) + e.what();
+    }
+}
+
+SendController::ListCheck SendController::numberCheck(const std::vector<std::string>& numbers) {
+    ListCheck check;
+    const recipients::NumberCheck kinds = recipients::checkNumbers(numbers);
+    if (const std::string found = recipients::describeNotMobile(kinds); !found.empty()) {
+        check.notes.push_back(QString::fromStdString(found) + QLatin1Char('.'));
+        check.choices.push_back(
+            {QStringLiteral("Geçersiz ve mobil olmayan numaraları çıkar"), false});
+        check.apply = [kinds](const std::vector<Asker::Choice>& answered,
+                              std::vector<std::string>& list) {
+            if (answered.front().checked) {
+                list = recipients::mobileOnly(list, kinds);
+            }
+        };
+    }
+    if (store::Database* db = m_db.database()) {
+        try {
+            store::OptOutList optOuts(*db);
+            if (const int listed = optOuts.listedAmong(numbers); listed > 0) {
+                check.notes.push_back(
+                    QStringLiteral("%1 kişi ret listesinde: onlara gönderilmeyecek (atlandı).")
+                        .arg(listed));
+            }
+        } catch (const store::StoreError&) {
+            // The run itself skips every number it cannot check, and says why.
+        }
+    }
+    return check;
 }
 
 sms::EncodeOptions SendController::encodeOptions() const {
@@ -174,9 +226,7 @@ void SendController::Button1Click() {
     const sms::EncodeOptions options = encodeOptions();
     const int pause = m_form.edtSure->value();
     std::vector<ListCheck> checks;
-    if (m_checkList) {
-        checks.push_back(m_checkList(numbers));
-    }
+    checks.push_back(m_checkList ? m_checkList(numbers) : numberCheck(numbers));
     if (const auto unfinished = campaigns->latestUnfinished()) {
         // A new run does not serve the old one's waiting rows: say so before both go out.
         ListCheck note;
@@ -333,6 +383,15 @@ void SendController::runCampaign(std::int64_t campaign, const store::SenderLock&
     }
     sms::BulkRequest request = store::bulkRequestFor(*summary);
     request.resultsFolder = m_form.listFile().parent_path() / "gonderimler";
+    // Asked before every message, so a "RET" that comes in during the run is honoured.
+    std::unique_ptr<store::OptOutList> optOuts;
+    try {
+        optOuts = std::make_unique<store::OptOutList>(*m_db.database());
+    } catch (const store::StoreError& e) {
+        tellStoreError(e);
+        return;
+    }
+    request.skipReason = optOuts->skipCheck();
     store::DatabaseRecorder recorder(*m_db.database(), lock, campaign);
     recorder.setPhone(std::string(), toCodePage(m_form.ComboBox1->currentText()));
     // The bulk tab shows this campaign until the user leaves it.

@@ -71,7 +71,8 @@ public:
     // "Durdur".
     void stop() { m_run.stop(); }
     bool running() const { return m_run.running(); }
-    // The check the run's question asks (the numbers' validity); empty: none.
+    // The check the run's question asks; empty: the numbers' kinds (invalid, not mobile,
+    // with a choice to leave them out) and how many are on the opt-out list.
     void setListCheck(CheckList check) { m_checkList = std::move(check); }
 
     BulkProgressPanel& panel() { return *m_panel; }
@@ -96,6 +97,11 @@ private:
     void whenLineFree(std::function<void()> send);
     // What a send encodes with: the window's "Türkçe karakterleri 7 bit gönder".
     sms::EncodeOptions encodeOptions() const;
+    // Why `number` must not be texted (Windows-1254): on the opt-out list, or the list
+    // cannot be read; empty when it may be.
+    std::string optOutReason(const std::string& number);
+    // The question's default check of the list before a run.
+    ListCheck numberCheck(const std::vector<std::string>& numbers);
     // Asks before a run of `text` to `count` people; false on No. After a Yes each check's
     // apply gets its own choices back, and `numbers`, which it may shorten.
     bool confirmRun(int count, const std::u16string& text, bool turkishTables, int pauseSeconds,

@@ -28,6 +28,7 @@
 #include "app/tests/simulated_phone.h"
 #include "platform/tests/scratch_folder.h"
 #include "store/database_recorder.h"
+#include "store/optout_list.h"
 
 namespace app {
 namespace {
@@ -300,6 +301,42 @@ TEST_F(SendWindow, RunStartsOnlyAfterItsQuestion) {
     EXPECT_EQ(asker.asked[1].icon, Asker::Icon::Warning);
     ASSERT_EQ(sim->sim.messages().size(), 1u);
     EXPECT_EQ(sim->sim.messages()[0].pdu.text, kMessagePlaceholder.toStdString());
+}
+
+// The question names the entries that are no mobile numbers and offers to leave them
+// out; a number on the opt-out list is counted there, skipped by the run and refused by
+// the single send.
+TEST_F(SendWindow, TheQuestionNamesWhatTheRunWillNotReachAndTheOptOutListIsHonoured) {
+    ASSERT_TRUE(connect());
+    store::OptOutList(*sending->database().database())
+        .add("+90 532 111 22 35", store::OptOutReason::Manual);
+    list({"05321112233", "0212 555 11 22", "05321112235"});
+    form->Memo3->setPlainText("Kampanya");
+    form->edtSure->setValue(0);
+    form->Button1->click();  // No
+    ASSERT_EQ(asker.asked.size(), 1u);
+    const QString question = asker.asked[0].text;
+    EXPECT_TRUE(question.contains("1 kayıt mobil numara değil (1 sabit hat)"))
+        << question.toStdString();
+    EXPECT_TRUE(question.contains("1 kişi ret listesinde")) << question.toStdString();
+    ASSERT_EQ(asker.offered.size(), 1u);
+    ASSERT_EQ(asker.offered[0].size(), 1u);
+    EXPECT_FALSE(asker.offered[0][0].checked);
+    EXPECT_TRUE(sim->sim.messages().empty());
+
+    asker.answers = {true};
+    asker.tickChoices = {true};
+    form->Button1->click();
+    ASSERT_EQ(sim->sim.messages().size(), 1u);
+    EXPECT_EQ(sim->sim.messages()[0].pdu.destination, "05321112233");
+    EXPECT_EQ(sending->lastSummary().skipped, 1);
+    EXPECT_EQ(rows(), 2);  // the fixed line left out, the listed number skipped
+
+    form->Edit1->setText("05321112235");
+    form->Memo2->setPlainText("Merhaba");
+    form->btnSMS->click();
+    EXPECT_EQ(form->statusPanel(1), "Atlandı: Ret listesinde");
+    EXPECT_EQ(sim->sim.messages().size(), 1u);
 }
 
 // Closing during a run asks; No goes on, Yes stops after the message in flight, records
