@@ -4,6 +4,7 @@
 
 #include "phone/FunctionsUnit.h"
 #include "phone/string_list.h"
+#include "platform/hex_digit.h"
 
 namespace recipients {
 namespace {
@@ -47,19 +48,6 @@ std::optional<int> takeNumber(std::string_view& s) {
     }
     s.remove_prefix(static_cast<std::size_t>(end - s.data()));
     return value;
-}
-
-int hexDigit(char c) {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    return -1;
 }
 
 }  // namespace
@@ -157,7 +145,7 @@ std::optional<std::string> ucs2Number(std::string_view hex) {
     for (std::size_t i = 0; i < hex.size(); i += 4) {
         int unit = 0;
         for (std::size_t k = i; k < i + 4; ++k) {
-            const int digit = hexDigit(hex[k]);
+            const int digit = platform::hexValue(hex[k]);
             if (digit < 0) {
                 return std::nullopt;
             }

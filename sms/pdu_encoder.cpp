@@ -6,6 +6,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/hex_digit.h"
 #include "sms/coded_text.h"
 
 namespace sms {
@@ -26,19 +27,6 @@ void appendHex(std::string& out, unsigned value) {
     out += kHexDigits[value & 0x0F];
 }
 
-int hexValue(char c) {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    return -1;
-}
-
 // Octets of a hexadecimal text; throws for odd length or a non-hex character, since
 // such a field would put raw text into the PDU.
 std::vector<unsigned char> parseHex(std::string_view hex) {
@@ -48,8 +36,8 @@ std::vector<unsigned char> parseHex(std::string_view hex) {
     std::vector<unsigned char> out;
     out.reserve(hex.size() / 2);
     for (std::size_t i = 0; i < hex.size(); i += 2) {
-        const int hi = hexValue(hex[i]);
-        const int lo = hexValue(hex[i + 1]);
+        const int hi = platform::hexValue(hex[i]);
+        const int lo = platform::hexValue(hex[i + 1]);
         if (hi < 0 || lo < 0) {
             throw EPduError();
         }

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "platform/codepage_1254.h"
+#include "platform/hex_digit.h"
 #include "platform/trim.h"
 #include "sms/septet_tables.h"
 
@@ -22,19 +23,6 @@ constexpr unsigned char kConcat8 = 0x00;
 constexpr unsigned char kConcat16 = 0x08;
 constexpr unsigned char kSingleShift = 0x24;
 constexpr unsigned char kLockingShift = 0x25;
-
-int hexValue(char c) {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    return -1;
-}
 
 std::string str(std::string_view field) {
     return std::string(field);
@@ -234,8 +222,8 @@ Reader::Reader(std::string_view hex) {
     }
     m_octets.reserve(digits.size() / 2);
     for (std::size_t i = 0; i < digits.size(); i += 2) {
-        const int hi = hexValue(digits[i]);
-        const int lo = hexValue(digits[i + 1]);
+        const int hi = platform::hexValue(digits[i]);
+        const int lo = platform::hexValue(digits[i + 1]);
         if (hi < 0 || lo < 0) {
             fail("PDU onaltılık olmayan karakter içeriyor");
         }

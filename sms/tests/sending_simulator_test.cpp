@@ -318,10 +318,10 @@ TEST_F(BulkWithThePhone, ASlowAndBusySimStartsEveryRun) {
     phonesim::Config config;
     config.faults.cpinDelayMs = 600;
     config.faults.simBusyOnce = true;
-    SimulatedPhoneLine phone(config, 300);
+    SimulatedPhoneLine phone(config, 1500);
     ASSERT_TRUE(phone.connect());
     SendLimits limits;
-    limits.simMs = 2000;
+    limits.simMs = 8000;  // far above the delay: a loaded machine must not fail it
     limits.simBusyRetryMs = 50;
     SmsSender sender(phone.line, phone.view, limits);
     BulkRun run(sender, view, queuePause(phone.queue));
