@@ -34,14 +34,7 @@ SmsDeliver read(std::string_view pdu, int tpduLength) {
 }  // namespace
 
 std::optional<SmsDeliver> decodeDeliver(std::string_view pdu, std::string* error, int tpduLength) {
-    try {
-        return read(pdu, tpduLength);
-    } catch (const pdu::DecodeFailure& failure) {
-        if (error != nullptr) {
-            *error = failure.reason;
-        }
-        return std::nullopt;
-    }
+    return pdu::decodeOrFail([&] { return read(pdu, tpduLength); }, error);
 }
 
 }  // namespace sms

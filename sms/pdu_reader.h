@@ -7,6 +7,7 @@
 // 23.038 define it or fails.
 
 #include <cstddef>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -23,6 +24,20 @@ struct DecodeFailure {
 
 // `utf8` turned into the 1254 reason; throws it.
 [[noreturn]] void fail(std::string_view utf8);
+
+// What `read()` decodes, or nullopt with the failure's reason in *error (when given):
+// the decoders' own interface, which throws nothing.
+template <typename Read>
+auto decodeOrFail(Read read, std::string* error) -> std::optional<decltype(read())> {
+    try {
+        return read();
+    } catch (const DecodeFailure& failure) {
+        if (error != nullptr) {
+            *error = failure.reason;
+        }
+        return std::nullopt;
+    }
+}
 
 class Reader {
 public:

@@ -116,14 +116,7 @@ std::optional<DeliveryStatus> deliveryStatus(int tpSt) {
 
 std::optional<SmsStatusReport> decodeStatusReport(std::string_view pdu, std::string* error,
                                                   int tpduLength) {
-    try {
-        return read(pdu, tpduLength);
-    } catch (const pdu::DecodeFailure& failure) {
-        if (error != nullptr) {
-            *error = failure.reason;
-        }
-        return std::nullopt;
-    }
+    return pdu::decodeOrFail([&] { return read(pdu, tpduLength); }, error);
 }
 
 }  // namespace sms

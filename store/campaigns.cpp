@@ -328,10 +328,7 @@ std::vector<RecipientRow> CampaignStore::recipients(std::int64_t campaign, int o
 }
 
 int CampaignStore::recipientCount(std::int64_t campaign) {
-    StatementUse s(m_st->rowCount);
-    s->bind(1, campaign);
-    s->step();
-    return int(s->integer(0));
+    return int(m_st->rowCount.bind(1, campaign).scalar());
 }
 
 std::optional<RecipientRow> CampaignStore::recipient(std::int64_t id) {

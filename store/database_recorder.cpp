@@ -106,10 +106,7 @@ std::optional<sms::QueuedRecipient> DatabaseRecorder::nextQueued(std::string& er
 
 int DatabaseRecorder::queuedCount(std::string& error) {
     try {
-        StatementUse s(m_st->count);
-        s->bind(1, m_campaign);
-        s->step();
-        return int(s->integer(0));
+        return int(m_st->count.bind(1, m_campaign).scalar());
     } catch (const StoreError& e) {
         failed(e, error);
         return -1;

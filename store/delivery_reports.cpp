@@ -187,15 +187,11 @@ bool DeliveryReports::pair(StoredReport& report, const std::string& numberKey,
 }
 
 int DeliveryReports::count() {
-    StatementUse s(m_st->count);
-    s->step();
-    return int(s->integer(0));
+    return int(m_st->count.scalar());
 }
 
 int DeliveryReports::unpairedCount() {
-    StatementUse s(m_st->unpaired);
-    s->step();
-    return int(s->integer(0));
+    return int(m_st->unpaired.scalar());
 }
 
 }  // namespace store

@@ -333,15 +333,11 @@ std::vector<InboxMessage> Inbox::messages(int offset, int limit) {
 }
 
 int Inbox::count() {
-    StatementUse s(m_st->count);
-    s->step();
-    return int(s->integer(0));
+    return int(m_st->count.scalar());
 }
 
 int Inbox::unreadCount() {
-    StatementUse s(m_st->unread);
-    s->step();
-    return int(s->integer(0));
+    return int(m_st->unread.scalar());
 }
 
 void Inbox::markRead(std::int64_t message) {

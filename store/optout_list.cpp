@@ -150,9 +150,7 @@ std::vector<OptOutEntry> OptOutList::entries() {
 }
 
 int OptOutList::count() {
-    StatementUse s(m_st->count);
-    s->step();
-    return int(s->integer(0));
+    return int(m_st->count.scalar());
 }
 
 OptOutImport OptOutList::importCsv(const std::filesystem::path& file) {

@@ -60,6 +60,11 @@ void Statement::run() {
     step();
 }
 
+std::int64_t Statement::scalar() {
+    StatementUse use(*this);
+    return step() ? integer(0) : 0;
+}
+
 void Statement::reset() {
     sqlite3_reset(m_stmt);
     sqlite3_clear_bindings(m_stmt);

@@ -30,6 +30,8 @@ public:
     bool step();
     // Steps a statement that returns no rows, then resets it.
     void run();
+    // The first column of the one row of a query (a count), 0 when none; then resets it.
+    std::int64_t scalar();
     // Clears the bindings and makes the statement ready for the next use.
     void reset();
 
