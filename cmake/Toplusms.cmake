@@ -16,12 +16,13 @@ function(toplusms_add_gtest)
         PROPERTIES LABELS "${T_LABEL}" TIMEOUT ${T_TIMEOUT})
 endfunction()
 
-# toplusms_add_fuzz(NAME name SOURCES target.cpp ... LIBS lib ... [LABEL label])
+# toplusms_add_fuzz(NAME name SOURCES target.cpp ... LIBS lib ... [LABEL label] [RUNS n])
 # A fuzz target defines LLVMFuzzerTestOneInput. Its corpus lives beside its sources in
 # corpus/<name>/: seed/ holds small valid inputs, crashes/ the inputs that once failed
 # (files directly in corpus/<name>/ count as seeds). In the test suite the target is
 # linked with a small driver that replays the whole corpus and then feeds it a fixed
-# number of generated inputs (deterministic, so CI is repeatable). With TOPLUSMS_LIBFUZZER
+# number of generated inputs (deterministic, so CI is repeatable): TOPLUSMS_FUZZ_RUNS, or
+# RUNS for a target whose every input is costly. With TOPLUSMS_LIBFUZZER
 # it is built with clang's libFuzzer instead, joins the target `fuzz-targets`, and gets a
 # line in fuzz-targets.txt of the build folder (see toplusms_write_fuzz_list).
 if(TOPLUSMS_LIBFUZZER AND NOT TARGET fuzz-targets)
@@ -29,7 +30,7 @@ if(TOPLUSMS_LIBFUZZER AND NOT TARGET fuzz-targets)
 endif()
 
 function(toplusms_add_fuzz)
-    cmake_parse_arguments(F "" "NAME;LABEL" "SOURCES;LIBS" ${ARGN})
+    cmake_parse_arguments(F "" "NAME;LABEL;RUNS" "SOURCES;LIBS" ${ARGN})
     set(corpus ${CMAKE_CURRENT_SOURCE_DIR}/corpus/${F_NAME})
     if(TOPLUSMS_LIBFUZZER)
         add_executable(${F_NAME} ${F_SOURCES})
@@ -42,7 +43,10 @@ function(toplusms_add_fuzz)
     else()
         add_executable(${F_NAME} ${F_SOURCES} ${PROJECT_SOURCE_DIR}/tools/fuzz_driver.cpp)
         target_link_libraries(${F_NAME} PRIVATE ${F_LIBS})
-        add_test(NAME ${F_NAME} COMMAND ${F_NAME} ${TOPLUSMS_FUZZ_RUNS} ${corpus})
+        if(NOT F_RUNS)
+            set(F_RUNS ${TOPLUSMS_FUZZ_RUNS})
+        endif()
+        add_test(NAME ${F_NAME} COMMAND ${F_NAME} ${F_RUNS} ${corpus})
         set_tests_properties(${F_NAME} PROPERTIES LABELS "${F_LABEL};fuzz" TIMEOUT 300)
     endif()
 endfunction()

@@ -20,7 +20,7 @@ TOPLUSMS_BUILD_PACKAGES=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-qpa-p
     libfreexl-dev libzip-dev libexpat1-dev libgtest-dev libgmock-dev googletest libbenchmark-dev fonts-dejavu-core fonts-dejavu-extra
     libudev-dev libsqlite3-dev libphonenumber-dev qt6-translations-l10n)
 # What the tests need beyond that (clang for the libFuzzer builds, its sanitizer runtime).
-TOPLUSMS_TEST_PACKAGES=(clang libclang-rt-14-dev hyperfine locales desktop-file-utils appstream)
+TOPLUSMS_TEST_PACKAGES=(clang libclang-rt-14-dev hyperfine locales desktop-file-utils appstream ccache)
 # What scripts/make-deb.sh needs beyond the build: dpkg-shlibdeps for the dependencies.
 TOPLUSMS_PACKAGE_PACKAGES=(dpkg-dev)
 
