@@ -16,13 +16,10 @@
 #include <string>
 #include <thread>
 
+#include "phone/phone_dialogue.h"
 #include "platform/message_queue.h"
 #include "sms/phone_slot.h"
 #include "sms/sms_sender.h"
-
-namespace phone {
-class PhoneDialogue;
-}
 
 namespace sms {
 
