@@ -361,6 +361,14 @@ void PhoneWorker::post(Job job) {
     enqueue([job = std::move(job)](Line& line) { job(line.dialogue); });
 }
 
+void PhoneWorker::toOwner(std::function<void()> call) {
+    {
+        std::lock_guard lock(m_mutex);
+        m_ownerCalls.push_back(std::move(call));
+    }
+    m_reportTo.post(m_reportHandler, platform::Message{kOwnerCall, 0, 0});
+}
+
 PhoneIdentity PhoneWorker::identity() const {
     std::lock_guard lock(m_mutex);
     return PhoneIdentity{m_state.imei, m_state.port};
@@ -393,6 +401,21 @@ void PhoneWorker::submit(const std::string& number, const std::u16string& text,
 }
 
 intptr_t PhoneWorker::onReport(const platform::Message& message) {
+    if (message.msg == kOwnerCall) {
+        std::function<void()> call;
+        {
+            std::lock_guard lock(m_mutex);
+            if (m_ownerCalls.empty()) {
+                return 0;
+            }
+            call = std::move(m_ownerCalls.front());
+            m_ownerCalls.pop_front();
+        }
+        if (call) {
+            call();
+        }
+        return 0;
+    }
     if (message.msg == kOutcome) {
         std::optional<Report> report;
         bool busy = false;

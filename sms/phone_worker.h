@@ -82,6 +82,9 @@ public:
     // setting AT+CNMI). A job may wait on the dialogue; it must not wait for the owning
     // thread. Jobs still waiting when the worker ends are dropped.
     void post(Job job);
+    // Runs `call` on the owning thread (from any thread; a job hands its results back
+    // with it). Calls still waiting when the worker ends are dropped.
+    void toOwner(std::function<void()> call);
 
     // The slot a campaign's run hands recipients to. `done` runs on the owning thread;
     // the worker is available again when it runs. Not available: `done` still comes,
@@ -107,7 +110,7 @@ private:
     // Messages to the phone's thread.
     enum : uint32_t { kRunJobs = 1, kClose = 2 };
     // Messages to the owning thread.
-    enum : uint32_t { kOutcome = 1, kStateChanged = 2 };
+    enum : uint32_t { kOutcome = 1, kStateChanged = 2, kOwnerCall = 3 };
 
     void run();
     // On the phone's thread: runs the waiting jobs, one after the other; a call inside a
@@ -137,12 +140,13 @@ private:
     platform::HandlerId m_lineHandler = platform::kNoHandler;  // m_mutex
     bool m_threadUp = false;                                   // m_mutex
     bool m_stopping = false;                                   // m_mutex
-    bool m_connectWanted = false;  // m_mutex: connect() came after disconnect()
-    std::deque<LineJob> m_jobs;    // m_mutex
-    std::deque<Report> m_reports;  // m_mutex: outcomes not yet given to `done`
-    int m_inFlight = 0;            // m_mutex: submissions not yet reported
-    bool m_statePosted = false;    // m_mutex: a kStateChanged is on its way
-    Observer m_observer;           // owning thread only
+    bool m_connectWanted = false;                    // m_mutex: connect() came after disconnect()
+    std::deque<LineJob> m_jobs;                      // m_mutex
+    std::deque<Report> m_reports;                    // m_mutex: outcomes not yet given to `done`
+    int m_inFlight = 0;                              // m_mutex: submissions not yet reported
+    std::deque<std::function<void()>> m_ownerCalls;  // m_mutex
+    bool m_statePosted = false;                      // m_mutex: a kStateChanged is on its way
+    Observer m_observer;                             // owning thread only
     std::thread m_thread;
 };
 

@@ -116,14 +116,19 @@ TEST(PhoneWorker, ConnectsSubmitsAndReportsOnTheOwnersQueue) {
 
     // A job on the phone's thread, with the dialogue to itself.
     std::string reply;
-    std::thread::id jobThread;
+    bool onPhoneThread = false;
+    const auto ownerThread = std::this_thread::get_id();
     worker.post([&](phone::PhoneDialogue& dialogue) {
-        jobThread = std::this_thread::get_id();
-        reply = dialogue.SendCommand("AT+CSQ\r", "\r\nOK");
+        const bool elsewhere = std::this_thread::get_id() != ownerThread;
+        const std::string r = dialogue.SendCommand("AT+CSQ\r", "\r\nOK");
+        worker.toOwner([&, elsewhere, r] {
+            onPhoneThread = elsewhere;
+            reply = r;
+        });
     });
     ASSERT_TRUE(pumpUntil(owner, [&] { return !reply.empty(); }));
     EXPECT_NE(reply.find("+CSQ:"), std::string::npos);
-    EXPECT_NE(jobThread, std::this_thread::get_id());
+    EXPECT_TRUE(onPhoneThread);
 
     // Off and on again, as the list's buttons do.
     worker.disconnect();
