@@ -138,7 +138,15 @@ PhoneWorker::PhoneWorker(PhoneWorkerPort port, platform::MessageQueue& reportTo,
     }
     m_reportHandler =
         m_reportTo.addHandler([this](const platform::Message& m) { return onReport(m); });
-    m_thread = std::thread([this] { run(); });
+    try {
+        m_thread = std::thread([this] { run(); });
+    } catch (...) {
+        m_reportTo.removeHandler(m_reportHandler);
+        if (m_heldNumber != 0) {
+            platform::releasePortNumber(m_heldNumber);
+        }
+        throw;
+    }
     std::unique_lock lock(m_mutex);
     m_started.wait(lock, [this] { return m_threadUp; });
 }
@@ -202,8 +210,9 @@ void PhoneWorker::run() {
         closePort(line);
         line.setRefreshEnabled(false);
         line.queue.removeHandler(handler);
-        serial::setMessageQueue(nullptr);
+        // The port goes before its queue: its last waits still pump the queue.
     }
+    serial::setMessageQueue(nullptr);
     serial::setThreadExceptionDisplay(nullptr);
 }
 
@@ -328,7 +337,9 @@ bool PhoneWorker::enqueue(LineJob job) {
 void PhoneWorker::connect() {
     {
         std::lock_guard lock(m_mutex);
-        if (m_state.connected || m_state.connecting) {
+        // Connected already: the job finds it so and does nothing. A disconnect asked
+        // for just before may not have closed the port yet; this connect comes after it.
+        if (m_state.connecting) {
             return;
         }
         m_connectWanted = true;
@@ -441,8 +452,9 @@ intptr_t PhoneWorker::onReport(const platform::Message& message) {
         m_statePosted = false;
         snapshot = m_state;
     }
-    if (m_observer) {
-        m_observer(snapshot);
+    // A copy: the observer may end the worker, and with it m_observer.
+    if (const Observer observer = m_observer) {
+        observer(snapshot);
     }
     return 0;
 }

@@ -3,9 +3,10 @@
 // sender are made and used on that thread, which pumps a message queue of its own, so
 // that nothing of this phone's exchange waits for another phone's.
 //
-// Everything public is called from the owning thread: the thread of the report queue
-// given when the worker was made. Outcomes and state changes come back through that
-// queue, to run when its thread pumps it.
+// Everything public is called from the owning thread (the thread of the report queue
+// given when the worker was made), but toOwner, which any thread may call. Outcomes and
+// state changes come back through that queue, to run when its thread pumps it; the
+// observer and a submission's `done` may end the worker.
 
 #include <condition_variable>
 #include <cstdint>
@@ -67,7 +68,8 @@ public:
 
     // Connects as the connect button does (ATE1 handshake, the identity query with the
     // IMEI) and keeps the signal and battery polled. Returns at once; the observer hears
-    // of the result. Nothing happens when connected or connecting already.
+    // of the result. Nothing happens while a connect is under way or the phone is
+    // connected.
     void connect();
     // Closes the port. Returns at once; a message in flight ends as a lost line.
     void disconnect();
