@@ -65,11 +65,20 @@ struct PhoneWorker::Line : phone::PhoneView {
     void setLamp(phone::LampColor) override {}
     void setStatusPanel(int index, const std::string& text) override {
         const bool connected = dialogue.state().IsConnected;
+        bool asked;
+        {
+            std::lock_guard lock(worker.m_mutex);
+            asked = !worker.m_connectWanted || worker.m_stopping;
+        }
         worker.change([&](PhoneWorkerState& s) {
-            s.connected = connected;
             if (index == 1) {
                 s.lastError = text;
             }
+            if (s.connected && !connected && !asked && s.lastError.empty()) {
+                // Unplugged, or the phone went away: the list says why it is off.
+                s.lastError = texts::lineLost();
+            }
+            s.connected = connected;
             if (!connected) {
                 s.signal = s.battery = 0;
             }

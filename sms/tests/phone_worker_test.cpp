@@ -14,6 +14,7 @@
 
 #include "platform/plain_message_queue.h"
 #include "sms/phone_worker.h"
+#include "sms/send_texts.h"
 #include "tools/phone-sim/simulator.h"
 
 namespace sms {
@@ -133,8 +134,11 @@ TEST(PhoneWorker, ConnectsSubmitsAndReportsOnTheOwnersQueue) {
 
     // Off and on again, as the list's buttons do.
     worker.disconnect();
-    ASSERT_TRUE(pumpUntil(owner, [&] { return !worker.state().connected; }));
-    EXPECT_TRUE(worker.state().imei.empty());
+    // The identity goes with a disconnect asked for (a phone that went away keeps it).
+    ASSERT_TRUE(pumpUntil(owner, [&] {
+        const PhoneWorkerState s = worker.state();
+        return !s.connected && s.imei.empty() && s.maker.empty();
+    }));
     worker.connect();
     ASSERT_TRUE(pumpUntil(owner, [&] { return worker.available(); }));
     EXPECT_EQ(worker.state().imei, "356938035643809");
@@ -271,6 +275,18 @@ TEST(PhoneWorker, APhoneThatHangsUpMidMessage) {
     EXPECT_FALSE(other.state().connected);
     EXPECT_NE(outcomes.back().status, SendStatus::Sent);
     EXPECT_TRUE(outcomes.back().lineLost);
+
+    // Gone while idle: off in the list, with the reason; it still says which phone it was.
+    SimulatedPhone third(withImei("356938035643811"));
+    ASSERT_TRUE(third.started);
+    PhoneWorker idle(third.port("Com10"), owner);
+    idle.connect();
+    ASSERT_TRUE(pumpUntil(owner, [&] { return idle.available(); }));
+    third.sim.hangUp();
+    ASSERT_TRUE(pumpUntil(owner, [&] { return !idle.state().connected; }));
+    EXPECT_EQ(idle.state().lastError, texts::lineLost());
+    EXPECT_EQ(idle.identity().imei, "356938035643811");
+    EXPECT_FALSE(idle.available());
 }
 
 TEST(PhoneWorker, EndsWithACommandWaiting) {
