@@ -289,7 +289,10 @@ void PhoneWorker::connectOnLine(Line& line) {
     std::string why;
     if (wanted && !connected && !line.port.Open()) {
         // Whatever the serial layer said, the user learns why the device did not open.
-        why = platform::explainComPort(line.portNumber);
+        const std::optional<std::string> path = platform::resolveComPort(line.portNumber);
+        if (path) {
+            why = platform::explainPortCheck(platform::checkPort(*path), m_port.name);
+        }
     }
     change([&](PhoneWorkerState& s) {
         s.connected = connected;
