@@ -314,13 +314,19 @@ void PhoneWorker::connectOnLine(Line& line) {
 
 void PhoneWorker::submitOnLine(Line& line, const Submission& submission) {
     Report report{submission.done, {}};
+    // Whether a message whose submission broke off went out is not known: it must not be
+    // sent again blindly. Its `done` comes all the same.
+    const auto brokenOff = [&](const std::string& why) {
+        report.outcome.status = SendStatus::Unknown;
+        report.outcome.error = why;
+        report.outcome.lineLost = !line.dialogue.state().IsConnected;
+    };
     try {
         report.outcome = line.sender.submit(submission.number, submission.text, submission.options);
     } catch (const std::exception& e) {
-        // Whether the message went out is not known: it must not be sent again blindly.
-        report.outcome.status = SendStatus::Unknown;
-        report.outcome.error = e.what();
-        report.outcome.lineLost = !line.dialogue.state().IsConnected;
+        brokenOff(e.what());
+    } catch (...) {
+        brokenOff(texts::noAnswer());
     }
     const bool sent = report.outcome.status == SendStatus::Sent;
     const bool connected = line.dialogue.state().IsConnected;
