@@ -15,10 +15,14 @@
 
 #include <cstdint>
 #include <deque>
+#include <functional>
+#include <memory>
 #include <set>
 #include <string>
 #include <utility>
 
+#include "phone/command_line.h"
+#include "phone/stored_messages.h"
 #include "phone/unsolicited.h"
 #include "platform/message_queue.h"
 
@@ -78,6 +82,8 @@ public:
     // How many PDUs could not be kept since the receiver was made, and the last reason.
     int keepFailures() const { return m_keepFailures; }
     const std::string& lastKeepError() const { return m_lastKeepError; }
+    // Called with the reason (Windows-1254) when a PDU could not be kept.
+    std::function<void(const std::string& reason)> onKeepFailed;
 
     // UnsolicitedSink: called inside the data handler; each only posts its work.
     void messageRouted(const std::string& pduHex) override;
@@ -87,33 +93,39 @@ public:
 
 private:
     enum class Kind { Message, Report };
-    struct Work {
-        enum class Step { KeepRouted, ReadStored, KeepListed } step = Step::KeepRouted;
+    // A PDU routed to us: in memory only until it is kept.
+    struct Routed {
         Kind kind = Kind::Message;
-        std::string pduHex;  // KeepRouted, KeepListed
-        int tpduLength = -1;
-        std::string mem;  // ReadStored, KeepListed: the storage and the location
+        std::string pduHex;
+        uint64_t connection = 0;  // the connection an acknowledgement belongs to
+        bool retried = false;     // kept too late to be acknowledged
+    };
+    // A location of the phone's storage to be read (a notice) or kept and deleted (listed).
+    struct Stored {
+        Kind kind = Kind::Message;
+        std::string mem;
         int index = -1;
-        uint64_t connection = 0;  // what the location (and an acknowledgement) belongs to
+        StoredPdu listed;  // the listed PDU; empty pduHex for a notice
+        uint64_t connection = 0;
     };
 
     void setUp();
-    bool listStored(bool poll);
-    void enqueue(Work work);
+    // AT+CMGL=4 and every received item of it queued; false when the phone refused.
+    bool listStored(CommandTurn& turn);
+    void queueStored(Stored item);
     void scheduleStep();
     void runStep();
-    void doStep(Work work);
+    void keepRouted(Routed item);
+    void doStored(const Stored& item);
     bool keep(Kind kind, const std::string& pduHex, int tpduLength);
-    // Deletes location `index` of `mem` (switching the storage for it when it is not
-    // the one in use); false when the phone refused.
-    bool deleteStored(const std::string& mem, int index);
     void acknowledge(uint64_t connection);
-    void showUnreachable();
 
     PhoneDialogue& m_dialogue;
     platform::MessageQueue& m_queue;
     ReceivedKeeper& m_keeper;
     platform::HandlerId m_handler = platform::kNoHandler;
+    // Work handed to the line holds a weak copy: it does nothing once the receiver is gone.
+    std::shared_ptr<MessageReceiver*> m_self;
 
     // All fields: the queue's thread only.
     uint64_t m_connection = 0;  // the connection set up; 0 none
@@ -122,13 +134,15 @@ private:
     int m_service = 0;
     std::string m_storage;
     std::string m_cnmi;
-    std::deque<Work> m_work;
+    std::deque<Routed> m_routed;  // not yet kept, oldest first
+    std::deque<Routed> m_unkept;  // could not be kept: tried again on the poll
+    std::deque<Stored> m_stored;  // locations to do, oldest first
     // Locations queued and not yet done (storage, index): never queued twice.
     std::set<std::pair<std::string, int>> m_queued;
-    bool m_stepPosted = false;   // a step is on the message queue
-    bool m_stepWaiting = false;  // a step waits for the line
-    bool m_stepRunning = false;
-    bool m_listAgain = false;  // something stays in the phone: list it on the next poll
+    bool m_stepPosted = false;  // a step is on the message queue
+    bool m_lineAsked = false;   // a stored item waits for the line, or is being done
+    int m_acksWaiting = 0;      // acknowledgements waiting for the line
+    bool m_listAgain = false;   // something stays in the phone: list it on the next poll
     int m_keepFailures = 0;
     std::string m_lastKeepError;
 };
