@@ -179,11 +179,11 @@ void CampaignListModel::refresh() {
                                ? QString::fromStdString(m_store.deliveryCounts(c.id).text())
                                : QString());
     }
-    const bool sameRows = std::equal(
-        campaigns.begin(), campaigns.end(), m_campaigns.begin(), m_campaigns.end(),
-        [](const store::CampaignSummary& a, const store::CampaignSummary& b) {
-            return a.id == b.id;
-        });
+    const bool sameRows =
+        std::equal(campaigns.begin(), campaigns.end(), m_campaigns.begin(), m_campaigns.end(),
+                   [](const store::CampaignSummary& a, const store::CampaignSummary& b) {
+                       return a.id == b.id;
+                   });
     if (sameRows) {
         // Counts changed (a report came in): the rows stay, and so does the user's choice.
         m_campaigns = std::move(campaigns);

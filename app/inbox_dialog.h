@@ -39,9 +39,9 @@ public:
     QTableView* messages = nullptr;
     QPlainTextEdit* text = nullptr;
     QLabel* caption = nullptr;
-    QPushButton* addToListButton = nullptr;   // "Listeye Ekle"
-    QPushButton* optOutButton = nullptr;      // "Ret Listesine Ekle"
-    QPushButton* closeButton = nullptr;       // "Kapat"
+    QPushButton* addToListButton = nullptr;  // "Listeye Ekle"
+    QPushButton* optOutButton = nullptr;     // "Ret Listesine Ekle"
+    QPushButton* closeButton = nullptr;      // "Kapat"
 
 private:
     void showOpened();

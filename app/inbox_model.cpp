@@ -22,7 +22,8 @@ QString utf8(const std::string& text) {
 
 QString messageText(const store::InboxMessage& m) {
     if (m.unreadable()) {
-        return QStringLiteral("Okunamayan mesaj (%1)\nPDU: %2").arg(utf8(m.problem), utf8(m.rawPdu));
+        return QStringLiteral("Okunamayan mesaj (%1)\nPDU: %2")
+            .arg(utf8(m.problem), utf8(m.rawPdu));
     }
     if (m.incomplete) {
         return QStringLiteral("[Eksik parçalı mesaj] ") + utf8(m.text);

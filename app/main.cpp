@@ -22,6 +22,7 @@
 #include "app/phonebook_buttons.h"
 #include "app/port_hints.h"
 #include "app/qt_message_queue.h"
+#include "app/receive_controller.h"
 #include "app/screenshot.h"
 #include "app/send_controller.h"
 #include "app/settings.h"
@@ -172,6 +173,8 @@ int main(int argc, char** argv) {
         demoDatabase = demoPhone.folder.filePath(QStringLiteral("toplusms.db")).toStdString();
     }
     app::SendController sending(form, phone, queue, {}, demoDatabase);
+    // Delivery reports and replies, kept in the same database.
+    app::ReceiveController receiving(form, phone, sending, queue);
     app::ListImports imports(form);
     app::PhonebookButtons phonebooks(form, phone);
     app::PortHints portHints(form);

@@ -143,8 +143,8 @@ OptOutDialog::OptOutDialog(store::OptOutList& list, Asker& asker, QWidget* paren
     connect(keywordsButton, &QPushButton::clicked, this, [this] { saveKeywords(); });
     connect(closeButton, &QPushButton::clicked, this, &QDialog::close);
     // Enter in a field is its own button's, not the dialog's default one.
-    for (QPushButton* b : {addButton, removeButton, importButton, exportButton, keywordsButton,
-                           closeButton}) {
+    for (QPushButton* b :
+         {addButton, removeButton, importButton, exportButton, keywordsButton, closeButton}) {
         b->setAutoDefault(false);
     }
 

@@ -69,10 +69,10 @@ public:
     QTableView* table = nullptr;
     QLabel* countLabel = nullptr;
     QLineEdit* numberEdit = nullptr;
-    QPushButton* addButton = nullptr;      // "Ekle"
-    QPushButton* removeButton = nullptr;   // "Seçili Numarayı Sil"
-    QPushButton* importButton = nullptr;   // "CSV'den Al"
-    QPushButton* exportButton = nullptr;   // "CSV olarak kaydet"
+    QPushButton* addButton = nullptr;     // "Ekle"
+    QPushButton* removeButton = nullptr;  // "Seçili Numarayı Sil"
+    QPushButton* importButton = nullptr;  // "CSV'den Al"
+    QPushButton* exportButton = nullptr;  // "CSV olarak kaydet"
     QLineEdit* keywordsEdit = nullptr;
     QPushButton* keywordsButton = nullptr;  // "Kaydet"
     QPushButton* closeButton = nullptr;     // "Kapat"

@@ -3,6 +3,7 @@
 #include <QFont>
 #include <QGroupBox>
 #include <QMetaObject>
+#include <QPointer>
 #include <QPushButton>
 
 #include <vector>
@@ -70,8 +71,8 @@ ReceiveController::ReceiveController(TMainForm& form, PhoneController& phone,
     // Under "Gönderim Geçmişi", in the column of the imports.
     QPushButton* history = sending.historyButton;
     auto place = [&](QPushButton* b, int row) {
-        b->setGeometry(history->x(), history->y() + row * (history->height() + 8),
-                       history->width(), history->height());
+        b->setGeometry(history->x(), history->y() + row * (history->height() + 8), history->width(),
+                       history->height());
         b->setCursor(Qt::PointingHandCursor);
         b->show();
     };
@@ -115,7 +116,8 @@ bool ReceiveController::ready() {
         m_keeper.reset();
         m_optOuts.reset();
         m_form.setStatusPanel(
-            1, QStringLiteral("Gelen mesajlar kaydedilemiyor: %1").arg(QString::fromUtf8(e.what())));
+            1,
+            QStringLiteral("Gelen mesajlar kaydedilemiyor: %1").arg(QString::fromUtf8(e.what())));
         return false;
     }
     m_keeper->setOptOutKeywords(wordsOf(m_keywords));
@@ -130,13 +132,20 @@ void ReceiveController::connected() {
         return;
     }
     m_keeper->setPhoneImei(m_phone.imei());
-    // Not inside the connection's own turn: once the line is free, after the clicks that
-    // came first.
-    m_phone.dialogue().runWhenLineFree([this] {
-        if (m_receiver) {
-            m_form.guarded([this] { m_receiver->connected(); });
-        }
-    });
+    // Not inside the port's open event that made the connection: from the event loop, once
+    // the line is free and the clicks that came first have had their turn. The button
+    // lives as long as this, so neither step runs after it is gone.
+    const QPointer<QPushButton> alive(inboxButton);
+    QMetaObject::invokeMethod(
+        inboxButton,
+        [this, alive] {
+            m_phone.dialogue().runWhenLineFree([this, alive] {
+                if (alive && m_receiver) {
+                    m_form.guarded([this] { m_receiver->connected(); });
+                }
+            });
+        },
+        Qt::QueuedConnection);
 }
 
 void ReceiveController::messageKept(const store::StoredPdu& pdu) {
@@ -193,8 +202,7 @@ void ReceiveController::inboxClick() {
     dialog->addToList = [this](const store::InboxMessage& m) { addToList(m); };
     dialog->addToOptOut = [this](const store::InboxMessage& m) { addToOptOut(m); };
     dialog->readChanged = [this] { refreshUnread(); };
-    QObject::connect(dialog, &QObject::destroyed, inboxButton,
-                     [this] { m_inboxDialog = nullptr; });
+    QObject::connect(dialog, &QObject::destroyed, inboxButton, [this] { m_inboxDialog = nullptr; });
     m_inboxDialog = dialog;
     dialog->show();
 }

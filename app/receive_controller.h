@@ -9,11 +9,13 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <memory>
 
 #include "app/hook_wrap.h"
 
 class QPushButton;
+class QWidget;
 
 namespace phone {
 class MessageReceiver;
