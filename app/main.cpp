@@ -54,6 +54,10 @@ struct DemoPhone {
 
     bool start() {
         phonesim::Config config;
+        // A phone whose network keeps its promise: every message asked for it gets a
+        // delivery report a few seconds later, as the delivery column then shows.
+        config.messaging.reports = phonesim::ReportOutcome::Delivered;
+        config.messaging.reportDelayMs = 3000;
         config.onMessage = [](const phonesim::AcceptedMessage& m) {
             std::printf("demo phone: message to %s: %s\n", m.pdu.destination.c_str(),
                         m.pdu.text.c_str());

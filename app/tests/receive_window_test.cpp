@@ -35,6 +35,7 @@
 #include "phone/message_receiver.h"
 #include "platform/tests/scratch_folder.h"
 #include "store/optout_list.h"
+#include "store/received_store.h"
 
 namespace app {
 namespace {
@@ -248,6 +249,23 @@ TEST_F(ReceiveWindow, RepliesReachTheInboxAndTheOptOutList) {
     EXPECT_EQ(rows->rowCount(), 2);
     EXPECT_EQ(rows->index(0, 2).data().toString(), "bitir lütfen");  // newest first
     EXPECT_EQ(receiving->inboxButton->text(), "Gelen Mesajlar (1)");
+
+    // A PDU that cannot be read is shown as such, with what the phone gave; its sender
+    // cannot go into a list.
+    std::string error;
+    ASSERT_TRUE(receiving->keeper()->keepMessage("0791FFFF", -1, error)) << error;
+    ASSERT_EQ(rows->rowCount(), 3);
+    int unreadable = -1;
+    for (int row = 0; row < rows->rowCount(); ++row) {
+        if (rows->index(row, 2).data().toString().startsWith("Okunamayan mesaj")) {
+            unreadable = row;
+        }
+    }
+    ASSERT_GE(unreadable, 0);
+    inbox->messages->selectRow(unreadable);
+    EXPECT_TRUE(inbox->text->toPlainText().contains("0791FFFF"));
+    EXPECT_FALSE(inbox->addToListButton->isEnabled());
+    EXPECT_FALSE(inbox->optOutButton->isEnabled());
 }
 
 // The opt-out window: a number by hand in its normal form, a removal only after Yes, an
