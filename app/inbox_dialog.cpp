@@ -6,7 +6,6 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QSignalBlocker>
 #include <QTableView>
 #include <QVBoxLayout>
 
@@ -77,8 +76,7 @@ void InboxDialog::refresh() {
     // New messages come first: the opened one has moved down by as many.
     m_openedRow = m_opened != 0 ? m_model.rowOf(m_opened) : -1;
     if (m_openedRow >= 0) {
-        const QSignalBlocker quiet(messages->selectionModel());
-        messages->selectRow(m_openedRow);
+        messages->selectRow(m_openedRow);  // opening it again changes nothing: it is read
     }
     showOpened();
 }

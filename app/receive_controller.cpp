@@ -124,7 +124,18 @@ bool ReceiveController::ready() {
     m_keeper->onMessage = [this](const store::StoredPdu& pdu) { messageKept(pdu); };
     m_keeper->onReport = [this](const store::StoredReport& report) { reportKept(report); };
     m_receiver = std::make_unique<phone::MessageReceiver>(m_phone.dialogue(), m_queue, *m_keeper);
+    showExpiredParts();
     return true;
+}
+
+void ReceiveController::showExpiredParts() {
+    // A long message whose parts stopped coming is shown as it is after a day, also when
+    // nothing else has come in since.
+    quietly([this] {
+        if (m_keeper->inbox().expireIncomplete() > 0) {
+            refreshUnread();
+        }
+    });
 }
 
 void ReceiveController::connected() {
@@ -197,6 +208,7 @@ void ReceiveController::inboxClick() {
     if (m_sending.database().campaigns() == nullptr || !ready()) {
         return;  // the user has been told why
     }
+    showExpiredParts();
     auto* dialog = new InboxDialog(m_keeper->inbox(), &m_form);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     dialog->addToList = [this](const store::InboxMessage& m) { addToList(m); };

@@ -79,6 +79,8 @@ private:
     // once it is open; false while it is not.
     bool ready();
     void connected();
+    // Long messages whose parts have waited a day become messages, marked incomplete.
+    void showExpiredParts();
     void messageKept(const store::StoredPdu& pdu);
     void reportKept(const store::StoredReport& report);
     void refreshUnread();
