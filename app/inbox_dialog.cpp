@@ -28,11 +28,10 @@ InboxDialog::InboxDialog(store::Inbox& inbox, QWidget* parent)
     messages->verticalHeader()->setVisible(false);
     messages->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     messages->verticalHeader()->setDefaultSectionSize(20);
-    messages->horizontalHeader()->setStretchLastSection(false);
     messages->setColumnWidth(0, 130);
     messages->setColumnWidth(1, 140);
-    messages->setColumnWidth(2, 320);
     messages->setColumnWidth(3, 90);
+    messages->horizontalHeader()->setSectionResizeMode(2, QHeaderView::Stretch);
     layout->addWidget(messages, 3);
 
     caption = new QLabel(this);
