@@ -57,6 +57,9 @@ QString Settings::readText(const char* key, const QString& fallback) const {
         return fallback;
     }
     const QVariant value = file.value(QLatin1String(key));
+    if (value.metaType() == QMetaType::fromType<QStringList>()) {
+        return value.toStringList().join(QLatin1Char(','));  // commas unquoted, written by hand
+    }
     return value.isValid() ? value.toString() : fallback;
 }
 
