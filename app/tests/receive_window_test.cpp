@@ -1,6 +1,7 @@
 // Delivery reports, replies and the opt-out list as the window shows them, against the
 // simulated phone: the report option reaches the PDU, reports fill the delivery column,
 // replies reach "Gelen Mesajlar", and the opt-out list is kept by hand or by a reply.
+#include <QApplication>
 #include <QCheckBox>
 #include <QFont>
 #include <QGroupBox>
@@ -11,6 +12,7 @@
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTableView>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -21,6 +23,7 @@
 #include <iterator>
 
 #include "app/bulk_progress_panel.h"
+#include "app/campaign_history_dialog.h"
 #include "app/campaign_models.h"
 #include "app/inbox_dialog.h"
 #include "app/main_window.h"
@@ -195,6 +198,49 @@ TEST_F(ReceiveWindow, ReportsUpdateTheDeliveryColumnAndTheCounts) {
     list.refresh();
     EXPECT_EQ(list.index(0, delivery).data().toString(),
               "0 teslim edildi, 1 teslim edilemedi, 0 bekliyor");
+}
+
+// "Gönderim Geçmişi" open while the reports come: its rows and its counts follow them, and
+// the campaign the user chose stays chosen.
+TEST_F(ReceiveWindow, AnOpenHistoryFollowsTheReports) {
+    phonesim::Config config = reporting(phonesim::ReportOutcome::Delivered);
+    config.messaging.reportDelayMs = 300;
+    ASSERT_TRUE(connect(config));
+    runBulk({"05321112233"}, "Birinci");
+    form->ListBox1->clear();
+    runBulk({"05321112234", "05321112235"}, "İkinci");
+    ASSERT_EQ(sim->sim.messages().size(), 3u);
+
+    QString shownDelivery;
+    QString listed;
+    int chosenRow = -1;
+    bool chosen = false;
+    QTimer poll;
+    poll.setInterval(20);
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        auto* dialog = dynamic_cast<CampaignHistoryDialog*>(QApplication::activeModalWidget());
+        if (dialog == nullptr) {
+            return;
+        }
+        if (!chosen) {
+            dialog->campaigns->selectRow(1);  // the older campaign
+            chosen = true;
+        }
+        chosenRow = dialog->campaigns->currentIndex().row();
+        shownDelivery = dialog->recipients->model()->index(0, kDeliveryColumn).data().toString();
+        const QAbstractItemModel* list = dialog->campaigns->model();
+        listed = list->index(0, list->columnCount() - 1).data().toString();
+        if ((shownDelivery.startsWith("teslim edildi") && listed.startsWith("2 teslim edildi")) ||
+            poll.property("ticks").toInt() > 500) {
+            dialog->reject();
+        }
+        poll.setProperty("ticks", poll.property("ticks").toInt() + 1);
+    });
+    poll.start();
+    sending->historyButton->click();
+    EXPECT_TRUE(shownDelivery.startsWith("teslim edildi")) << shownDelivery.toStdString();
+    EXPECT_EQ(listed, "2 teslim edildi, 0 teslim edilemedi, 0 bekliyor");
+    EXPECT_EQ(chosenRow, 1);
 }
 
 // A reply shows in "Gelen Mesajlar" with the campaign that texted its sender, bold and
