@@ -66,8 +66,7 @@ ReceiveController::ReceiveController(TMainForm& form, PhoneController& phone,
           HookWrap::callInner(inner);
           if (m_receiver) {
               m_receiver->poll();
-          } else if (m_phone.dialogue().connected() &&
-                     m_sending.database().database() != nullptr) {
+          } else if (m_phone.dialogue().connected() && m_sending.database().database() != nullptr) {
               connected();  // the database opened only after this connection was made
           }
       }) {
