@@ -314,6 +314,24 @@ TEST_F(ReceiveWindow, RepliesReachTheInboxAndTheOptOutList) {
     EXPECT_FALSE(inbox->optOutButton->isEnabled());
 }
 
+// A "RET" that comes inside a submission's wait during a run: the submission goes on
+// undisturbed, and its sender, further down the list, is skipped.
+TEST_F(ReceiveWindow, ARefusalDuringARunIsHonouredBeforeTheRunReachesIt) {
+    phonesim::Config config;
+    config.messaging.incoming = {{"+905321112235", "RET"}};
+    config.messaging.incomingDelayMs = 600000;  // only inside the first submission's answer
+    config.messaging.incomingDuring = {"PDU"};
+    ASSERT_TRUE(connect(config));
+    runBulk({"05321112233", "05321112234", "05321112235"}, "Kampanya");
+    ASSERT_EQ(sim->sim.messages().size(), 2u);
+    EXPECT_EQ(resultCell(0, 2), "gönderildi");
+    EXPECT_EQ(resultCell(0, 4), QString("ref %1").arg(sim->sim.messages()[0].reference));
+    EXPECT_EQ(resultCell(1, 2), "gönderildi");
+    EXPECT_EQ(resultCell(2, 2), "atlandı");
+    EXPECT_EQ(resultCell(2, 4), "Ret listesinde");
+    EXPECT_EQ(receiving->unreadCount(), 1);
+}
+
 // The opt-out window: a number by hand in its normal form, a removal only after Yes, an
 // export and an import of a CSV file of numbers.
 TEST_F(ReceiveWindow, OptOutListIsKeptByHandAndByFile) {
