@@ -31,14 +31,14 @@ QTableView* makeTable(QWidget* parent) {
 CampaignHistoryDialog::CampaignHistoryDialog(store::CampaignStore& store, QWidget* parent)
     : QDialog(parent), m_store(store), m_list(store), m_rows(store) {
     setWindowTitle(QStringLiteral("Gönderim Geçmişi"));
-    resize(760, 540);
+    resize(1080, 560);  // the delivery counts take the last column
     auto* layout = new QVBoxLayout(this);
 
     campaigns = makeTable(this);
     campaigns->setModel(&m_list);
-    campaigns->setColumnWidth(0, 60);
-    campaigns->setColumnWidth(1, 150);
-    campaigns->setColumnWidth(2, 170);
+    campaigns->setColumnWidth(0, 50);
+    campaigns->setColumnWidth(1, 140);
+    campaigns->setColumnWidth(2, 160);
     for (int c = 3; c < m_list.columnCount() - 1; ++c) {
         campaigns->setColumnWidth(c, 72);
     }

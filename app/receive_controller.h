@@ -63,8 +63,8 @@ public:
     store::ReceivedStore* keeper() const { return m_keeper.get(); }
     int unreadCount() const { return m_unread; }
 
-    // The opt-out words, from the settings; saved there and passed to the inbox.
-    QStringList optOutKeywords() const { return m_keywords; }
+    // The opt-out words (read from the settings at start): saved there and passed to the
+    // inbox.
     void setOptOutKeywords(const QStringList& keywords);
 
     // Chooses the files of the opt-out list's import and export; null: file dialogs.
