@@ -8,7 +8,6 @@
 
 #include <vector>
 
-#include "app/code_page_text.h"
 #include "app/inbox_dialog.h"
 #include "app/main_window.h"
 #include "app/opt_out_dialog.h"
