@@ -418,8 +418,10 @@ void MessageReceiver::runStep() {
         if (!r.m_stored.empty()) {
             const Stored item = std::move(r.m_stored.front());
             r.m_stored.pop_front();
-            r.doStored(item);
+            // Off the list before its delete: the location it frees may take the next
+            // report at once, and the notice of that one is a new item.
             r.m_queued.erase({item.mem, item.index});
+            r.doStored(item);
         }
         r.m_lineAsked = false;
         r.scheduleStep();
@@ -496,6 +498,9 @@ void MessageReceiver::doStored(const Stored& item) {
         if (answeredOk(turn, reply)) {
             read = parseMessageRead(reply);
         }
+        if (turn.lastOutcome() == CommandOutcome::TimedOut) {
+            m_listAgain = true;  // no answer: what it holds is listed on the next poll
+        }
         if (!read || read->stat > kReceivedRead || messageType(read->pduHex) == 1) {
             restore();
             return;  // gone already, or not a received one
@@ -509,6 +514,9 @@ void MessageReceiver::doStored(const Stored& item) {
         return;
     }
     turn.send("AT+CMGD=" + std::to_string(item.index) + "\r", std::string(kOk));
+    if (turn.lastOutcome() == CommandOutcome::TimedOut) {
+        m_listAgain = true;  // perhaps not deleted: kept already, so listed again is harmless
+    }
     restore();
 }
 

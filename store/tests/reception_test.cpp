@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <set>
 
 #include "phone/message_receiver.h"
 #include "platform/codepage_1254.h"
@@ -123,10 +124,22 @@ struct ReportCase {
     const char* name;
     Route route;
     bool refuseCnmi;
+    std::set<std::string> refused;  // AT+CNMI values this phone refuses
     phonesim::ReportOutcome outcome;
     ReceiveRoute expectedRoute;
     DeliveryState expected;
 };
+
+std::string whatHappened(Reception& r) {
+    std::string out = "\n";
+    for (auto& t : r.phone.view.panelLog)
+        out += "panel " + platform::cp1254::toUtf8(t) + "\n";
+    for (auto& c : r.phone.sim.commands())
+        out += "cmd " + c + "\n";
+    for (auto& e : r.phone.sim.smsEvents())
+        out += "ev " + phonesim::describe(e) + "\n";
+    return out;
+}
 
 class ReportsArrive : public ::testing::TestWithParam<ReportCase> {};
 
@@ -137,6 +150,7 @@ TEST_P(ReportsArrive, EveryRecipientReachesItsFinalState) {
     config.messaging.reports = c.outcome;
     config.messaging.reportRoute = c.route;
     config.messaging.refuseCnmi = c.refuseCnmi;
+    config.messaging.refusedCnmi = c.refused;
     config.messaging.reportDelayMs = 20;
     config.messaging.reportDuring = {"AT+CMGS"};
     Reception r(config);
@@ -162,7 +176,8 @@ TEST_P(ReportsArrive, EveryRecipientReachesItsFinalState) {
                r.phone.sim.storedMessages().empty();
     })) << CampaignStore(r.db).deliveryCounts(id).text()
         << " / " << CampaignStore(r.db).deliveryCounts(first).text() << " idle "
-        << r.receiver.idle();
+        << r.receiver.idle() << " kept " << r.keeper.reports().count() << " stored "
+        << r.phone.sim.storedMessages().size() << whatHappened(r);
 
     const DeliveryCounts counts = CampaignStore(r.db).deliveryCounts(id);
     const bool delivered = c.expected == DeliveryState::Delivered;
@@ -188,13 +203,34 @@ TEST_P(ReportsArrive, EveryRecipientReachesItsFinalState) {
 
 INSTANTIATE_TEST_SUITE_P(
     Routes, ReportsArrive,
-    ::testing::Values(ReportCase{"Routed", Route::Routed, false, phonesim::ReportOutcome::Delivered,
-                                 ReceiveRoute::Routed, DeliveryState::Delivered},
-                      ReportCase{"NoticeAndFailed", Route::Notified, false,
-                                 phonesim::ReportOutcome::Failed, ReceiveRoute::Stored,
+    ::testing::Values(ReportCase{"Routed",
+                                 Route::Routed,
+                                 false,
+                                 {},
+                                 phonesim::ReportOutcome::Delivered,
+                                 ReceiveRoute::Routed,
+                                 DeliveryState::Delivered},
+                      ReportCase{"NoticeAndFailed",
+                                 Route::Notified,
+                                 false,
+                                 {},
+                                 phonesim::ReportOutcome::Failed,
+                                 ReceiveRoute::Stored,
                                  DeliveryState::Failed},
-                      ReportCase{"PollWhenEveryCnmiIsRefused", Route::Routed, true,
-                                 phonesim::ReportOutcome::Delivered, ReceiveRoute::Polled,
+                      // The value it refuses is not taken as set: the next one is.
+                      ReportCase{"NoticeWhenRoutingIsRefused",
+                                 Route::Routed,
+                                 false,
+                                 {"2,2,0,1,0"},
+                                 phonesim::ReportOutcome::Delivered,
+                                 ReceiveRoute::Stored,
+                                 DeliveryState::Delivered},
+                      ReportCase{"PollWhenEveryCnmiIsRefused",
+                                 Route::Routed,
+                                 true,
+                                 {},
+                                 phonesim::ReportOutcome::Delivered,
+                                 ReceiveRoute::Polled,
                                  DeliveryState::Delivered}),
     [](const auto& info) { return std::string(info.param.name); });
 
