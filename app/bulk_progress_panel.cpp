@@ -92,6 +92,8 @@ void BulkProgressPanel::sizeColumns() {
     results->setColumnWidth(1, 96);
     results->setColumnWidth(2, 70);
     results->setColumnWidth(3, 118);
+    results->setColumnWidth(4, 90);
+    results->setColumnWidth(5, 160);  // delivery: its state and time, beyond a scroll
 }
 
 void BulkProgressPanel::showTally(int sent, int failed, int unknown, int served,

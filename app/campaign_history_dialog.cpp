@@ -31,15 +31,15 @@ QTableView* makeTable(QWidget* parent) {
 CampaignHistoryDialog::CampaignHistoryDialog(store::CampaignStore& store, QWidget* parent)
     : QDialog(parent), m_store(store), m_list(store), m_rows(store) {
     setWindowTitle(QStringLiteral("Gönderim Geçmişi"));
-    resize(760, 540);
+    resize(1080, 560);  // the delivery counts take the last column
     auto* layout = new QVBoxLayout(this);
 
     campaigns = makeTable(this);
     campaigns->setModel(&m_list);
-    campaigns->setColumnWidth(0, 60);
-    campaigns->setColumnWidth(1, 150);
-    campaigns->setColumnWidth(2, 170);
-    for (int c = 3; c < m_list.columnCount(); ++c) {
+    campaigns->setColumnWidth(0, 50);
+    campaigns->setColumnWidth(1, 140);
+    campaigns->setColumnWidth(2, 160);
+    for (int c = 3; c < m_list.columnCount() - 1; ++c) {
         campaigns->setColumnWidth(c, 72);
     }
     layout->addWidget(campaigns, 2);
@@ -52,6 +52,7 @@ CampaignHistoryDialog::CampaignHistoryDialog(store::CampaignStore& store, QWidge
     recipients->setColumnWidth(1, 130);
     recipients->setColumnWidth(2, 90);
     recipients->setColumnWidth(3, 150);
+    recipients->setColumnWidth(4, 150);
     layout->addWidget(recipients, 3);
 
     auto* buttons = new QHBoxLayout;
@@ -86,6 +87,15 @@ void CampaignHistoryDialog::showCampaign(std::int64_t campaign) {
             return;
         }
     }
+}
+
+void CampaignHistoryDialog::refresh() {
+    try {
+        m_list.refresh();
+    } catch (const store::StoreError&) {
+        return;  // what is shown stays; the next change reads it again
+    }
+    m_rows.refresh();
 }
 
 void CampaignHistoryDialog::chosen(int row) {

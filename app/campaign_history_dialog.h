@@ -25,6 +25,8 @@ public:
     void showCampaign(std::int64_t campaign);
     // "CSV olarak kaydet" for the chosen campaign.
     void saveCsv();
+    // Reads what is shown again (delivery reports came in), keeping the chosen campaign.
+    void refresh();
 
     // Where the export goes (empty: cancelled), and how a result or an error is told.
     std::function<QString(QWidget* parent, const QString& suggested)> chooseCsvFile;

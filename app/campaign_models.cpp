@@ -4,6 +4,8 @@
 #include <QColor>
 #include <QDateTime>
 
+#include <algorithm>
+
 #include "app/code_page_text.h"
 #include "sms/sms_sender.h"
 #include "store/database.h"
@@ -14,14 +16,15 @@ namespace {
 const QColor kFailedColour(176, 0, 0);
 const QColor kUnknownColour(176, 96, 0);
 
-enum ResultColumn { kPosition, kNumber, kState, kTime, kDetail, kResultColumns };
+enum ResultColumn { kPosition, kNumber, kState, kTime, kDetail, kDelivery, kResultColumns };
 
 // Which states the list shows, in this order, after the first three columns.
 constexpr store::RecipientState kListedStates[] = {
     store::RecipientState::Queued, store::RecipientState::Sent, store::RecipientState::Failed,
     store::RecipientState::Unknown, store::RecipientState::Skipped};
 constexpr int kListFixedColumns = 3;
-constexpr int kListColumns = kListFixedColumns + int(std::size(kListedStates));
+constexpr int kListDeliveryColumn = kListFixedColumns + int(std::size(kListedStates));
+constexpr int kListColumns = kListDeliveryColumn + 1;
 constexpr int kTextStart = 40;
 
 QString detailText(const store::RecipientRow& r) {
@@ -31,6 +34,16 @@ QString detailText(const store::RecipientRow& r) {
         return QStringLiteral("ref ") + fromCodePage(o.referencesText());
     }
     return fromCodePage(r.error);
+}
+
+// "teslim edildi 2026-12-10 14:05:31": the state and when the centre says it was reached.
+QString deliveryText(const store::RecipientRow& r) {
+    const std::string_view name = store::deliveryStateName(r.delivery);
+    QString text = QString::fromUtf8(name.data(), qsizetype(name.size()));
+    if (r.deliveryTime != 0 && r.delivery != store::DeliveryState::None) {
+        text += QLatin1Char(' ') + timeText(r.deliveryTime);
+    }
+    return text;
 }
 
 }  // namespace
@@ -99,6 +112,14 @@ QVariant CampaignResultsModel::data(const QModelIndex& index, int role) const {
     if (r == nullptr) {
         return {};
     }
+    if (index.column() == kDelivery) {
+        if (role == Qt::ToolTipRole) {
+            return r->deliveryMeaning.empty() ? QVariant() : fromCodePage(r->deliveryMeaning);
+        }
+        if (role == Qt::ForegroundRole) {
+            return r->delivery == store::DeliveryState::Failed ? QBrush(kFailedColour) : QVariant();
+        }
+    }
     if (role == Qt::ForegroundRole) {
         if (r->state == store::RecipientState::Failed) {
             return QBrush(kFailedColour);
@@ -124,6 +145,8 @@ QVariant CampaignResultsModel::data(const QModelIndex& index, int role) const {
             return served ? timeText(r->changed) : QString();
         case kDetail:
             return detailText(*r);
+        case kDelivery:
+            return deliveryText(*r);
         default:
             return {};
     }
@@ -134,7 +157,8 @@ QVariant CampaignResultsModel::headerData(int section, Qt::Orientation orientati
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole) {
         return {};
     }
-    static const char* const kHeaders[] = {"Sıra", "Numara", "Durum", "Zaman", "Referans / Hata"};
+    static const char* const kHeaders[] = {"Sıra",  "Numara",          "Durum",
+                                           "Zaman", "Referans / Hata", "Teslim"};
     return section >= 0 && section < kResultColumns ? QString::fromUtf8(kHeaders[section])
                                                     : QVariant();
 }
@@ -147,8 +171,31 @@ CampaignListModel::CampaignListModel(store::CampaignStore& store, QObject* paren
 }
 
 void CampaignListModel::refresh() {
+    std::vector<store::CampaignSummary> campaigns = m_store.campaigns();
+    std::vector<QString> delivery;
+    delivery.reserve(campaigns.size());
+    for (const store::CampaignSummary& c : campaigns) {
+        delivery.push_back(c.options.reportsRequested
+                               ? QString::fromStdString(m_store.deliveryCounts(c.id).text())
+                               : QString());
+    }
+    const bool sameRows =
+        std::equal(campaigns.begin(), campaigns.end(), m_campaigns.begin(), m_campaigns.end(),
+                   [](const store::CampaignSummary& a, const store::CampaignSummary& b) {
+                       return a.id == b.id;
+                   });
+    if (sameRows) {
+        // Counts changed (a report came in): the rows stay, and so does the user's choice.
+        m_campaigns = std::move(campaigns);
+        m_delivery = std::move(delivery);
+        if (!m_campaigns.empty()) {
+            emit dataChanged(index(0, 0), index(rowCount() - 1, kListColumns - 1));
+        }
+        return;
+    }
     beginResetModel();
-    m_campaigns = m_store.campaigns();
+    m_campaigns = std::move(campaigns);
+    m_delivery = std::move(delivery);
     endResetModel();
 }
 
@@ -185,6 +232,8 @@ QVariant CampaignListModel::data(const QModelIndex& index, int role) const {
             QString text = QString::fromStdU16String(c->text).simplified();
             return text.size() > kTextStart ? text.left(kTextStart) + QStringLiteral("…") : text;
         }
+        case kListDeliveryColumn:
+            return m_delivery[size_t(index.row())];
         default: {
             const int state = index.column() - kListFixedColumns;
             return state < int(std::size(kListedStates)) ? c->counts.of(kListedStates[state])
@@ -205,6 +254,9 @@ QVariant CampaignListModel::headerData(int section, Qt::Orientation orientation,
     }
     if (section == 2) {
         return QStringLiteral("Metin");
+    }
+    if (section == kListDeliveryColumn) {
+        return QStringLiteral("Teslim");
     }
     const int state = section - kListFixedColumns;
     return state >= 0 && state < int(std::size(kListedStates)) ? stateText(kListedStates[state])

@@ -4,6 +4,7 @@
 // costs what is on screen.
 
 #include <QAbstractTableModel>
+#include <QString>
 
 #include <cstdint>
 #include <vector>
@@ -13,7 +14,7 @@
 namespace app {
 
 // One campaign's recipients in list order: "Sıra", "Numara", "Durum", "Zaman",
-// "Referans / Hata".
+// "Referans / Hata", "Teslim" (what the delivery reports say, and when).
 class CampaignResultsModel : public QAbstractTableModel {
 public:
     explicit CampaignResultsModel(store::CampaignStore& store, QObject* parent = nullptr);
@@ -45,11 +46,14 @@ private:
     mutable std::vector<store::RecipientRow> m_page;
 };
 
-// Past campaigns, newest first: "No", "Başlangıç", "Metin", then the count of every state.
+// Past campaigns, newest first: "No", "Başlangıç", "Metin", the count of every state, then
+// "Teslim": the recipients by delivery state, where reports were asked for.
 class CampaignListModel : public QAbstractTableModel {
 public:
     explicit CampaignListModel(store::CampaignStore& store, QObject* parent = nullptr);
 
+    // Reads the campaigns again; where they are the same ones, only their counts change
+    // and the view keeps its selection.
     void refresh();
     const store::CampaignSummary* campaignAt(int row) const;
 
@@ -62,6 +66,7 @@ public:
 private:
     store::CampaignStore& m_store;
     std::vector<store::CampaignSummary> m_campaigns;
+    std::vector<QString> m_delivery;  // per campaign, DeliveryCounts::text() or empty
 };
 
 // A state's name as the window shows it ("sırada", "gönderildi" ...).

@@ -22,6 +22,7 @@
 #include "app/phonebook_buttons.h"
 #include "app/port_hints.h"
 #include "app/qt_message_queue.h"
+#include "app/receive_controller.h"
 #include "app/screenshot.h"
 #include "app/send_controller.h"
 #include "app/settings.h"
@@ -53,6 +54,10 @@ struct DemoPhone {
 
     bool start() {
         phonesim::Config config;
+        // A phone whose network keeps its promise: every message asked for it gets a
+        // delivery report a few seconds later, as the delivery column then shows.
+        config.messaging.reports = phonesim::ReportOutcome::Delivered;
+        config.messaging.reportDelayMs = 3000;
         config.onMessage = [](const phonesim::AcceptedMessage& m) {
             std::printf("demo phone: message to %s: %s\n", m.pdu.destination.c_str(),
                         m.pdu.text.c_str());
@@ -172,6 +177,8 @@ int main(int argc, char** argv) {
         demoDatabase = demoPhone.folder.filePath(QStringLiteral("toplusms.db")).toStdString();
     }
     app::SendController sending(form, phone, queue, {}, demoDatabase);
+    // Delivery reports and replies, kept in the same database.
+    app::ReceiveController receiving(form, phone, sending, queue);
     app::ListImports imports(form);
     app::PhonebookButtons phonebooks(form, phone);
     app::PortHints portHints(form);

@@ -23,6 +23,7 @@
 
 #include "app/error_handler.h"
 #include "app/maker_info.h"
+#include "app/settings.h"
 #include "app/ui_fonts.h"
 #include "platform/codepage_1254.h"
 #include "recipients/recipient_file.h"
@@ -162,6 +163,7 @@ TMainForm::TMainForm(MainFormOptions options, QWidget* parent)
     buildSingleMessageTab();
     buildBulkTab();
     buildTurkishOption();
+    buildReportOption();
     buildAboutTab();
     buildHelpTab();
 
@@ -564,6 +566,14 @@ bool TMainForm::offerAnotherPlace(const std::vector<std::string>& entries, QStri
             return false;  // the window stays open
         }
     }
+}
+
+Settings settingsFileOf(const MainFormOptions& options) {
+    return options.settingsFile.isEmpty() ? Settings() : Settings(options.settingsFile);
+}
+
+Settings TMainForm::settings() const {
+    return settingsFileOf(m_options);
 }
 
 QString chooseListFile(QWidget* parent) {

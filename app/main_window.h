@@ -42,6 +42,8 @@ class TComPort;
 
 namespace app {
 
+class Settings;
+
 struct MainFormOptions {
     // The recipient list file; relative paths are taken from the working directory.
     std::filesystem::path listFile = "rehber.txt";
@@ -86,6 +88,11 @@ public:
     recipients::RecipientList& recipientList() { return *m_recipients; }
     // "Türkçe karakterleri 7 bit gönder": whether a send may use the Turkish shift tables.
     bool turkishSevenBit() const;
+    // "Teslim raporu iste": whether a send asks for delivery reports.
+    bool deliveryReportsRequested() const;
+
+    // The settings file the window was given (the user's own when none).
+    Settings settings() const;
 
     // The recipient list file; the results of bulk runs go beside it.
     const std::filesystem::path& listFile() const { return m_options.listFile; }
@@ -122,6 +129,7 @@ public:
     void Memo2Change();
     void Memo3Change();
     void TurkishOptionToggled(bool checked);  // either tab's check box
+    void ReportOptionToggled(bool checked);   // either tab's "Teslim raporu iste"
     void Button2Click();
     void Button3Click();
     void Button4Click();
@@ -195,6 +203,8 @@ public:
     QPushButton* btnSMS = nullptr;  // Tag 16
     // "Türkçe karakterleri 7 bit gönder", on both sending tabs and always alike
     QCheckBox* chkTurkish2 = nullptr;
+    // "Teslim raporu iste", on both sending tabs and always alike
+    QCheckBox* chkReports2 = nullptr;
 
     // "Toplu Sms Gönderme"
     QGroupBox* cxGroupBox3 = nullptr;  // " Telefon Numaraları "
@@ -213,6 +223,7 @@ public:
     QPlainTextEdit* Memo3 = nullptr;
     QLabel* Label20 = nullptr;
     QCheckBox* chkTurkish3 = nullptr;
+    QCheckBox* chkReports3 = nullptr;
     QLabel* Label15 = nullptr;  // caption of edtSure
     QSpinBox* edtSure = nullptr;
     QPushButton* Button1 = nullptr;
@@ -250,6 +261,7 @@ private:
     void buildSingleMessageTab();
     void buildBulkTab();
     void buildTurkishOption();  // after both sending tabs
+    void buildReportOption();   // after the Turkish option
     void buildAboutTab();
     void buildHelpTab();
     QPushButton* makeTagButton(QWidget* parent, const QString& caption, int tag);
@@ -272,6 +284,9 @@ private:
     // what it holds is not lost to the list of this session.
     bool m_listUnreadable = false;
 };
+
+// The settings file the window's options name: theirs, or the user's own.
+Settings settingsFileOf(const MainFormOptions& options);
 
 // The file dialog that names another file for the list.
 QString chooseListFile(QWidget* parent);

@@ -79,10 +79,14 @@ void PhoneController::setStatusPanel(int index, const std::string& text) {
 }
 
 void PhoneController::addInfoRow(const std::string& caption, const std::string& value) {
+    if (caption == phone::texts::kImei) {
+        m_imei = value;  // what the delivery reports of this phone pair by
+    }
     m_form.addInfoRow(fromCodePage(caption), fromCodePage(value));
 }
 
 void PhoneController::clearInfoRows() {
+    m_imei.clear();
     m_form.clearInfoRows();
 }
 

@@ -35,6 +35,8 @@ public:
     QLabel* callNotice() const { return m_callNotice; }
     // Called once a connection is made and the phone's information has been read.
     std::function<void()> onConnected;
+    // The phone's IMEI as its information gave it; empty before, or when it gave none.
+    const std::string& imei() const { return m_imei; }
 
     void setLamp(phone::LampColor color) override;
     void setStatusPanel(int index, const std::string& text) override;
@@ -56,6 +58,7 @@ private:
     TMainForm& m_form;
     QLabel* m_callNotice = nullptr;  // owned by the window's top bar
     bool m_connecting = false;       // connected, the first polling not yet on
+    std::string m_imei;
     phone::ComPortLink m_link;
     phone::PhoneDialogue m_dialogue;
 };

@@ -187,6 +187,7 @@ SendController::ListCheck SendController::numberCheck(const std::vector<std::str
 sms::EncodeOptions SendController::encodeOptions() const {
     sms::EncodeOptions options;
     options.TurkishTables = m_form.turkishSevenBit();
+    options.StatusReport = m_form.deliveryReportsRequested();
     return options;
 }
 
@@ -254,6 +255,7 @@ void SendController::Button1Click() {
     campaign.text = text;
     campaign.options.turkishTables = options.TurkishTables;
     campaign.options.pauseSeconds = pause;
+    campaign.options.reportsRequested = options.StatusReport;
     campaign.entries = std::move(numbers);
     std::int64_t id = 0;
     try {
@@ -393,7 +395,7 @@ void SendController::runCampaign(std::int64_t campaign, const store::SenderLock&
     }
     request.skipReason = optOuts->skipCheck();
     store::DatabaseRecorder recorder(*m_db.database(), lock, campaign);
-    recorder.setPhone(std::string(), toCodePage(m_form.ComboBox1->currentText()));
+    recorder.setPhone(m_phone.imei(), toCodePage(m_form.ComboBox1->currentText()));
     // The bulk tab shows this campaign until the user leaves it.
     if (!m_results) {
         m_results = std::make_unique<CampaignResultsModel>(*campaigns);
@@ -434,10 +436,25 @@ void SendController::historyClick() {
             return QFileDialog::getSaveFileName(parent, QStringLiteral("CSV olarak kaydet"),
                                                 suggested, QStringLiteral("CSV (*.csv)"));
         };
+    // Reports that come in while it is open refresh it.
+    struct Shown {
+        CampaignHistoryDialog*& shown;
+        ~Shown() { shown = nullptr; }
+    } shown{m_history};
+    m_history = &dialog;
     dialog.exec();
     // The resend runs on the bulk tab, where its progress is shown.
     if (const std::int64_t resend = dialog.resendRequested(); resend != 0) {
         whenLineFree([this, resend] { resendFailed(resend); });
+    }
+}
+
+void SendController::deliveryChanged() {
+    if (m_results) {
+        m_results->refresh();
+    }
+    if (m_history != nullptr) {
+        m_history->refresh();
     }
 }
 

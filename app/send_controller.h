@@ -33,6 +33,7 @@ class MessageQueue;
 namespace app {
 
 class BulkProgressPanel;
+class CampaignHistoryDialog;
 class CampaignResultsModel;
 class PhoneController;
 class TMainForm;
@@ -68,6 +69,9 @@ public:
     void resendFailed(std::int64_t campaign);
     // "Gönderim Geçmişi".
     void historyClick();
+    // Delivery reports changed recipients in the database: the running campaign's table
+    // and an open history read them again.
+    void deliveryChanged();
     // "Durdur".
     void stop() { m_run.stop(); }
     bool running() const { return m_run.running(); }
@@ -95,7 +99,8 @@ private:
 
     // Runs a send click now, or after the command that holds the line.
     void whenLineFree(std::function<void()> send);
-    // What a send encodes with: the window's "Türkçe karakterleri 7 bit gönder".
+    // What a send encodes with: the window's "Türkçe karakterleri 7 bit gönder" and "Teslim
+    // raporu iste".
     sms::EncodeOptions encodeOptions() const;
     // Why `number` must not be texted (Windows-1254): on the opt-out list, or the list
     // cannot be read; empty when it may be.
@@ -133,6 +138,7 @@ private:
     BulkProgressPanel* m_panel = nullptr;             // owned by the bulk tab
     std::unique_ptr<CampaignResultsModel> m_results;  // the shown campaign's rows
     std::int64_t m_campaign = 0;
+    CampaignHistoryDialog* m_history = nullptr;  // while "Gönderim Geçmişi" is open
     int m_waiting = 0;  // rows still waiting in the latest unfinished campaign
     int m_total = 0;
     sms::BulkSummary m_lastSummary;

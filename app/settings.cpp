@@ -3,10 +3,13 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QSettings>
 #include <QStandardPaths>
 
 #include <utility>
+
+#include "sms/opt_out_reply.h"
 
 namespace app {
 namespace {
@@ -15,6 +18,8 @@ constexpr const char* kPortKey = "port";
 constexpr const char* kBaudKey = "baud";
 constexpr const char* kPauseKey = "pause";
 constexpr const char* kTurkishKey = "turkish7bit";
+constexpr const char* kReportsKey = "deliveryReports";
+constexpr const char* kKeywordsKey = "optOutKeywords";
 
 QString defaultPath() {
     return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
@@ -29,6 +34,17 @@ int intOr(const QString& text, int fallback) {
     return ok ? value : fallback;
 }
 
+bool boolOr(const QString& text, bool fallback) {
+    const QString t = text.trimmed().toLower();
+    if (t == QLatin1String("true") || t == QLatin1String("1")) {
+        return true;
+    }
+    if (t == QLatin1String("false") || t == QLatin1String("0")) {
+        return false;
+    }
+    return fallback;
+}
+
 }  // namespace
 
 Settings::Settings() : m_path(defaultPath()) {}
@@ -41,6 +57,9 @@ QString Settings::readText(const char* key, const QString& fallback) const {
         return fallback;
     }
     const QVariant value = file.value(QLatin1String(key));
+    if (value.metaType() == QMetaType::fromType<QStringList>()) {
+        return value.toStringList().join(QLatin1Char(','));  // commas unquoted, written by hand
+    }
     return value.isValid() ? value.toString() : fallback;
 }
 
@@ -97,11 +116,45 @@ void Settings::setPauseSeconds(int seconds) {
 }
 
 bool Settings::turkishSevenBit() const {
-    const QString text = readText(kTurkishKey, QString()).trimmed().toLower();
-    return text == QLatin1String("true") || text == QLatin1String("1");
+    return boolOr(readText(kTurkishKey, QString()), false);
 }
 void Settings::setTurkishSevenBit(bool on) {
     write(kTurkishKey, on ? QStringLiteral("true") : QStringLiteral("false"));
+}
+
+bool Settings::deliveryReports() const {
+    return boolOr(readText(kReportsKey, QString()), true);
+}
+void Settings::setDeliveryReports(bool on) {
+    write(kReportsKey, on ? QStringLiteral("true") : QStringLiteral("false"));
+}
+
+QStringList Settings::parseKeywords(const QString& text) {
+    QStringList words;
+    for (const QString& part : text.split(QRegularExpression(QStringLiteral("[,;\\n]")))) {
+        const QString word = part.simplified();
+        if (!word.isEmpty() && !words.contains(word)) {
+            words.append(word);
+        }
+    }
+    return words;
+}
+
+QStringList Settings::optOutKeywords() const {
+    // An emptied list would let every refusal through unnoticed: it gives the defaults.
+    const QStringList words = parseKeywords(readText(kKeywordsKey, QString()));
+    return words.isEmpty() ? defaultOptOutKeywords() : words;
+}
+
+QStringList Settings::defaultOptOutKeywords() {
+    QStringList words;
+    for (const std::u16string& w : sms::defaultOptOutKeywords()) {
+        words.append(QString::fromStdU16String(w));
+    }
+    return words;
+}
+void Settings::setOptOutKeywords(const QStringList& keywords) {
+    write(kKeywordsKey, keywords.join(QStringLiteral(", ")));
 }
 
 }  // namespace app

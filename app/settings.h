@@ -4,6 +4,7 @@
 // corrupt file gives the defaults; a value of the wrong kind gives that value's default.
 
 #include <QString>
+#include <QStringList>
 
 namespace app {
 
@@ -25,6 +26,17 @@ public:
     // Send Turkish letters with the national language tables of 3GPP TS 23.038.
     bool turkishSevenBit() const;  // false
     void setTurkishSevenBit(bool on);
+    // "Teslim raporu iste": ask the network for a delivery report of every part.
+    bool deliveryReports() const;  // true
+    void setDeliveryReports(bool on);
+    // The words that put a reply's sender on the opt-out list: RET, İPTAL, IPTAL, STOP,
+    // DUR; also for a stored list that holds no word. Kept as one text, comma-separated.
+    QStringList optOutKeywords() const;
+    void setOptOutKeywords(const QStringList& keywords);
+    // A comma-separated text of keywords as the settings keep it: each trimmed, empty
+    // ones and repeats dropped.
+    static QStringList parseKeywords(const QString& text);
+    static QStringList defaultOptOutKeywords();
 
     // "Com1" to "Com50", letter case ignored: the names a port can have.
     static bool isPortName(const QString& text);

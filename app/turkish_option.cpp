@@ -16,14 +16,10 @@ namespace {
 
 const QString kCaption = QStringLiteral("Türkçe karakterleri 7 bit gönder");
 
-Settings settingsOf(const MainFormOptions& options) {
-    return options.settingsFile.isEmpty() ? Settings() : Settings(options.settingsFile);
-}
-
 }  // namespace
 
 void TMainForm::buildTurkishOption() {
-    const bool on = settingsOf(m_options).turkishSevenBit();
+    const bool on = settingsFileOf(m_options).turkishSevenBit();
 
     // Single-message tab: under the counter, beside the send button; the counter gets
     // the width of the editor for its longer text.
@@ -54,7 +50,7 @@ void TMainForm::TurkishOptionToggled(bool checked) {
         const QSignalBlocker quiet(box);
         box->setChecked(checked);
     }
-    settingsOf(m_options).setTurkishSevenBit(checked);
+    settingsFileOf(m_options).setTurkishSevenBit(checked);
     // A counter that already counts shows the coding the send would now use.
     if (Label19->text() != QStringLiteral("Toplam Karekter :")) {
         Memo2Change();

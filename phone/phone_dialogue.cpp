@@ -93,7 +93,9 @@ void PhoneDialogue::settleActive() {
     }
     if (m_state.ReplyFailed) {
         m_state.ReplyFailed = false;
-        m_view.setStatusPanel(1, e->command + std::string(texts::kNotSupported));
+        if (!m_failuresQuiet) {
+            m_view.setStatusPanel(1, e->command + std::string(texts::kNotSupported));
+        }
         e->outcome = CommandOutcome::Failed;
     } else if (m_state.ReplyDone) {
         e->outcome = CommandOutcome::Completed;
@@ -271,6 +273,10 @@ std::string PhoneDialogue::runCommand(uint64_t turn, const std::string& command,
         m_port.setOpen(false);
     }
     return e.reply;
+}
+
+void PhoneDialogue::showFailure(const std::string& text) {
+    m_view.setStatusPanel(1, text);
 }
 
 void PhoneDialogue::runWhenLineFree(std::function<void()> action) {

@@ -75,6 +75,13 @@ public:
     // nowhere). They are taken out of the received text whatever the sink.
     void setUnsolicitedSink(UnsolicitedSink* sink) { m_unsolicited = sink; }
 
+    // While set, an error line ends a command as Failed without "... Telefon Tarafından
+    // Desteklenmiyor !" in panel 1: for probes whose refusal is an answer (the AT+CNMI
+    // values a phone may or may not take). Set it only while holding the line.
+    void setFailuresQuiet(bool quiet) { m_failuresQuiet = quiet; }
+    // Panel 1, the last failure, for those who talk to the phone through the dialogue.
+    void showFailure(const std::string& text);
+
     // OnTriggerAvail of PhoneComPort: `Count` characters can be read.
     void PhoneComPortTriggerAvail(uint16_t Count);
 
@@ -164,6 +171,7 @@ private:
     int m_clicksRunning = 0;
     platform::HandlerId m_handler = platform::kNoHandler;
     UnsolicitedSink* m_unsolicited = nullptr;
+    bool m_failuresQuiet = false;
     // Where the first line of the receive buffer not yet ended begins: unsolicited
     // results before it have been taken out.
     size_t m_scanFrom = 0;

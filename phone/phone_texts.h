@@ -17,6 +17,9 @@ inline constexpr std::string_view kNoAnswer =
 inline constexpr std::string_view kNotSupported =
     "Telefon Taraf\xFDndan Desteklenmiyor !";  // "Telefon Tarafından Desteklenmiyor !"
 inline constexpr std::string_view kTimedOut = "Zaman A\xFE\xFDm\xFD";  // "Zaman Aşımı"
+// The phone offers no way of handing over delivery reports.
+inline constexpr std::string_view kReportsUnreachable =
+    "Teslim raporlar\xFD al\xFDnam\xFDyor";  // "Teslim raporları alınamıyor"
 
 // Captions of the device information rows.
 inline constexpr std::string_view kMaker = "\xDCretici";  // "Üretici"
@@ -30,7 +33,9 @@ inline constexpr std::string_view kServiceCentre = "Servis Merkezi";
 inline constexpr std::string_view kModem = "Modem";
 
 // The incoming-call display.
-inline constexpr std::string_view kIncomingCall = "Gelen \xC7" "a\xF0r\xFD!";  // "Gelen Çağrı!"
+inline constexpr std::string_view kIncomingCall =
+    "Gelen \xC7"
+    "a\xF0r\xFD!";                                                          // "Gelen Çağrı!"
 inline constexpr std::string_view kCallerPrefix = "Telefon Numaras\xFD: ";  // "Telefon Numarası: "
 
 }  // namespace phone::texts

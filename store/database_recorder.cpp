@@ -79,7 +79,10 @@ struct DatabaseRecorder::Statements {
 };
 
 DatabaseRecorder::DatabaseRecorder(Database& db, const SenderLock&, std::int64_t campaign)
-    : m_db(db), m_campaign(campaign), m_st(std::make_unique<Statements>(db.handle())) {}
+    : m_db(db),
+      m_campaign(campaign),
+      m_st(std::make_unique<Statements>(db.handle())),
+      m_reports(db) {}
 
 DatabaseRecorder::~DatabaseRecorder() = default;
 
@@ -188,6 +191,7 @@ bool DatabaseRecorder::markFinished(const sms::QueuedRecipient& r, const sms::Se
             }
             s->step();
         }
+        m_reports.pairEarlyReports(r.id);
         tx.commit();
         return true;
     } catch (const StoreError& e) {

@@ -9,6 +9,7 @@
 
 #include "sms/bulk_run.h"
 #include "sms/campaign_recorder.h"
+#include "store/delivery_reports.h"
 
 namespace store {
 
@@ -51,6 +52,7 @@ private:
     std::string m_imei;
     std::string m_port;
     std::unique_ptr<Statements> m_st;
+    DeliveryReports m_reports;  // pairs the reports that came before their parts were recorded
 };
 
 }  // namespace store

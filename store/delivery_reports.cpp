@@ -2,6 +2,7 @@
 
 #include <cctype>
 #include <optional>
+#include <vector>
 
 #include "platform/codepage_1254.h"
 #include "sms/status_report_decoder.h"
@@ -70,6 +71,14 @@ struct DeliveryReports::Statements {
                  "delivery_meaning = ?6 WHERE recipient = ?1 AND seq = ?2 AND ("
                  "delivery_class IS NULL OR (delivery_class = 1 AND ?4 <> 1) OR "
                  "((delivery_class = 1) = (?4 = 1) AND ?5 >= ifnull(delivery_time, 0)))"),
+          // Oldest first, so that the latest word is the one that stays.
+          early(db,
+                "SELECT d.id, d.raw_pdu, d.tpdu_length, p.seq FROM delivery_report d "
+                "JOIN part p ON p.reference = d.reference JOIN recipient r ON r.id = p.recipient "
+                "WHERE p.recipient = ?1 AND d.part_recipient IS NULL AND d.received >= ?2 "
+                "AND d.number_key = r.normalised "
+                "AND (d.phone_imei = '' OR r.phone_imei = '' OR d.phone_imei = r.phone_imei) "
+                "ORDER BY d.id"),
           count(db, "SELECT count(*) FROM delivery_report"),
           unpaired(db, "SELECT count(*) FROM delivery_report WHERE part_recipient IS NULL") {}
 
@@ -78,6 +87,7 @@ struct DeliveryReports::Statements {
     Statement candidate;
     Statement attach;
     Statement update;
+    Statement early;
     Statement count;
     Statement unpaired;
 };
@@ -147,14 +157,7 @@ StoredReport DeliveryReports::storeReport(std::string_view pduHex, int tpduLengt
         result.id = sqlite3_last_insert_rowid(m_db.handle());
         // An unreadable report, or one naming no number, is kept and pairs with nothing.
         if (report && !numberKey.empty() && pair(result, numberKey, phoneImei, now)) {
-            StatementUse s(m_st->update);
-            s->bind(1, result.recipient)
-                .bind(2, std::int64_t(result.part))
-                .bind(3, std::int64_t(report->status))
-                .bind(4, std::int64_t(classOf(report->delivery.state)))
-                .bind(5, std::int64_t(report->dischargeTime.utcTime()))
-                .bind(6, toUtf8(report->delivery.meaning));
-            s->step();
+            applyToPart(result.recipient, result.part, *report);
         }
     }
     tx.commit();
@@ -164,6 +167,48 @@ StoredReport DeliveryReports::storeReport(std::string_view pduHex, int tpduLengt
         }
     }
     return result;
+}
+
+void DeliveryReports::applyToPart(std::int64_t recipient, int part,
+                                  const sms::SmsStatusReport& report) {
+    StatementUse s(m_st->update);
+    s->bind(1, recipient)
+        .bind(2, std::int64_t(part))
+        .bind(3, std::int64_t(report.status))
+        .bind(4, std::int64_t(classOf(report.delivery.state)))
+        .bind(5, std::int64_t(report.dischargeTime.utcTime()))
+        .bind(6, platform::cp1254::toUtf8(report.delivery.meaning));
+    s->step();
+}
+
+void DeliveryReports::pairEarlyReports(std::int64_t recipient) {
+    struct Early {
+        std::int64_t id;
+        std::string pdu;
+        int length;
+        int part;
+    };
+    std::vector<Early> early;
+    {
+        StatementUse s(m_st->early);
+        s->bind(1, recipient).bind(2, std::int64_t(m_now() - kEarlyReportSeconds));
+        while (s->step()) {
+            early.push_back({s->integer(0), s->text(1), int(s->integer(2)), int(s->integer(3))});
+        }
+    }
+    for (const Early& e : early) {
+        const std::optional<sms::SmsStatusReport> report =
+            sms::decodeStatusReport(e.pdu, nullptr, e.length);
+        if (!report) {
+            continue;
+        }
+        {
+            StatementUse s(m_st->attach);
+            s->bind(1, e.id).bind(2, recipient).bind(3, std::int64_t(e.part));
+            s->step();
+        }
+        applyToPart(recipient, e.part, *report);
+    }
 }
 
 bool DeliveryReports::pair(StoredReport& report, const std::string& numberKey,

@@ -18,6 +18,10 @@
 
 #include "store/campaigns.h"
 
+namespace sms {
+struct SmsStatusReport;
+}
+
 namespace store {
 
 class Database;
@@ -58,6 +62,13 @@ public:
     StoredReport storeReport(std::string_view pduHex, int tpduLength,
                              const std::string& phoneImei = {});
 
+    // Pairs the reports kept unpaired that came before the parts of `recipient` were
+    // recorded: a long message's first part reports while its last is still being
+    // submitted, and a report may come before the submission's answer is recorded. Only
+    // reports of the last kEarlyReportSeconds. Runs inside the caller's transaction.
+    static constexpr std::time_t kEarlyReportSeconds = 10 * 60;
+    void pairEarlyReports(std::int64_t recipient);
+
     // How many reports are kept, and how many of them matched no part.
     int count();
     int unpairedCount();
@@ -67,6 +78,8 @@ private:
     // The part `report` speaks of, by its reference and number; false when none.
     bool pair(StoredReport& report, const std::string& numberKey, const std::string& phoneImei,
               std::time_t now);
+    // What the report says, into its part (when it is newer than what the part holds).
+    void applyToPart(std::int64_t recipient, int part, const sms::SmsStatusReport& report);
 
     Database& m_db;
     Now m_now;

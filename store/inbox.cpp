@@ -106,6 +106,7 @@ struct Inbox::Statements {
           page(db, (std::string(kMessageColumns) +
                     "ORDER BY m.sort_time DESC, m.id DESC LIMIT ?2 OFFSET ?1")
                        .c_str()),
+          one(db, (std::string(kMessageColumns) + "WHERE m.id = ?1").c_str()),
           count(db, "SELECT count(*) FROM message"),
           unread(db, "SELECT count(*) FROM message WHERE is_read = 0"),
           markRead(db, "UPDATE message SET is_read = 1 WHERE id = ?1"),
@@ -128,6 +129,7 @@ struct Inbox::Statements {
     Statement dropParts;
     Statement overdue;
     Statement page;
+    Statement one;
     Statement count;
     Statement unread;
     Statement markRead;
@@ -330,6 +332,15 @@ std::vector<InboxMessage> Inbox::messages(int offset, int limit) {
         out.push_back(readMessage(*s));
     }
     return out;
+}
+
+std::optional<InboxMessage> Inbox::message(std::int64_t id) {
+    StatementUse s(m_st->one);
+    s->bind(1, id).bind(3, std::int64_t(kRecentCampaignSeconds));
+    if (!s->step()) {
+        return std::nullopt;
+    }
+    return readMessage(*s);
 }
 
 int Inbox::count() {

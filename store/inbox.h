@@ -74,6 +74,8 @@ public:
 
     // Newest first (by the centre's time stamp), from `offset`, at most `limit`.
     std::vector<InboxMessage> messages(int offset, int limit);
+    // One message by its id; none when there is no such message.
+    std::optional<InboxMessage> message(std::int64_t id);
     int count();
     int unreadCount();
     void markRead(std::int64_t message);

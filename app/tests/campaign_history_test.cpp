@@ -68,7 +68,8 @@ TEST_F(CampaignHistory, ListsCampaignsNewestFirstWithTheirCounts) {
     for (int c = 0; c < list.columnCount(); ++c) {
         headers << list.headerData(c, Qt::Horizontal).toString();
     }
-    EXPECT_EQ(headers.join(','), "No,Başlangıç,Metin,sırada,gönderildi,başarısız,belirsiz,atlandı");
+    EXPECT_EQ(headers.join(','),
+              "No,Başlangıç,Metin,sırada,gönderildi,başarısız,belirsiz,atlandı,Teslim");
     EXPECT_EQ(text(0, 3), "998");
     EXPECT_EQ(text(0, 4), "1");
     EXPECT_EQ(text(0, 5), "1");

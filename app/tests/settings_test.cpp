@@ -53,7 +53,29 @@ TEST_F(SettingsFile, BrokenOrOddFilesGiveThePresets) {
         EXPECT_EQ(s.baud(), 115200);
         EXPECT_EQ(s.pauseSeconds(), 30);
         EXPECT_FALSE(s.turkishSevenBit());
+        EXPECT_TRUE(s.deliveryReports());
+        EXPECT_EQ(s.optOutKeywords(), Settings::defaultOptOutKeywords());
     }
+}
+
+// The opt-out words as the window saves them and as a user may write them by hand; a
+// list left without a word gives the defaults, never none.
+TEST_F(SettingsFile, OptOutKeywordsKeepWhatWasWritten) {
+    const std::pair<std::string, QStringList> cases[] = {
+        {"optOutKeywords=RET, STOP\n", {"RET", "STOP"}},  // unquoted: a list to Qt
+        {"optOutKeywords=\"İPTAL;  BİTİR ; İPTAL\"\n", {"İPTAL", "BİTİR"}},
+        {"optOutKeywords=\" , ,\"\n", Settings::defaultOptOutKeywords()},
+        {"deliveryReports=false\n", Settings::defaultOptOutKeywords()},
+    };
+    for (const auto& [bytes, words] : cases) {
+        SCOPED_TRACE(bytes);
+        writeRaw(bytes);
+        EXPECT_EQ(Settings(path()).optOutKeywords(), words);
+    }
+    EXPECT_FALSE(Settings(path()).deliveryReports());
+    Settings(path()).setOptOutKeywords({"RET", "Bana yazma"});
+    EXPECT_EQ(Settings(path()).optOutKeywords(), QStringList({"RET", "Bana yazma"}));
+    EXPECT_FALSE(Settings(path()).deliveryReports());  // the other values stay
 }
 
 TEST_F(SettingsFile, FirstRunKeepsThePresetsAndTheLastChoicesComeBack) {

@@ -135,6 +135,17 @@ TEST_F(DeliveryReportsTest, ALongMessageIsDeliveredOnlyWhenEveryPartReported) {
     EXPECT_EQ(report("+905329998877", 13, 0x00).delivery, DeliveryState::None);
 }
 
+// The first part of a long message reports while its last is still being submitted,
+// before the recipient's parts are recorded: it pairs as soon as they are.
+TEST_F(DeliveryReportsTest, AReportThatCameBeforeItsPartWasRecordedPairsThen) {
+    EXPECT_EQ(report("+905321234567", 30, 0x00, 1).recipient, 0);
+    EXPECT_EQ(report("+905321234567", 77, 0x00, 1).recipient, 0);  // no part of ours
+    const std::int64_t id = sent({"05321234567"}, {{30, 31}});
+    EXPECT_EQ(reports.unpairedCount(), 1);
+    EXPECT_EQ(row(id, 0).delivery, DeliveryState::Pending);
+    EXPECT_EQ(report("+905321234567", 31, 0x00, 2).delivery, DeliveryState::Delivered);
+}
+
 TEST_F(DeliveryReportsTest, PendingShowsTheLatestWordAndOneFailedPartFailsTheMessage) {
     const std::int64_t id = sent({"05321234567", "05329998877"}, {{20}, {21, 22}});
     report("+905321234567", 20, 0x21, 1);  // recipient busy, still trying

@@ -18,7 +18,7 @@ namespace {
 
 constexpr std::string_view kUsage =
     "[--trace] [--log] COM|--device PATH [--baud N] --numbers FILE --text TEXT [--pause S] "
-    "[--results CSV] [--db PATH] [--no-reports]";
+    "[--results CSV] [--db PATH] [--no-reports] [--wait-reports S]";
 
 int usage() {
     std::fprintf(stderr, "usage: toplusms-cli bulk %.*s\n", int(kUsage.size()), kUsage.data());
@@ -33,7 +33,8 @@ int runBulk(std::span<const std::string_view> args) {
         return kExitUsage;
     }
     const std::optional<std::filesystem::path> dbFile = takeDatabaseOption(rest);
-    if (!dbFile) {
+    const std::optional<int> waitReports = takeWaitReportsOption(rest);
+    if (!dbFile || !waitReports) {
         return usage();
     }
     std::string numbersFile, results;
@@ -100,7 +101,8 @@ int runBulk(std::span<const std::string_view> args) {
     campaign.options.reportsRequested = reports;
     campaign.entries = std::move(numbers);
     return runCampaign(
-        *choice, *db, *lock, [&] { return store::CampaignStore(*db).create(campaign); }, results);
+        *choice, *db, *lock, [&] { return store::CampaignStore(*db).create(campaign); }, results,
+        *waitReports);
 }
 
 const CommandRegistration kRegistration(
@@ -108,7 +110,9 @@ const CommandRegistration kRegistration(
      "send the UTF-8 TEXT to every number of FILE (one per line), S seconds apart (30), with "
      "delivery reports asked for unless --no-reports, as a new campaign of the database (first "
      "line \"G\xC3\xB6nderim N\"), printing one line "
-     "per number and a summary; exit 0 when all were accepted",
+     "per number and a summary, and the reports and messages received meanwhile (as listen "
+     "prints them; --wait-reports S: S seconds more after the last message); exit 0 when all "
+     "were accepted",
      runBulk});
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include "tools/cli/campaign_run.h"
 
+#include <charconv>
 #include <cstdio>
 
 #include "platform/codepage_1254.h"
@@ -9,6 +10,7 @@
 #include "store/database_recorder.h"
 #include "store/optout_list.h"
 #include "tools/cli/command.h"
+#include "tools/cli/reception.h"
 #include "tools/cli/sending.h"
 
 namespace cli {
@@ -53,6 +55,26 @@ std::optional<std::filesystem::path> takeDatabaseOption(std::vector<std::string_
     return file;
 }
 
+std::optional<int> takeWaitReportsOption(std::vector<std::string_view>& args) {
+    int seconds = 0;
+    for (size_t i = 0; i < args.size(); ++i) {
+        if (args[i] != "--wait-reports") {
+            continue;
+        }
+        if (i + 1 >= args.size()) {
+            return std::nullopt;
+        }
+        const std::string_view v = args[i + 1];
+        const auto [end, ec] = std::from_chars(v.data(), v.data() + v.size(), seconds);
+        if (ec != std::errc() || end != v.data() + v.size() || seconds < 0) {
+            return std::nullopt;
+        }
+        args.erase(args.begin() + std::ptrdiff_t(i), args.begin() + std::ptrdiff_t(i) + 2);
+        --i;
+    }
+    return seconds;
+}
+
 std::unique_ptr<store::Database> openDatabase(const std::filesystem::path& file) {
     try {
         return std::make_unique<store::Database>(file);
@@ -81,7 +103,7 @@ std::unique_ptr<store::SenderLock> takeSenderLock(store::Database& db) {
 
 int runCampaign(const PortChoice& port, store::Database& db, const store::SenderLock& lock,
                 const std::function<std::int64_t()>& makeCampaign,
-                const std::filesystem::path& resultsFile) {
+                const std::filesystem::path& resultsFile, int waitReportsSeconds) {
     PhoneSession session(port);
     if (!connectQuietly(session)) {
         return kExitFailed;
@@ -103,7 +125,10 @@ int runCampaign(const PortChoice& port, store::Database& db, const store::Sender
         return kExitFailed;
     }
     printLine("G\xF6nderim " + std::to_string(campaign));
+    Reception reception(session, db);
+    reception.start();
     store::DatabaseRecorder recorder(db, lock, campaign);
+    recorder.setPhone(reception.keeper().phoneImei(), session.view().portText());
     sms::SmsSender sender(session.dialogue(), session.view());
     PrintingView view;
     sms::BulkRun run(sender, view, sms::queuePause(session.queue()));
@@ -112,6 +137,11 @@ int runCampaign(const PortChoice& port, store::Database& db, const store::Sender
     store::OptOutList optOuts(db);
     request.skipReason = optOuts.skipCheck();
     const sms::BulkSummary result = run.run(request, recorder);
+    if (waitReportsSeconds > 0 && result.started) {
+        reception.stay(waitReportsSeconds);
+    } else {
+        reception.finish();
+    }
     if (!result.started) {
         if (!result.reason.empty()) {
             printLine(sms::texts::failedLine(result.reason));

@@ -20,6 +20,10 @@ namespace cli {
 // Nothing when --db has no value.
 std::optional<std::filesystem::path> takeDatabaseOption(std::vector<std::string_view>& args);
 
+// Takes "--wait-reports S" out of `args`: how long to stay connected after the last
+// message, receiving reports (0 when not given). Nothing when S is not a number >= 0.
+std::optional<int> takeWaitReportsOption(std::vector<std::string_view>& args);
+
 // Opens the database; null after printing why on stderr.
 std::unique_ptr<store::Database> openDatabase(const std::filesystem::path& file);
 // Makes this program the database's sender; null after printing why on stderr.
@@ -29,9 +33,12 @@ std::unique_ptr<store::SenderLock> takeSenderLock(store::Database& db);
 // that does not answer leaves no campaign behind; 0: none, the reason printed), prints
 // "Gönderim N", serves its queued rows in order (one line per recipient, then the
 // summary) and returns the exit code: 0 when every row it served was accepted.
-// `resultsFile` (may be empty) gets the run's results as well.
+// `resultsFile` (may be empty) gets the run's results as well. What the phone hands over
+// meanwhile is received (reception.h): a "RET" that comes mid-run skips its sender when
+// the run reaches it. `waitReportsSeconds`: stays connected that long after the last
+// message, receiving reports.
 int runCampaign(const PortChoice& port, store::Database& db, const store::SenderLock& lock,
                 const std::function<std::int64_t()>& campaign,
-                const std::filesystem::path& resultsFile = {});
+                const std::filesystem::path& resultsFile = {}, int waitReportsSeconds = 0);
 
 }  // namespace cli

@@ -8,6 +8,7 @@
 #include "store/optout_list.h"
 #include "tools/cli/campaign_run.h"
 #include "tools/cli/command.h"
+#include "tools/cli/reception.h"
 
 namespace cli {
 namespace {
@@ -19,27 +20,6 @@ int usageOf(std::string_view name, std::string_view usage) {
     std::fprintf(stderr, "usage: toplusms-cli %.*s %.*s\n", int(name.size()), name.data(),
                  int(usage.size()), usage.data());
     return kExitUsage;
-}
-
-// One message on one line: its line breaks as \n, a TAB as a blank.
-std::string oneLine(const std::string& utf8) {
-    std::string out;
-    for (size_t i = 0; i < utf8.size(); ++i) {
-        const char c = utf8[i];
-        if (c == '\r') {
-            if (i + 1 < utf8.size() && utf8[i + 1] == '\n') {
-                ++i;
-            }
-            out += "\\n";
-        } else if (c == '\n') {
-            out += "\\n";
-        } else if (c == '\t') {
-            out += ' ';
-        } else {
-            out += c;
-        }
-    }
-    return out;
 }
 
 int runOptOut(std::span<const std::string_view> args) {

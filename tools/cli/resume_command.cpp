@@ -13,9 +13,10 @@ namespace cli {
 namespace {
 
 constexpr std::string_view kResumeUsage =
-    "[--trace] [--log] COM|--device PATH [--baud N] [--db PATH] [N]";
+    "[--trace] [--log] COM|--device PATH [--baud N] [--db PATH] [--wait-reports S] [N]";
 constexpr std::string_view kResendUsage =
-    "[--trace] [--log] COM|--device PATH [--baud N] [--db PATH] [--unknown] N";
+    "[--trace] [--log] COM|--device PATH [--baud N] [--db PATH] [--wait-reports S] [--unknown] "
+    "N";
 
 bool parseId(std::string_view text, std::int64_t& id) {
     const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), id);
@@ -25,6 +26,7 @@ bool parseId(std::string_view text, std::int64_t& id) {
 struct Parsed {
     PortChoice port;
     std::filesystem::path file;
+    int waitReports = 0;
     std::vector<std::string_view> rest;
 };
 
@@ -42,6 +44,11 @@ std::optional<Parsed> parse(std::span<const std::string_view> args, std::string_
         return std::nullopt;
     }
     p.file = *file;
+    const auto waitReports = takeWaitReportsOption(p.rest);
+    if (!waitReports) {
+        return std::nullopt;
+    }
+    p.waitReports = *waitReports;
     return p;
 }
 
@@ -79,7 +86,8 @@ int runResume(std::span<const std::string_view> args) {
             return kExitFailed;
         }
     }
-    return runCampaign(p->port, *db, *lock, [id] { return id; });
+    return runCampaign(
+        p->port, *db, *lock, [id] { return id; }, {}, p->waitReports);
 }
 
 int runResend(std::span<const std::string_view> args) {
@@ -114,14 +122,17 @@ int runResend(std::span<const std::string_view> args) {
         std::fprintf(stderr, "%s\n", e.what());
         return kExitFailed;
     }
-    return runCampaign(p->port, *db, *lock, [&] {
-        const std::int64_t id = store::CampaignStore(*db).createResend(old, includeUnknown);
-        if (id == 0) {
-            std::fprintf(stderr, "Gönderim %lld: tekrar gönderilecek kimse yok\n",
-                         static_cast<long long>(old));
-        }
-        return id;
-    });
+    return runCampaign(
+        p->port, *db, *lock,
+        [&] {
+            const std::int64_t id = store::CampaignStore(*db).createResend(old, includeUnknown);
+            if (id == 0) {
+                std::fprintf(stderr, "Gönderim %lld: tekrar gönderilecek kimse yok\n",
+                             static_cast<long long>(old));
+            }
+            return id;
+        },
+        {}, p->waitReports);
 }
 
 const CommandRegistration kResume(

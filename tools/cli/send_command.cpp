@@ -10,6 +10,7 @@
 #include "store/optout_list.h"
 #include "tools/cli/campaign_run.h"
 #include "tools/cli/command.h"
+#include "tools/cli/reception.h"
 #include "tools/cli/recording_options.h"
 #include "tools/cli/sending.h"
 
@@ -72,10 +73,23 @@ int runSend(std::span<const std::string_view> args) {
     if (!connectQuietly(session)) {
         return kExitFailed;
     }
+    // What the phone hands over meanwhile is kept, where there is a database to keep it.
+    std::unique_ptr<store::Database> db;
+    std::optional<Reception> reception;
+    if (dbNamed || std::filesystem::exists(*dbFile)) {
+        db = openDatabase(*dbFile);
+        if (db) {
+            reception.emplace(session, *db);
+            reception->start();
+        }
+    }
     sms::SmsSender sender(session.dialogue(), session.view());
     const sms::SendOutcome outcome =
         sender.SendSms(number, platform::cp1254::utf8ToUtf16(rest[1]), options);
     printLine(outcome.statusLine());
+    if (reception) {
+        reception->finish();
+    }
     return outcome.status == sms::SendStatus::Sent ? kExitOk : kExitFailed;
 }
 

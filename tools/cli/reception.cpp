@@ -1,0 +1,133 @@
+#include "tools/cli/reception.h"
+
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+
+#include "phone/phone_state.h"
+#include "phone/phone_texts.h"
+#include "platform/codepage_1254.h"
+#include "store/database.h"
+#include "tools/cli/sending.h"
+
+namespace cli {
+namespace {
+
+constexpr int kPollMs = 5000;  // the window's refresh tick
+constexpr int kLookMs = 100;   // how often a stay looks at the clock and the signals
+
+volatile std::sig_atomic_t g_stop = 0;
+
+void onStopSignal(int) {
+    g_stop = 1;
+}
+
+std::string reportLine(const store::StoredReport& r) {
+    using platform::cp1254::fromUtf8;
+    std::string state;
+    if (!r.readable) {
+        state = fromUtf8("okunamadı");
+    } else if (r.recipient == 0) {
+        state = fromUtf8("eşleşmedi");
+    } else {
+        state = fromUtf8(store::deliveryStateName(r.delivery));
+    }
+    const std::string reference = r.reference >= 0 ? std::to_string(r.reference) : "?";
+    return "rapor\t" + r.number + "\tref " + reference + "\t" + state;
+}
+
+}  // namespace
+
+std::string oneLine(const std::string& utf8) {
+    std::string out;
+    for (size_t i = 0; i < utf8.size(); ++i) {
+        const char c = utf8[i];
+        if (c == '\r') {
+            if (i + 1 < utf8.size() && utf8[i + 1] == '\n') {
+                ++i;
+            }
+            out += "\\n";
+        } else if (c == '\n') {
+            out += "\\n";
+        } else if (c == '\t') {
+            out += ' ';
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+Reception::Reception(PhoneSession& session, store::Database& db)
+    : m_session(session), m_keeper(db), m_receiver(session.dialogue(), session.queue(), m_keeper) {
+    m_keeper.onReport = [](const store::StoredReport& r) {
+        if (!r.duplicate) {
+            printLine(reportLine(r));
+        }
+    };
+    m_keeper.onMessage = [this](const store::StoredPdu& p) {
+        if (p.duplicate || p.message == 0) {
+            return;  // seen before, or a part of a message still waiting for the rest
+        }
+        try {
+            if (const auto m = m_keeper.inbox().message(p.message)) {
+                const std::string text = m->unreadable()
+                                             ? "[okunamayan mesaj: " + m->problem + "] " + m->rawPdu
+                                             : m->text;
+                std::printf("mesaj\t%s\t%s\t%s\n", oneLine(m->sender).c_str(), m->sent.c_str(),
+                            oneLine(text).c_str());
+                std::fflush(stdout);
+            }
+        } catch (const store::StoreError& e) {
+            std::fprintf(stderr, "%s\n", e.what());  // it is kept; only the line is missing
+        }
+    };
+    m_receiver.onKeepFailed = [](const std::string& reason) {
+        std::fprintf(stderr, "%s\n", platform::cp1254::toUtf8(reason).c_str());
+    };
+}
+
+Reception::~Reception() {
+    if (m_poll != platform::kNoTimer) {
+        m_session.queue().stopTimer(m_poll);
+    }
+}
+
+void Reception::start() {
+    for (const auto& [caption, value] : m_session.view().rows()) {
+        if (caption == phone::texts::kImei) {
+            m_keeper.setPhoneImei(value);
+        }
+    }
+    m_receiver.connected();
+    if (m_poll == platform::kNoTimer) {
+        m_poll = m_session.queue().startTimer(kPollMs, [this] { m_receiver.poll(); });
+    }
+}
+
+bool Reception::stay(int seconds) {
+    g_stop = 0;
+    const auto previousInt = std::signal(SIGINT, onStopSignal);
+    const auto previousTerm = std::signal(SIGTERM, onStopSignal);
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+    phone::PhoneDialogue& dialogue = m_session.dialogue();
+    while (g_stop == 0 && dialogue.state().IsConnected &&
+           (seconds < 0 || std::chrono::steady_clock::now() < end)) {
+        dialogue.pause(kLookMs);
+    }
+    finish();
+    std::signal(SIGINT, previousInt);
+    std::signal(SIGTERM, previousTerm);
+    return dialogue.state().IsConnected;
+}
+
+void Reception::finish(int limitMs) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(limitMs);
+    phone::PhoneDialogue& dialogue = m_session.dialogue();
+    while (!m_receiver.idle() && dialogue.state().IsConnected &&
+           std::chrono::steady_clock::now() < end) {
+        dialogue.pause(10);
+    }
+}
+
+}  // namespace cli
