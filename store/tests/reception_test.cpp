@@ -130,6 +130,10 @@ struct ReportCase {
     DeliveryState expected;
 };
 
+void PrintTo(const ReportCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
 // The status texts, the phone's commands and what it did with each report, for a
 // failure's message.
 std::string whatHappened(Reception& r) {
