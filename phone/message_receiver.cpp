@@ -257,8 +257,9 @@ void MessageReceiver::setUp() {
     int mt = 0;
     int ds = 0;
     for (const auto& [m, d] : kChoices) {
-        if (!offers(ranges[1], m) || !offers(ranges[3], d) || !m_dialogue.connected()) {
-            continue;
+        if (mode == 0 || !offers(ranges[1], m) || !offers(ranges[3], d) ||
+            !m_dialogue.connected()) {
+            continue;  // mode 0 keeps every indication in the phone: nothing would come
         }
         const std::string values = std::to_string(mode) + "," + std::to_string(m) + "," +
                                    std::to_string(bm) + "," + std::to_string(d) + "," +

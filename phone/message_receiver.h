@@ -10,8 +10,10 @@
 // (AT+CMGD). One that could not be kept stays in the phone and is read again later.
 //
 // Everything runs on the thread of the dialogue's message queue. Routed PDUs and notices
-// arrive inside the data handler, which must not wait: their work is posted and runs
-// step by step when the line is free, never inside another command's turn.
+// arrive inside the data handler, which must not wait: their work is posted, one item a
+// step. A routed PDU is kept on the next step, even while a command waits (a "RET" is on
+// the opt-out list before the submission it came in has ended); what needs the phone
+// (AT+CNMA, AT+CMGR, AT+CMGD) runs when the line is free, never inside another turn.
 
 #include <cstdint>
 #include <deque>

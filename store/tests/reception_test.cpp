@@ -130,14 +130,23 @@ struct ReportCase {
     DeliveryState expected;
 };
 
+void PrintTo(const ReportCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
+// The status texts, the phone's commands and what it did with each report, for a
+// failure's message.
 std::string whatHappened(Reception& r) {
     std::string out = "\n";
-    for (auto& t : r.phone.view.panelLog)
-        out += "panel " + platform::cp1254::toUtf8(t) + "\n";
-    for (auto& c : r.phone.sim.commands())
-        out += "cmd " + c + "\n";
-    for (auto& e : r.phone.sim.smsEvents())
-        out += "ev " + phonesim::describe(e) + "\n";
+    for (const std::string& text : r.phone.view.panelLog) {
+        out += "panel: " + platform::cp1254::toUtf8(text) + "\n";
+    }
+    for (const std::string& command : r.phone.sim.commands()) {
+        out += "command: " + command + "\n";
+    }
+    for (const SmsEvent& event : r.phone.sim.smsEvents()) {
+        out += "phone: " + phonesim::describe(event) + "\n";
+    }
     return out;
 }
 

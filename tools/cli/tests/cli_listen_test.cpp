@@ -188,4 +188,26 @@ TEST_F(CliListenTest, BulkHonoursARetThatComesMidRunAndWaitsForTheReports) {
     EXPECT_EQ(sim->messages().size(), 4u);
 }
 
+// A report that cannot be read is kept, printed as such, and changes nobody's state; the
+// run goes on.
+TEST_F(CliListenTest, AnUnreadableReportIsPrintedAsSuchAndChangesNothing) {
+    phonesim::Config config;
+    config.messaging.reports = phonesim::ReportOutcome::Delivered;
+    config.messaging.reportDelayMs = 20;
+    config.messaging.brokenReports = phonesim::BrokenReport::Truncated;
+    start(config);
+    const auto numbers = m_scratch / "rehber.txt";
+    std::ofstream(numbers) << "05320000001\r\n05320000002\r\n";
+    const CliRun r = runCli("bulk --device " + sim->slavePath() + " --db " + db + " --numbers " +
+                            numbers.string() + " --text merhaba --pause 0 --wait-reports 1");
+    EXPECT_EQ(r.exitCode, 0) << r.out;
+    EXPECT_EQ(linesStarting(r.out, "rapor\t\tref ?\tokunamad\xC4\xB1").size(), 2u) << r.out;
+    const CliRun results = runCli("results --db " + db + " 1");
+    for (const char* row : {"1\t05320000001\t", "2\t05320000002\t"}) {
+        const std::vector<std::string> line = linesStarting(results.out, row);
+        ASSERT_EQ(line.size(), 1u) << results.out;
+        EXPECT_NE(line[0].find("\tbekliyor\t"), std::string::npos) << line[0];
+    }
+}
+
 }  // namespace
