@@ -351,6 +351,9 @@ BulkSummary PhonePool::run(const BulkRequest& request, CampaignRecorder& recorde
             if (!waitingForDay) {
                 waitingForDay = summary.dailyLimitReached = true;
                 m_view.runPaused(texts::dailyLimitReached());
+                if (m_stopRequested) {
+                    continue;  // stopped by the view as it heard of the pause
+                }
             }
             const std::time_t wall = m_clock.now();
             m_clock.wait(int(std::min<std::int64_t>(
