@@ -75,7 +75,8 @@ std::time_t nextLocalDay(std::time_t t) {
 
 struct PhonePool::Member {
     PhoneSlot* slot = nullptr;
-    bool inRun = true;  // false once it left the run
+    bool inRun = true;     // false once it left the run
+    bool removed = false;  // removeSlot() during a run: erased between two steps
     // Its message on its way, the phone it was handed to as it named itself then, and the
     // number of the handing out (an answer to an earlier one is not this one's).
     std::optional<QueuedRecipient> inFlight;
@@ -110,7 +111,7 @@ PhonePool::~PhonePool() {
 
 PhonePool::Member* PhonePool::memberOf(const PhoneSlot& slot) {
     for (const auto& m : m_members) {
-        if (m->slot == &slot) {
+        if (m->slot == &slot && !m->removed) {
             return m.get();
         }
     }
@@ -133,14 +134,21 @@ void PhonePool::removeSlot(PhoneSlot& slot) {
     if (m == nullptr) {
         return;
     }
-    if (m->inFlight && m_run != nullptr) {
+    if (m_run == nullptr) {
+        std::erase_if(m_members, [m](const auto& p) { return p.get() == m; });
+        return;
+    }
+    // During a run the record stays until the run is between two steps (this may be
+    // called from the view, inside one); the slot itself is not touched again.
+    m->removed = true;
+    leave(*m);
+    if (m->inFlight) {
         SendOutcome outcome;
         outcome.status = SendStatus::Unknown;
         outcome.error = texts::lineLost();
         outcome.lineLost = true;
         answered(*m_run, *m, outcome);
     }
-    std::erase_if(m_members, [m](const auto& p) { return p.get() == m; });
 }
 
 void PhonePool::leave(Member& m) {
@@ -183,6 +191,9 @@ bool PhonePool::handOut(Run& run) {
             run.queueEmpty = true;
             return run.summary.recordError.empty();
         }
+        if (m.removed) {
+            continue;  // removed by the view as it heard of a skipped row: the row still waits
+        }
         const PhoneIdentity id = m.slot->identity();
         if (!run.steps.startSending(*next, id)) {
             return false;
@@ -218,9 +229,9 @@ bool PhonePool::handOut(Run& run) {
 
 void PhonePool::answered(Run& run, Member& m, const SendOutcome& outcome) {
     const QueuedRecipient r = *m.inFlight;
+    const PhoneIdentity servedAs = m.servedAs;
     m.inFlight.reset();
     --run.inFlight;
-    run.steps.finish(r, outcome, m.servedAs);
     run.unsettled = true;
     const std::int64_t now = m_clock.steadyMs();
     switch (outcome.status) {
@@ -245,6 +256,8 @@ void PhonePool::answered(Run& run, Member& m, const SendOutcome& outcome) {
     if (outcome.lineLost || m.networkFailures >= kNetworkFailuresToLeave) {
         leave(m);
     }
+    // Last: the view hears of it here and may add or remove phones.
+    run.steps.finish(r, outcome, servedAs);
 }
 
 BulkSummary PhonePool::run(const BulkRequest& request, CampaignRecorder& recorder) {
@@ -289,6 +302,7 @@ BulkSummary PhonePool::run(const BulkRequest& request, CampaignRecorder& recorde
     bool waitingForDay = false;
     std::int64_t noPhoneSince = -1;
     for (;;) {
+        std::erase_if(m_members, [](const auto& m) { return m->removed; });
         const bool ending = m_stopRequested || !summary.recordError.empty();
         if (!ending) {
             handOut(run);
@@ -378,6 +392,7 @@ BulkSummary PhonePool::run(const BulkRequest& request, CampaignRecorder& recorde
                                   : int(std::min<std::int64_t>(nextReady - now, kLongestWaitMs)));
     }
     run.steps.close();
+    std::erase_if(m_members, [](const auto& m) { return m->removed; });
     summary.stopped = m_stopRequested;
     m_view.runFinished(summary);
     return summary;
