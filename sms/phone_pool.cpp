@@ -195,7 +195,7 @@ bool PhonePool::handOut(Run& run) {
             continue;  // removed by the view as it heard of a skipped row: the row still waits
         }
         const PhoneIdentity id = m.slot->identity();
-        if (!run.steps.startSending(*next, id)) {
+        if (!run.steps.startSending(*next, &id)) {
             return false;
         }
         m.inFlight = *next;
@@ -257,7 +257,7 @@ void PhonePool::answered(Run& run, Member& m, const SendOutcome& outcome) {
         leave(m);
     }
     // Last: the view hears of it here and may add or remove phones.
-    run.steps.finish(r, outcome, servedAs);
+    run.steps.finish(r, outcome, &servedAs);
 }
 
 BulkSummary PhonePool::run(const BulkRequest& request, CampaignRecorder& recorder) {
