@@ -100,7 +100,6 @@ struct PhonePool::Run {
     bool queueEmpty = false;
     int inFlight = 0;
     bool unsettled = false;  // outcomes recorded since the last settle
-    std::uint64_t handings = 0;
 };
 
 PhonePool::PhonePool(BulkView& view, PoolClock clock) : m_view(view), m_clock(std::move(clock)) {}
@@ -173,7 +172,7 @@ bool PhonePool::countToday(Run& run, Member& m) {
     return true;
 }
 
-bool PhonePool::handOut(Run& run) {
+void PhonePool::handOut(Run& run) {
     const std::int64_t now = m_clock.steadyMs();
     for (size_t i = 0; i < m_members.size() && !run.queueEmpty; ++i) {
         Member& m = *m_members[i];
@@ -181,7 +180,7 @@ bool PhonePool::handOut(Run& run) {
             continue;
         }
         if (!countToday(run, m)) {
-            return false;
+            return;
         }
         if (m_dailyLimit > 0 && m.sentToday >= m_dailyLimit) {
             continue;
@@ -189,18 +188,20 @@ bool PhonePool::handOut(Run& run) {
         std::optional<QueuedRecipient> next = run.steps.next();
         if (!next) {
             run.queueEmpty = true;
-            return run.summary.recordError.empty();
+            return;
         }
-        if (m.removed) {
-            continue;  // removed by the view as it heard of a skipped row: the row still waits
+        if (m_stopRequested || m.removed) {
+            // Stopped, or this phone removed, by the view as it heard of a skipped row: the
+            // row still waits.
+            return;
         }
         const PhoneIdentity id = m.slot->identity();
         if (!run.steps.startSending(*next, &id)) {
-            return false;
+            return;
         }
         m.inFlight = *next;
         m.servedAs = id;
-        m.handing = ++run.handings;
+        m.handing = ++m_handings;
         ++run.inFlight;
         try {
             m.slot->submit(
@@ -224,7 +225,6 @@ bool PhonePool::handOut(Run& run) {
             answered(run, m, outcome);
         }
     }
-    return true;
 }
 
 void PhonePool::answered(Run& run, Member& m, const SendOutcome& outcome) {

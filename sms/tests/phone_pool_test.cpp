@@ -322,6 +322,15 @@ TEST_F(PoolTest, WithNoPhoneLeftTheRunEndsResumable) {
     EXPECT_EQ(s.notSent, 27);
     std::string error;
     EXPECT_EQ(recorder.queuedCount(error), 27);
+
+    // A phone that went away without a word (never available again) ends the run too,
+    // after a while, not never.
+    a.connected = false;
+    pool.addSlot(a);
+    const BulkSummary silent = run();
+    EXPECT_TRUE(silent.started);
+    EXPECT_TRUE(silent.lineLost);
+    EXPECT_EQ(silent.notSent, 27);
 }
 
 TEST_F(PoolTest, APhoneMayJoinWhileTheRunGoesAndRejoinAfterItLeft) {
