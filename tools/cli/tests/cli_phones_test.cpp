@@ -145,6 +145,31 @@ TEST_F(CliPhonesTest, APhoneThatHangsUpLeavesItsRowsToTheOthers) {
     EXPECT_EQ(unknown, 1);
 }
 
+TEST_F(CliPhonesTest, APhoneFailingOnTheNetworkThreeTimesInARowLeavesTheRun) {
+    constexpr int kNumbers = 60;
+    startPhones(2, 20, [](int i, phonesim::Config& c) {
+        if (i == 0) {
+            c.faults.networkErrorAfter = 5;
+        }
+    });
+    writeNumbers(kNumbers);
+    const CliRun r = bulk();
+    EXPECT_EQ(r.exitCode, 1) << r.out;
+    EXPECT_EQ(sims[0]->messages().size(), 5u);
+    EXPECT_EQ(sims[1]->messages().size(), size_t(kNumbers - 5 - 3)) << r.out;
+    int failed = 0;
+    for (const store::RecipientRow& row : rows()) {
+        if (row.state == RecipientState::Failed) {
+            ++failed;
+            EXPECT_EQ(row.phoneImei, "356938035643800");
+            EXPECT_NE(row.error.find("+CMS ERROR: 332"), std::string::npos) << row.error;
+        } else {
+            EXPECT_EQ(row.state, RecipientState::Sent);
+        }
+    }
+    EXPECT_EQ(failed, 3);
+}
+
 TEST_F(CliPhonesTest, ADailyLimitPausesTheRunWithTheRestQueued) {
     startPhones(2, 0);
     writeNumbers(120);
