@@ -17,8 +17,8 @@ namespace cli {
 namespace {
 
 constexpr std::string_view kUsage =
-    "[--trace] [--log] COM|--device PATH [--baud N] --numbers FILE --text TEXT [--pause S] "
-    "[--results CSV] [--db PATH] [--no-reports] [--wait-reports S]";
+    "[--trace] [--log] COM[,COM...]|--device PATH... [--baud N] --numbers FILE --text TEXT "
+    "[--pause S] [--results CSV] [--db PATH] [--no-reports] [--daily-limit N] [--wait-reports S]";
 
 int usage() {
     std::fprintf(stderr, "usage: toplusms-cli bulk %.*s\n", int(kUsage.size()), kUsage.data());
@@ -28,7 +28,8 @@ int usage() {
 int runBulk(std::span<const std::string_view> args) {
     args = takeRecordingOptions(args);
     std::vector<std::string_view> rest;
-    const std::optional<PortChoice> choice = parsePortChoice(args, &rest, "bulk", kUsage);
+    const std::optional<std::vector<PortChoice>> choice =
+        parsePortChoices(args, &rest, "bulk", kUsage);
     if (!choice) {
         return kExitUsage;
     }
@@ -40,6 +41,7 @@ int runBulk(std::span<const std::string_view> args) {
     std::string numbersFile, results;
     std::optional<std::string> text;
     int pause = 30;
+    int dailyLimit = 0;
     // Reports are asked for unless refused, as the window's "Teslim raporu iste" is on by
     // default.
     bool reports = true;
@@ -59,9 +61,10 @@ int runBulk(std::span<const std::string_view> args) {
             text = std::string(v);
         } else if (a == "--results") {
             results = std::string(v);
-        } else if (a == "--pause") {
-            const auto [end, ec] = std::from_chars(v.data(), v.data() + v.size(), pause);
-            if (ec != std::errc() || end != v.data() + v.size()) {
+        } else if (a == "--pause" || a == "--daily-limit") {
+            int& n = a == "--pause" ? pause : dailyLimit;
+            const auto [end, ec] = std::from_chars(v.data(), v.data() + v.size(), n);
+            if (ec != std::errc() || end != v.data() + v.size() || n < 0) {
                 return usage();
             }
         } else {
@@ -102,7 +105,7 @@ int runBulk(std::span<const std::string_view> args) {
     campaign.entries = std::move(numbers);
     return runCampaign(
         *choice, *db, *lock, [&] { return store::CampaignStore(*db).create(campaign); }, results,
-        *waitReports);
+        dailyLimit, *waitReports);
 }
 
 const CommandRegistration kRegistration(
@@ -112,7 +115,9 @@ const CommandRegistration kRegistration(
      "line \"G\xC3\xB6nderim N\"), printing one line "
      "per number and a summary, and the reports and messages received meanwhile (as listen "
      "prints them; --wait-reports S: S seconds more after the last message); exit 0 when all "
-     "were accepted",
+     "were accepted. Several ports share the list, each line then naming the port that served "
+     "it; --daily-limit N caps each phone's messages a day (the run ends when every phone "
+     "reached it; resume goes on)",
      runBulk});
 
 }  // namespace

@@ -37,8 +37,14 @@ std::unique_ptr<store::SenderLock> takeSenderLock(store::Database& db);
 // meanwhile is received (reception.h): a "RET" that comes mid-run skips its sender when
 // the run reaches it. `waitReportsSeconds`: stays connected that long after the last
 // message, receiving reports.
-int runCampaign(const PortChoice& port, store::Database& db, const store::SenderLock& lock,
-                const std::function<std::int64_t()>& campaign,
-                const std::filesystem::path& resultsFile = {}, int waitReportsSeconds = 0);
+//
+// Over several ports the phones each run on a thread of their own and share the rows;
+// each line then names the port that served the number (NUMBER<TAB>RESULT<TAB>PORT).
+// `dailyLimit` (0: none) caps what each phone sends a day; when every phone has reached
+// it the run ends, the rest left queued for a resume.
+int runCampaign(const std::vector<PortChoice>& ports, store::Database& db,
+                const store::SenderLock& lock, const std::function<std::int64_t()>& campaign,
+                const std::filesystem::path& resultsFile = {}, int dailyLimit = 0,
+                int waitReportsSeconds = 0);
 
 }  // namespace cli
