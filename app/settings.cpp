@@ -6,6 +6,7 @@
 #include <QSettings>
 #include <QStandardPaths>
 
+#include <algorithm>
 #include <utility>
 
 namespace app {
@@ -15,6 +16,7 @@ constexpr const char* kPortKey = "port";
 constexpr const char* kBaudKey = "baud";
 constexpr const char* kPauseKey = "pause";
 constexpr const char* kTurkishKey = "turkish7bit";
+constexpr const char* kDailyLimitGroup = "dailyLimit/";
 
 QString defaultPath() {
     return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
@@ -60,6 +62,33 @@ void Settings::write(const char* key, const QString& value) {
     QSettings file(m_path, QSettings::IniFormat);
     file.setValue(QLatin1String(key), value);
     file.sync();
+}
+
+namespace {
+
+// An IMEI as a key: its digits alone, so no text from the phone shapes the file.
+QByteArray dailyLimitKey(const QString& imei) {
+    QString digits;
+    for (const QChar c : imei) {
+        if (c >= u'0' && c <= u'9') {
+            digits += c;
+        }
+    }
+    return digits.isEmpty() ? QByteArray() : QByteArray(kDailyLimitGroup) + digits.toLatin1();
+}
+
+}  // namespace
+
+int Settings::dailyLimit(const QString& imei) const {
+    const QByteArray key = dailyLimitKey(imei);
+    return key.isEmpty() ? 0 : std::max(0, readInt(key.constData(), 0));
+}
+
+void Settings::setDailyLimit(const QString& imei, int limit) {
+    const QByteArray key = dailyLimitKey(imei);
+    if (!key.isEmpty()) {
+        write(key.constData(), QString::number(std::max(0, limit)));
+    }
 }
 
 bool Settings::isPortName(const QString& text) {

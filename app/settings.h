@@ -25,6 +25,10 @@ public:
     // Send Turkish letters with the national language tables of 3GPP TS 23.038.
     bool turkishSevenBit() const;  // false
     void setTurkishSevenBit(bool on);
+    // "Günlük sınır" of the phone with this IMEI: at most so many messages a day, 0 for
+    // none (also for a phone without an IMEI and a stored value that is no count).
+    int dailyLimit(const QString& imei) const;
+    void setDailyLimit(const QString& imei, int limit);
 
     // "Com1" to "Com50", letter case ignored: the names a port can have.
     static bool isPortName(const QString& text);
