@@ -3,6 +3,8 @@
 #include <cctype>
 #include <cstdlib>
 #include <fstream>
+#include <map>
+#include <mutex>
 
 #include "platform/trim.h"
 
@@ -33,7 +35,31 @@ std::optional<int> parseComWord(const std::string& word) {
     return n;
 }
 
+std::mutex g_heldMutex;
+std::map<int, std::string> g_held;  // g_heldMutex
+
+std::optional<std::string> heldPortPath(int n) {
+    std::lock_guard lock(g_heldMutex);
+    auto it = g_held.find(n);
+    return it == g_held.end() ? std::nullopt : std::optional<std::string>(it->second);
+}
+
 }  // namespace
+
+int holdPortNumber(const std::string& path) {
+    std::lock_guard lock(g_heldMutex);
+    for (int n = kFirstHeldPort; n <= 65535; ++n) {
+        if (g_held.emplace(n, path).second) {
+            return n;
+        }
+    }
+    return 0;
+}
+
+void releasePortNumber(int n) {
+    std::lock_guard lock(g_heldMutex);
+    g_held.erase(n);
+}
 
 std::string portMapPath() {
     if (const char* p = std::getenv("TOPLUSMS_PORTS"); p && *p) {
@@ -90,6 +116,9 @@ std::optional<std::string> bandPortPath(int n) {
 std::optional<std::string> resolveComPort(int n) {
     if (n <= 0) {
         return std::nullopt;
+    }
+    if (auto held = heldPortPath(n)) {
+        return held;
     }
     if (auto mapped = lookupPortMap(portMapPath(), n)) {
         return mapped;

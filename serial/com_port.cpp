@@ -561,7 +561,8 @@ bool TCustomComPort::WaitForText(const std::string& text, int32_t timeout, bool 
     if (ignoreCase) {
         first = upperAnsi(first);
     }
-    platform::MessageQueue* queue = messageQueue();
+    // The queue of the thread that opened the port: its messages keep running meanwhile.
+    platform::MessageQueue* queue = m_portWindowQueue ? m_portWindowQueue : messageQueue();
     bool found = false;
     bool lost = false;
     for (;;) {
@@ -624,7 +625,7 @@ void TCustomComPort::SetPortWindow(bool on) {
         m_portWindowQueue = q;
         m_portWindow =
             q->addHandler([this](const platform::Message& m) { return portWindowProc(m); });
-        m_dispatcher->AddWindowHandler(m_portWindow);
+        m_dispatcher->AddWindowHandler(m_portWindow, q);
         return;
     }
     if (m_portWindow == platform::kNoHandler) {
@@ -643,11 +644,17 @@ intptr_t TCustomComPort::portWindowProc(const platform::Message& message) {
           msg == MsgDeviceGone)) {
         return 0;
     }
-    std::lock_guard table(DispatcherTable::instance().lock());
     uint32_t handle = uint32_t(uintptr_t(message.lParam) >> 16) & 0xFFFF;
-    TBaseDispatcher* d = DispatcherTable::instance().at(handle);
-    if (!d || d->Owner() != this) {
-        return 0;
+    TBaseDispatcher* d = nullptr;
+    {
+        // Only this port's own dispatcher is served, and only this thread frees it: once
+        // found, it outlives the handler without the table held. Holding the table for
+        // the whole handler would make every other thread's ports wait for this one.
+        std::lock_guard table(DispatcherTable::instance().lock());
+        d = DispatcherTable::instance().at(handle);
+        if (!d || d->Owner() != this) {
+            return 0;
+        }
     }
     try {
         uint16_t wLow = uint16_t(message.wParam & 0xFFFF);

@@ -136,6 +136,9 @@ public:
     bool DeliveryBusy() const { return m_deliveryBusy.load(); }
     // Sets DeliveryBusy to the value and returns the old one, in one locked step.
     bool ExchangeDeliveryBusy(bool value);
+    // A port window: its messages (trigger events, the device gone) go to `queue`, the
+    // queue of the thread that added it. Without a queue, the calling thread's.
+    void AddWindowHandler(platform::HandlerId window, platform::MessageQueue* queue);
     void AddWindowHandler(platform::HandlerId window);
     void RemoveWindowHandler(platform::HandlerId window);
     void SetAvailThreshold(uint32_t n);
@@ -284,6 +287,7 @@ protected:
     std::vector<StatusTrigger> m_statusTriggers;
     struct WindowHandler {
         platform::HandlerId window;
+        platform::MessageQueue* queue;  // null: nothing is delivered to it
         bool deleted;
     };
     std::vector<WindowHandler> m_windowHandlers;

@@ -8,6 +8,7 @@ namespace serial {
 namespace {
 std::mutex g_displayMutex;
 ExceptionDisplay g_display;  // g_displayMutex
+thread_local ExceptionDisplay t_display;
 }  // namespace
 
 void setExceptionDisplay(ExceptionDisplay display) {
@@ -15,7 +16,15 @@ void setExceptionDisplay(ExceptionDisplay display) {
     g_display = std::move(display);
 }
 
+void setThreadExceptionDisplay(ExceptionDisplay display) {
+    t_display = std::move(display);
+}
+
 void showException(const std::exception& error) {
+    if (t_display) {
+        t_display(error);
+        return;
+    }
     ExceptionDisplay display;
     {
         std::lock_guard lock(g_displayMutex);

@@ -10,6 +10,9 @@ namespace serial {
 // for errors that have no caller to go to: a worker thread's, or an open after loading.
 using ExceptionDisplay = std::function<void(const std::exception&)>;
 void setExceptionDisplay(ExceptionDisplay display);
+// The calling thread's own display, which goes before the program's: a phone worker
+// keeps the errors of its thread with that phone's state. Null: the program's again.
+void setThreadExceptionDisplay(ExceptionDisplay display);
 void showException(const std::exception& error);
 
 }  // namespace serial

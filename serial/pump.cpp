@@ -1,25 +1,24 @@
 #include "serial/pump.h"
 
-#include <atomic>
 #include <chrono>
 #include <thread>
 
 namespace serial {
 
 namespace {
-std::atomic<platform::MessageQueue*> g_queue{nullptr};
+thread_local platform::MessageQueue* t_queue = nullptr;
 }
 
 void setMessageQueue(platform::MessageQueue* queue) {
-    g_queue.store(queue);
+    t_queue = queue;
 }
 
 platform::MessageQueue* messageQueue() {
-    return g_queue.load();
+    return t_queue;
 }
 
 bool PumpOneMessage() {
-    platform::MessageQueue* q = g_queue.load();
+    platform::MessageQueue* q = t_queue;
     if (q && q->isUiThread()) {
         // A quit request stays set in the queue, so the main loop still ends.
         return q->pumpOne();
@@ -28,7 +27,7 @@ bool PumpOneMessage() {
 }
 
 void pumpWhileWaiting() {
-    platform::MessageQueue* q = g_queue.load();
+    platform::MessageQueue* q = t_queue;
     if (q && q->isUiThread()) {
         q->waitAndPumpOne(1);
     } else {

@@ -1,11 +1,9 @@
-// The delivery of trigger messages from the dispatcher thread to the port window on the
-// user-interface thread.
+// The delivery of trigger messages from the dispatcher thread to each port window, on
+// the thread whose queue the window was added with.
 
 #include "serial/dispatcher.h"
 
 #include <algorithm>
-
-#include "serial/pump.h"
 
 namespace serial {
 
@@ -56,14 +54,15 @@ bool TBaseDispatcher::DeliverTrigger(uint32_t msg, uint32_t triggerHandle, uint3
         return false;
     }
     const intptr_t lParam = intptr_t((data & 0xFFFF) + (m_dispatcherHandle << 16));
-    platform::MessageQueue* queue = messageQueue();
     bool cut = false;
     size_t count;
     bool toWindows;
     {
         std::lock_guard state(m_stateLock);
         count = m_windowHandlers.size();
-        toWindows = queue && count > 0 && (count > 1 || m_portHandlerOn);
+        const bool anyQueue = std::any_of(m_windowHandlers.begin(), m_windowHandlers.end(),
+                                          [](const WindowHandler& w) { return w.queue; });
+        toWindows = anyQueue && count > 0 && (count > 1 || m_portHandlerOn);
     }
     // Characters are read ahead only inside a handler: the port window switches that on
     // as the handler starts (BeginReadEvent). A reader outside a handler, before it runs
@@ -77,17 +76,19 @@ bool TBaseDispatcher::DeliverTrigger(uint32_t msg, uint32_t triggerHandle, uint3
     }
     for (size_t i = 0; toWindows && i < count; ++i) {
         platform::HandlerId window = platform::kNoHandler;
+        platform::MessageQueue* queue = nullptr;
         {
             std::lock_guard state(m_stateLock);
             if (i < m_windowHandlers.size() && !m_windowHandlers[i].deleted) {
                 window = m_windowHandlers[i].window;
+                queue = m_windowHandlers[i].queue;
             }
         }
         {
             std::lock_guard in(m_inputLock);
             m_takenCount = 0;
         }
-        if (window != platform::kNoHandler) {
+        if (window != platform::kNoHandler && queue) {
             queue->send(window, platform::Message{msg, triggerHandle, lParam}, kSendTimeoutMs);
         }
         if (m_closeDeferred.load()) {
@@ -139,22 +140,18 @@ void TBaseDispatcher::reportDeviceGone() {
 }
 
 void TBaseDispatcher::postDeviceGone() {
-    platform::MessageQueue* queue = messageQueue();
-    if (!queue) {
-        return;
-    }
-    std::vector<platform::HandlerId> windows;
+    std::vector<WindowHandler> windows;
     {
         std::lock_guard state(m_stateLock);
         for (const auto& w : m_windowHandlers) {
-            if (!w.deleted) {
-                windows.push_back(w.window);
+            if (!w.deleted && w.queue) {
+                windows.push_back(w);
             }
         }
     }
     const intptr_t lParam = intptr_t(m_dispatcherHandle) << 16;
-    for (platform::HandlerId w : windows) {
-        queue->post(w, platform::Message{MsgDeviceGone, 0, lParam});
+    for (const WindowHandler& w : windows) {
+        w.queue->post(w.window, platform::Message{MsgDeviceGone, 0, lParam});
     }
 }
 

@@ -5,6 +5,8 @@
 
 #include <algorithm>
 
+#include "serial/pump.h"
+
 namespace serial {
 
 namespace {
@@ -114,8 +116,12 @@ int32_t TBaseDispatcher::RemoveTrigger(uint32_t handle) {
 }
 
 void TBaseDispatcher::AddWindowHandler(platform::HandlerId window) {
+    AddWindowHandler(window, messageQueue());
+}
+
+void TBaseDispatcher::AddWindowHandler(platform::HandlerId window, platform::MessageQueue* queue) {
     std::lock_guard state(m_stateLock);
-    m_windowHandlers.push_back({window, false});
+    m_windowHandlers.push_back({window, queue, false});
     m_deliveryWanted.store(true);
     AddLogEntry(7, 17, uint32_t(window));
     if (m_deviceGone.load()) {

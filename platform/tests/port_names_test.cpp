@@ -59,6 +59,21 @@ TEST(PortNames, MapFileComesFirstThenBands) {
     std::filesystem::remove_all(dir);
 }
 
+TEST(PortNames, HeldNumbersNameTheirPathUntilReleased) {
+    const int a = holdPortNumber("/dev/pts/91");
+    const int b = holdPortNumber("/dev/pts/92");
+    ASSERT_GE(a, kFirstHeldPort);
+    ASSERT_GE(b, kFirstHeldPort);
+    EXPECT_NE(a, b);
+    EXPECT_EQ(resolveComPort(a), "/dev/pts/91");
+    EXPECT_EQ(devicePathForName("\\\\.\\COM" + std::to_string(b)), "/dev/pts/92");
+    releasePortNumber(a);
+    EXPECT_FALSE(resolveComPort(a).has_value());
+    EXPECT_EQ(holdPortNumber("/dev/pts/93"), a);  // a released number is given out again
+    releasePortNumber(a);
+    releasePortNumber(b);
+}
+
 TEST(PortNames, WindowsStyleNames) {
     EXPECT_EQ(parseComName("\\\\.\\COM5"), 5);
     EXPECT_EQ(parseComName("COM12"), 12);
