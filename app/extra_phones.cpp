@@ -27,8 +27,8 @@ struct ExtraPhones::Row {
     std::unique_ptr<sms::PhoneWorker> worker;
     int workerPort = 0;  // the port and speed the worker was made for
     QString workerSpeed;
-    std::string imei;   // the phone's, once it said; the limit belongs to it
-    QString refusal;    // why the last connect was not tried; cleared by the next one
+    std::string imei;  // the phone's, once it said; the limit belongs to it
+    QString refusal;   // why the last connect was not tried; cleared by the next one
 };
 
 namespace {
@@ -75,7 +75,7 @@ ExtraPhones::ExtraPhones(TMainForm& form, platform::MessageQueue& queue, Setting
     m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_table->setSelectionMode(QAbstractItemView::SingleSelection);
-    const int widths[kColumns] = {66, 70, 100, 96, 86, 44, 44, 60};
+    const int widths[kColumns] = {66, 70, 100, 90, 84, 44, 44, 68};
     for (int c = 0; c < kColumns; ++c) {
         m_table->setColumnWidth(c, widths[c]);
     }
@@ -154,8 +154,8 @@ int ExtraPhones::addPhone(int port, int baud) {
     connect(r->button, &QPushButton::clicked, this, [this, r] {
         m_form.guarded([this, r] {
             const int i = indexOf(r);
-            const bool holding = r->worker && (r->worker->state().connected ||
-                                               r->worker->state().connecting);
+            const bool holding =
+                r->worker && (r->worker->state().connected || r->worker->state().connecting);
             if (i >= 0) {
                 holding ? disconnectRow(i) : connectRow(i);
             }
@@ -295,8 +295,8 @@ void ExtraPhones::show(Row& row) {
     }
     const sms::PhoneWorkerState s = row.worker ? row.worker->state() : sms::PhoneWorkerState{};
     const bool holding = s.connected || s.connecting;
-    row.button->setText(fromCodePage(std::string(holding ? phone::texts::kDisconnectCaption
-                                                         : phone::texts::kConnectCaption)));
+    row.button->setText(fromCodePage(
+        std::string(holding ? phone::texts::kDisconnectCaption : phone::texts::kConnectCaption)));
     row.port->setEnabled(!holding);
     row.speed->setEnabled(!holding);
 
@@ -313,25 +313,27 @@ void ExtraPhones::show(Row& row) {
         state = fromCodePage(std::string(phone::texts::kDisconnected));
     }
     m_table->item(index, kState)->setText(state);
-    m_table->item(index, kState)->setToolTip(
-        s.lastError.empty() ? state : fromCodePage(s.lastError));
-    m_table->item(index, kOperator)->setText(s.connected ? fromCodePage(s.operatorName)
-                                                         : QString());
-    m_table->item(index, kSignal)->setText(s.connected ? QStringLiteral("%%1").arg(s.signal)
-                                                       : QString());
+    m_table->item(index, kState)
+        ->setToolTip(s.lastError.empty() ? state : fromCodePage(s.lastError));
+    m_table->item(index, kOperator)
+        ->setText(s.connected ? fromCodePage(s.operatorName) : QString());
+    m_table->item(index, kSignal)
+        ->setText(s.connected ? QStringLiteral("%%1").arg(s.signal) : QString());
 
     // A phone that said its IMEI brings back its own limit.
     if (!s.imei.empty() && s.imei != row.imei) {
         row.imei = s.imei;
         const QSignalBlocker quiet(row.limit);
-        row.limit->setValue(m_settings ? m_settings->dailyLimit(QString::fromStdString(s.imei)) : 0);
+        row.limit->setValue(m_settings ? m_settings->dailyLimit(QString::fromStdString(s.imei))
+                                       : 0);
     }
     row.limit->setEnabled(!row.imei.empty());
     const int today = sentToday && !row.imei.empty() ? sentToday(row.imei) : s.sent;
     m_table->item(index, kToday)->setText(row.worker ? QString::number(today) : QString());
     const QString who = fromCodePage(s.maker + " " + s.model).trimmed();
-    m_table->item(index, kOperator)->setToolTip(
-        who.isEmpty() ? QString() : who + QStringLiteral(", IMEI ") + fromCodePage(s.imei));
+    m_table->item(index, kOperator)
+        ->setToolTip(who.isEmpty() ? QString()
+                                   : who + QStringLiteral(", IMEI ") + fromCodePage(s.imei));
 }
 
 }  // namespace app

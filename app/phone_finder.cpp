@@ -32,8 +32,7 @@ QTableWidgetItem* cell(const QString& text) {
 
 }  // namespace
 
-PhoneFinder::PhoneFinder(TMainForm& form, ExtraPhones* extras)
-    : m_form(form), m_extras(extras) {
+PhoneFinder::PhoneFinder(TMainForm& form, ExtraPhones* extras) : m_form(form), m_extras(extras) {
     QWidget* group = form.cxGroupBox1;
     // Beside the information list, where the extra phones' buttons also are.
     m_button = new QPushButton(kFindCaption, group);

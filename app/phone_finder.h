@@ -55,7 +55,7 @@ private:
     QPointer<ExtraPhones> m_extras;
     QPushButton* m_button = nullptr;
     QPointer<QDialog> m_dialog;
-    QTableWidget* m_table = nullptr;  // in m_dialog
+    QTableWidget* m_table = nullptr;   // in m_dialog
     QLabel* m_note = nullptr;          // in m_dialog
     QPushButton* m_connect = nullptr;  // in m_dialog
     phone::ProbeOptions m_options;

@@ -93,8 +93,7 @@ protected:
         return item ? item->text() : QString();
     }
     QPushButton* rowButton(int row) const {
-        return qobject_cast<QPushButton*>(
-            extras->table()->cellWidget(row, ExtraPhones::kButton));
+        return qobject_cast<QPushButton*>(extras->table()->cellWidget(row, ExtraPhones::kButton));
     }
     QComboBox* rowPort(int row) const {
         return qobject_cast<QComboBox*>(extras->table()->cellWidget(row, ExtraPhones::kPort));
@@ -148,9 +147,13 @@ TEST_F(ExtraPhonesWindow, FoundPhonesConnectTheFirstWithTheTabAndTheRestAsExtras
     ASSERT_EQ(extras->rowCount(), 2);
     EXPECT_EQ(rowPort(0)->currentText(), "Com12");
     EXPECT_EQ(rowPort(1)->currentText(), "Com45");
-    ASSERT_TRUE(pumpUntil([&] { return rowConnected(0) && rowConnected(1); }));
-    ASSERT_TRUE(pumpUntil([&] { return cellText(1, ExtraPhones::kOperator) == "PHONESIM NET"; }));
-    EXPECT_EQ(cellText(0, ExtraPhones::kState), "Bağlı");
+    // Connected once the phone's information has been read.
+    ASSERT_TRUE(pumpUntil([&] {
+        return cellText(0, ExtraPhones::kState) == "Bağlı" &&
+               cellText(1, ExtraPhones::kState) == "Bağlı";
+    }));
+    EXPECT_TRUE(rowConnected(0) && rowConnected(1));
+    EXPECT_EQ(cellText(1, ExtraPhones::kOperator), "PHONESIM NET");
     EXPECT_EQ(cellText(0, ExtraPhones::kToday), "0");
     EXPECT_EQ(rowButton(0)->text(), "Bağlantıyı Kes");
     EXPECT_FALSE(rowPort(0)->isEnabled());  // the port of a connected phone stays put
