@@ -84,6 +84,11 @@ void PhoneFinder::find() {
     m_probing = true;
     m_button->setEnabled(false);
     m_button->setText(kFindingCaption);
+    // A connect now would meet the probe holding the port, and read as another program's.
+    m_heldConnect = !m_form.PhoneComPort->Open() && m_form.btnOpen->isEnabled();
+    if (m_heldConnect) {
+        m_form.btnOpen->setEnabled(false);
+    }
     // The thread touches nothing but its own copy of the options and the result it
     // hands back through the event queue; `this` outlives it (the destructor joins).
     QPointer<PhoneFinder> self(this);
@@ -104,6 +109,10 @@ void PhoneFinder::showResult(phone::ProbeResult result) {
     m_probing = false;
     m_button->setEnabled(true);
     m_button->setText(kFindCaption);
+    if (m_heldConnect) {
+        m_form.btnOpen->setEnabled(true);
+        m_heldConnect = false;
+    }
     m_result = std::move(result);
 
     if (!m_dialog) {

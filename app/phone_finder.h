@@ -61,7 +61,8 @@ private:
     phone::ProbeOptions m_options;
     phone::ProbeResult m_result;
     std::thread m_thread;
-    bool m_probing = false;  // from find() until the result is back on this thread
+    bool m_probing = false;      // from find() until the result is back on this thread
+    bool m_heldConnect = false;  // the probe switched the connect button off
 };
 
 }  // namespace app

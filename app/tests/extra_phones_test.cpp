@@ -126,8 +126,10 @@ TEST_F(ExtraPhonesWindow, FoundPhonesConnectTheFirstWithTheTabAndTheRestAsExtras
     finder->button()->click();
     EXPECT_TRUE(finder->probing());
     EXPECT_FALSE(finder->button()->isEnabled());
+    EXPECT_FALSE(form->btnOpen->isEnabled());  // its port may be the one being probed
     ASSERT_TRUE(pumpUntil([&] { return found; }));
     EXPECT_TRUE(finder->button()->isEnabled());
+    EXPECT_TRUE(form->btnOpen->isEnabled());
 
     auto* table = finder->dialog()->findChild<QTableWidget*>();
     ASSERT_NE(table, nullptr);
