@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "sms/campaign_recorder.h"
+#include "sms/phone_slot.h"
 #include "sms/sms_sender.h"
 
 namespace platform {
@@ -25,6 +26,9 @@ struct RecipientResult {
     std::string number;  // Windows-1254, as listed
     std::string time;    // when it was served, ISO 8601 local time; empty when not served
     SendOutcome outcome;
+    // The phone that served it; empty when not served, or over one phone that did not
+    // name itself.
+    PhoneIdentity phone;
 };
 
 struct BulkSummary {
@@ -36,12 +40,18 @@ struct BulkSummary {
     int unknown = 0;        // of `failed`: the PDU went out and no answer came
     int skipped = 0;        // not served on purpose (not counted in `notSent`)
     bool stopped = false;   // "Durdur"
-    bool lineLost = false;  // the phone went away
+    bool lineLost = false;  // the phone went away (over several phones: every one did)
+    // Over several phones: every one reached its daily limit and the run ended before the
+    // next day (stopped meanwhile).
+    bool dailyLimitReached = false;
     // A state change could not be recorded: the run stopped before the next submission.
     std::string recordError;  // Windows-1254; empty when every change was recorded
     std::filesystem::path resultsFile;
     bool resultsFileFailed = false;  // a row could not be written
     std::string text() const;        // "118 gönderildi, 2 başarısız" ...
+    // text() and, in parentheses, why the run ended early or what could not be kept: the
+    // status bar's line at the end of a run.
+    std::string statusText() const;
 };
 
 class BulkView {
@@ -54,6 +64,10 @@ public:
     // Every recipient gets one result, also those a stop or a lost phone left unserved.
     virtual void recipientFinished(const RecipientResult& result) = 0;
     virtual void runFinished(const BulkSummary& summary) = 0;
+    // Over several phones: the run waits with nothing in flight, for `reason` ("Günlük
+    // sınıra ulaşıldı"), and later goes on (runGoesOn) or ends.
+    virtual void runPaused(const std::string& reason) { (void)reason; }
+    virtual void runGoesOn() {}
 };
 
 struct BulkRequest {

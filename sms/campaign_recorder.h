@@ -5,6 +5,7 @@
 // recorder serves a run that is not kept (the tests, a plain list).
 
 #include <cstdint>
+#include <ctime>
 #include <optional>
 #include <string>
 #include <vector>
@@ -49,6 +50,22 @@ public:
         (void)error;
         return true;
     }
+    // The phone the changes recorded from now on name (its IMEI and port), when a run
+    // keeps that.
+    virtual void setPhone(const std::string& imei, const std::string& port) {
+        (void)imei;
+        (void)port;
+    }
+    // How many messages the phone (by its IMEI; by its port when it gave none) sent since
+    // `since`, in any campaign: what a daily limit counts. -1 on a failure.
+    virtual int sentSince(const std::string& imei, const std::string& port, std::time_t since,
+                          std::string& error) {
+        (void)imei;
+        (void)port;
+        (void)since;
+        (void)error;
+        return 0;  // nothing kept beyond this run
+    }
 };
 
 // A recorder over a plain list, kept in memory only: the run of a list with no database.
@@ -67,7 +84,10 @@ public:
 
 private:
     std::vector<std::string> m_numbers;
-    size_t m_next = 0;  // every row before it has been served
+    // Per row: still waiting. Rows on their way are not, so that several phones are never
+    // handed the same one.
+    std::vector<bool> m_waiting;
+    size_t m_first = 0;  // no row before it waits
 };
 
 }  // namespace sms

@@ -183,6 +183,18 @@ std::string errorReplyText(const std::string& reply) {
     return {};
 }
 
+int cmsErrorCode(const std::string& reply) {
+    constexpr std::string_view kPrefix = "+CMS ERROR:";
+    const size_t at = reply.find(kPrefix);
+    if (at == std::string::npos) {
+        return -1;
+    }
+    const size_t start = at + kPrefix.size();
+    const size_t end = reply.find_first_of("\r\n", start);
+    return parseCode(trimmed(std::string_view(reply).substr(
+        start, end == std::string::npos ? std::string::npos : end - start)));
+}
+
 std::string noPrompt() {
     return cp("Telefon mesaj istemini (>) göndermedi");
 }
@@ -278,6 +290,14 @@ std::string skippedCount(int skipped) {
 
 std::string recordFailed(const std::string& reason) {
     return cp("Gönderim kaydedilemedi, durduruldu: ") + reason;
+}
+
+std::string dailyLimitReached() {
+    return cp("Günlük sınıra ulaşıldı");
+}
+
+std::string noPhoneLeft() {
+    return cp("Gönderecek telefon kalmadı");
 }
 
 }  // namespace sms::texts

@@ -10,6 +10,8 @@ namespace sms::texts {
 // ERROR), with the code: "Bilinmeyen abone (+CMS ERROR: 30)", a code outside the table
 // alone ("+CMS ERROR: 600"). Empty when the reply holds no error line.
 std::string errorReplyText(const std::string& reply);
+// n of "+CMS ERROR: n" in `reply`; -1 when it holds none in the numeric form.
+int cmsErrorCode(const std::string& reply);
 
 std::string noPrompt();                             // no ">" after AT+CMGS
 std::string noAnswer();                             // no final result within the limit
@@ -43,5 +45,9 @@ std::string unknownCount(int unknown);
 std::string skippedCount(int skipped);
 // The run stopped because a state change could not be recorded.
 std::string recordFailed(const std::string& reason);
+// A run over several phones: every phone reached its daily limit ("Günlük sınır").
+std::string dailyLimitReached();
+// ... no phone is left to serve the rest.
+std::string noPhoneLeft();
 
 }  // namespace sms::texts

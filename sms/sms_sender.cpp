@@ -374,6 +374,7 @@ bool SmsSender::submitPart(const PduPart& part, SendOutcome& outcome) {
         // The phone answers the ESC, or a prompt comes late: not the next command's.
         m_inDoubt = how == CommandOutcome::TimedOut;
         const std::string why = texts::errorReplyText(prompt);
+        outcome.cmsError = texts::cmsErrorCode(prompt);
         outcome.error = !why.empty()                          ? why
                         : how == CommandOutcome::Disconnected ? texts::lineLost()
                                                               : texts::noPrompt();
@@ -397,6 +398,7 @@ bool SmsSender::submitPart(const PduPart& part, SendOutcome& outcome) {
     }
     if (!why.empty()) {
         outcome.error = why;  // the phone said no: Failed
+        outcome.cmsError = texts::cmsErrorCode(reply);
         return false;
     }
     // Written, and no answer: the network may have the message.

@@ -45,6 +45,7 @@ struct SendOutcome {
     std::string error;        // the reason, Windows-1254; empty when sent
     bool lineLost = false;    // the phone went away during the submission
     bool pduWritten = false;  // a PDU went to the phone: the network may have the message
+    int cmsError = -1;        // n of the phone's "+CMS ERROR: n"; -1 when it gave none
 
     // "5 6 7"
     std::string referencesText() const;

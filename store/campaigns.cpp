@@ -191,7 +191,11 @@ struct CampaignStore::Statements {
           rowCount(db, "SELECT count(*) FROM recipient WHERE campaign = ?1"),
           resendRows(db,
                      "SELECT entry FROM recipient WHERE campaign = ?1 AND (state = 'başarısız' "
-                     "OR (?2 AND state = 'belirsiz')) ORDER BY position") {}
+                     "OR (?2 AND state = 'belirsiz')) ORDER BY position"),
+          // The state terms are those of the index recipient_phone_sent, so it serves.
+          sentSince(db,
+                    "SELECT count(*) FROM recipient WHERE phone_imei = ?1 AND changed >= ?3 "
+                    "AND state IN ('gönderildi', 'belirsiz') AND (?1 <> '' OR phone_port = ?2)") {}
 
     Statement insertCampaign;
     Statement insertRecipient;
@@ -204,6 +208,7 @@ struct CampaignStore::Statements {
     Statement byId;
     Statement rowCount;
     Statement resendRows;
+    Statement sentSince;
 };
 
 CampaignStore::CampaignStore(Database& db)
@@ -383,6 +388,10 @@ void CampaignStore::exportCsv(std::int64_t campaign, const std::filesystem::path
     if (const int err = platform::replaceFileContents(file.string(), out); err != 0) {
         throw StoreError(file.string() + ": " + std::strerror(err));
     }
+}
+
+int CampaignStore::sentSince(const std::string& imei, const std::string& port, std::time_t since) {
+    return int(m_st->sentSince.bind(1, imei).bind(2, port).bind(3, std::int64_t(since)).scalar());
 }
 
 }  // namespace store

@@ -132,6 +132,10 @@ public:
     std::optional<RecipientRow> recipient(std::int64_t id);
     // The campaign's recipients counted by delivery state.
     DeliveryCounts deliveryCounts(std::int64_t campaign);
+    // The messages a phone sent (or may have: "belirsiz") since `since`, over every
+    // campaign: what its daily limit counts. By IMEI; a phone that gave none (`imei`
+    // empty) is known by its port.
+    int sentSince(const std::string& imei, const std::string& port, std::time_t since);
 
     // "CSV olarak kaydet": the campaign's results in the format of the per-run file of
     // gonderimler/ (UTF-8 with a byte-order mark, ';'-separated), the numbers written so

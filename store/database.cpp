@@ -23,12 +23,13 @@ namespace store {
 extern const char kSchemaV1[];
 extern const char kSchemaV2[];
 extern const char kSchemaV3[];
+extern const char kSchemaV4[];
 
 namespace {
 
 // Migration n brings a database from version n-1 to n; version 0 is an empty file.
 constexpr std::array<const char*, Database::kSchemaVersion> kMigrations = {kSchemaV1, kSchemaV2,
-                                                                           kSchemaV3};
+                                                                           kSchemaV3, kSchemaV4};
 
 constexpr int kBusyTimeoutMs = 5000;
 const char kInterrupted[] = "Program gönderim sırasında kapandı; mesaj karşıya ulaşmış olabilir";

@@ -63,7 +63,7 @@ private:
 class Database {
 public:
     // The schema version this program writes.
-    static constexpr int kSchemaVersion = 3;
+    static constexpr int kSchemaVersion = 4;
 
     // Opens `file`, making it (and nothing else) when it does not exist, and migrates an
     // older schema. Throws OpenError.

@@ -219,4 +219,15 @@ bool DatabaseRecorder::settle(std::string& error) {
     }
 }
 
+int DatabaseRecorder::sentSince(const std::string& imei, const std::string& port, std::time_t since,
+                                std::string& error) {
+    try {
+        // As change() records them: the bytes the phone and the user gave.
+        return CampaignStore(m_db).sentSince(imei, port, since);
+    } catch (const StoreError& e) {
+        failed(e, error);
+        return -1;
+    }
+}
+
 }  // namespace store

@@ -26,7 +26,7 @@ public:
     ~DatabaseRecorder() override;
 
     // The phone that serves the rows marked from now on (its IMEI and port name).
-    void setPhone(const std::string& imei, const std::string& port);
+    void setPhone(const std::string& imei, const std::string& port) override;
 
     std::optional<sms::QueuedRecipient> nextQueued(std::string& error) override;
     int queuedCount(std::string& error) override;
@@ -37,6 +37,8 @@ public:
     bool markSkipped(const sms::QueuedRecipient& r, const std::string& reason,
                      std::string& error) override;
     bool settle(std::string& error) override;
+    int sentSince(const std::string& imei, const std::string& port, std::time_t since,
+                  std::string& error) override;
 
     std::int64_t campaign() const { return m_campaign; }
 

@@ -236,7 +236,7 @@ TEST_F(DeliveryReportsTest, AVersionTwoDatabaseGainsReportsAndComparesNumbersAga
         sqlite3_close(raw);
     }
     Database db2(old);
-    EXPECT_EQ(db2.schemaVersion(), 3);
+    EXPECT_EQ(db2.schemaVersion(), Database::kSchemaVersion);
     CampaignStore campaigns(db2);
     EXPECT_EQ(campaigns.recipient(1)->normalised, "+905321112233");
     EXPECT_EQ(campaigns.recipient(1)->delivery, DeliveryState::Pending);

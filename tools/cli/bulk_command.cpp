@@ -17,8 +17,8 @@ namespace cli {
 namespace {
 
 constexpr std::string_view kUsage =
-    "[--trace] [--log] COM|--device PATH [--baud N] --numbers FILE --text TEXT [--pause S] "
-    "[--results CSV] [--db PATH] [--no-reports]";
+    "[--trace] [--log] COM[,COM...]|--device PATH... [--baud N] --numbers FILE --text TEXT "
+    "[--pause S] [--results CSV] [--db PATH] [--no-reports] [--daily-limit N]";
 
 int usage() {
     std::fprintf(stderr, "usage: toplusms-cli bulk %.*s\n", int(kUsage.size()), kUsage.data());
@@ -28,7 +28,8 @@ int usage() {
 int runBulk(std::span<const std::string_view> args) {
     args = takeRecordingOptions(args);
     std::vector<std::string_view> rest;
-    const std::optional<PortChoice> choice = parsePortChoice(args, &rest, "bulk", kUsage);
+    const std::optional<std::vector<PortChoice>> choice =
+        parsePortChoices(args, &rest, "bulk", kUsage);
     if (!choice) {
         return kExitUsage;
     }
@@ -39,6 +40,7 @@ int runBulk(std::span<const std::string_view> args) {
     std::string numbersFile, results;
     std::optional<std::string> text;
     int pause = 30;
+    int dailyLimit = 0;
     // Reports are asked for unless refused, as the window's "Teslim raporu iste" is on by
     // default.
     bool reports = true;
@@ -58,9 +60,10 @@ int runBulk(std::span<const std::string_view> args) {
             text = std::string(v);
         } else if (a == "--results") {
             results = std::string(v);
-        } else if (a == "--pause") {
-            const auto [end, ec] = std::from_chars(v.data(), v.data() + v.size(), pause);
-            if (ec != std::errc() || end != v.data() + v.size()) {
+        } else if (a == "--pause" || a == "--daily-limit") {
+            int& n = a == "--pause" ? pause : dailyLimit;
+            const auto [end, ec] = std::from_chars(v.data(), v.data() + v.size(), n);
+            if (ec != std::errc() || end != v.data() + v.size() || n < 0) {
                 return usage();
             }
         } else {
@@ -100,7 +103,8 @@ int runBulk(std::span<const std::string_view> args) {
     campaign.options.reportsRequested = reports;
     campaign.entries = std::move(numbers);
     return runCampaign(
-        *choice, *db, *lock, [&] { return store::CampaignStore(*db).create(campaign); }, results);
+        *choice, *db, *lock, [&] { return store::CampaignStore(*db).create(campaign); }, results,
+        dailyLimit);
 }
 
 const CommandRegistration kRegistration(
@@ -108,7 +112,9 @@ const CommandRegistration kRegistration(
      "send the UTF-8 TEXT to every number of FILE (one per line), S seconds apart (30), with "
      "delivery reports asked for unless --no-reports, as a new campaign of the database (first "
      "line \"G\xC3\xB6nderim N\"), printing one line "
-     "per number and a summary; exit 0 when all were accepted",
+     "per number and a summary; exit 0 when all were accepted. Several ports share the list, "
+     "each line then naming the port that served it; --daily-limit N caps each phone's "
+     "messages a day (the run ends when every phone reached it; resume goes on)",
      runBulk});
 
 }  // namespace

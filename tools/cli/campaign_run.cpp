@@ -1,9 +1,14 @@
 #include "tools/cli/campaign_run.h"
 
+#include <algorithm>
+#include <chrono>
 #include <cstdio>
 
 #include "platform/codepage_1254.h"
+#include "platform/plain_message_queue.h"
 #include "sms/bulk_run.h"
+#include "sms/phone_pool.h"
+#include "sms/phone_worker.h"
 #include "sms/send_texts.h"
 #include "store/campaigns.h"
 #include "store/database_recorder.h"
@@ -16,6 +21,9 @@ namespace {
 
 class PrintingView : public sms::BulkView {
 public:
+    // `namePhones`: each line ends with the port that served the number.
+    explicit PrintingView(bool namePhones = false) : m_namePhones(namePhones) {}
+
     void runStarted(int) override {}
     void recipientStarted(int, const std::string&) override {}
     void recipientFinished(const sms::RecipientResult& r) override {
@@ -31,10 +39,130 @@ public:
             default:
                 line = o.statusLine();
         }
+        if (m_namePhones && !r.phone.port.empty()) {
+            line += "\t" + r.phone.port;
+        }
         printLine(r.number + "\t" + line);
     }
     void runFinished(const sms::BulkSummary&) override {}
+    void runPaused(const std::string& reason) override {
+        printLine(reason);
+        // A command does not wait for the next day: a resume goes on.
+        if (onPaused) {
+            onPaused();
+        }
+    }
+
+    std::function<void()> onPaused;
+
+private:
+    bool m_namePhones;
 };
+
+// How long the phones of a run may take to connect.
+constexpr int kConnectLimitMs = 60000;
+
+// The campaign named by `makeCampaign`, printed as "Gönderim N"; nullopt (and `exit` set)
+// when there is none or it cannot be read.
+std::optional<store::CampaignSummary> campaignToServe(
+    store::Database& db, const std::function<std::int64_t()>& makeCampaign, int& exit) {
+    std::int64_t campaign = 0;
+    std::optional<store::CampaignSummary> summary;
+    try {
+        campaign = makeCampaign();
+        if (campaign == 0) {
+            exit = kExitOk;
+            return std::nullopt;
+        }
+        summary = store::CampaignStore(db).campaign(campaign);
+    } catch (const store::StoreError& e) {
+        std::fprintf(stderr, "%s\n", e.what());
+        exit = kExitFailed;
+        return std::nullopt;
+    }
+    if (!summary) {
+        std::fprintf(stderr, "Gönderim %lld yok\n", static_cast<long long>(campaign));
+        exit = kExitFailed;
+        return std::nullopt;
+    }
+    printLine("G\xF6nderim " + std::to_string(campaign));
+    return summary;
+}
+
+int exitCodeOf(const sms::BulkSummary& result) {
+    return result.failed == 0 && result.notSent == 0 && result.recordError.empty() ? kExitOk
+                                                                                   : kExitFailed;
+}
+
+int runOnPhones(const std::vector<PortChoice>& ports, store::Database& db,
+                const store::SenderLock& lock, const std::function<std::int64_t()>& makeCampaign,
+                const std::filesystem::path& resultsFile, int dailyLimit) {
+    platform::PlainMessageQueue queue;
+    std::vector<std::unique_ptr<sms::PhoneWorker>> phones;
+    for (const PortChoice& c : ports) {
+        sms::PhoneWorkerPort port;
+        port.number = c.number;
+        port.name = c.name;
+        port.devicePath = c.devicePath;
+        port.speed = c.speed;
+        phones.push_back(std::make_unique<sms::PhoneWorker>(port, queue));
+        phones.back()->connect();
+    }
+    const auto connecting = [&] {
+        return std::any_of(phones.begin(), phones.end(),
+                           [](const auto& p) { return p->state().connecting; });
+    };
+    const auto deadline =
+        std::chrono::steady_clock::now() + std::chrono::milliseconds(kConnectLimitMs);
+    while (connecting() && std::chrono::steady_clock::now() < deadline) {
+        queue.waitAndPumpOne(100);
+    }
+    PrintingView view(ports.size() > 1);
+    sms::PhonePool pool(view, sms::queueClock(queue));
+    pool.setDailyLimit(dailyLimit);
+    view.onPaused = [&] { pool.stop(); };
+    std::string firstError;
+    for (const auto& p : phones) {
+        const sms::PhoneWorkerState state = p->state();
+        if (state.connected) {
+            pool.addSlot(*p);
+        } else {
+            // One phone that does not answer leaves the others to the campaign.
+            const std::string why =
+                state.lastError.empty() ? sms::texts::notConnected() : state.lastError;
+            std::fprintf(stderr, "%s: %s\n", state.port.c_str(),
+                         platform::cp1254::toUtf8(why).c_str());
+            if (firstError.empty()) {
+                firstError = why;
+            }
+        }
+    }
+    if (std::none_of(phones.begin(), phones.end(), [](const auto& p) { return p->available(); })) {
+        printLine(
+            sms::texts::failedLine(firstError.empty() ? sms::texts::notConnected() : firstError));
+        return kExitFailed;
+    }
+    int exit = kExitOk;
+    const std::optional<store::CampaignSummary> campaign = campaignToServe(db, makeCampaign, exit);
+    if (!campaign) {
+        return exit;
+    }
+    store::DatabaseRecorder recorder(db, lock, campaign->id);
+    sms::BulkRequest request = store::bulkRequestFor(*campaign);
+    request.resultsFile = resultsFile;
+    store::OptOutList optOuts(db);
+    request.skipReason = optOuts.skipCheck();
+    const sms::BulkSummary result = pool.run(request, recorder);
+    if (!result.started) {
+        if (!result.reason.empty()) {
+            printLine(sms::texts::failedLine(result.reason));
+            return kExitFailed;
+        }
+        return kExitOk;
+    }
+    printLine(result.statusText());
+    return exitCodeOf(result);
+}
 
 }  // namespace
 
@@ -79,31 +207,22 @@ std::unique_ptr<store::SenderLock> takeSenderLock(store::Database& db) {
     }
 }
 
-int runCampaign(const PortChoice& port, store::Database& db, const store::SenderLock& lock,
-                const std::function<std::int64_t()>& makeCampaign,
-                const std::filesystem::path& resultsFile) {
-    PhoneSession session(port);
+int runCampaign(const std::vector<PortChoice>& ports, store::Database& db,
+                const store::SenderLock& lock, const std::function<std::int64_t()>& makeCampaign,
+                const std::filesystem::path& resultsFile, int dailyLimit) {
+    if (ports.size() > 1 || dailyLimit > 0) {
+        return runOnPhones(ports, db, lock, makeCampaign, resultsFile, dailyLimit);
+    }
+    PhoneSession session(ports.front());
     if (!connectQuietly(session)) {
         return kExitFailed;
     }
-    std::optional<store::CampaignSummary> summary;
-    std::int64_t campaign = 0;
-    try {
-        campaign = makeCampaign();
-        if (campaign == 0) {
-            return kExitOk;
-        }
-        summary = store::CampaignStore(db).campaign(campaign);
-    } catch (const store::StoreError& e) {
-        std::fprintf(stderr, "%s\n", e.what());
-        return kExitFailed;
-    }
+    int exit = kExitOk;
+    const std::optional<store::CampaignSummary> summary = campaignToServe(db, makeCampaign, exit);
     if (!summary) {
-        std::fprintf(stderr, "Gönderim %lld yok\n", static_cast<long long>(campaign));
-        return kExitFailed;
+        return exit;
     }
-    printLine("G\xF6nderim " + std::to_string(campaign));
-    store::DatabaseRecorder recorder(db, lock, campaign);
+    store::DatabaseRecorder recorder(db, lock, summary->id);
     sms::SmsSender sender(session.dialogue(), session.view());
     PrintingView view;
     sms::BulkRun run(sender, view, sms::queuePause(session.queue()));
@@ -120,8 +239,7 @@ int runCampaign(const PortChoice& port, store::Database& db, const store::Sender
         return kExitOk;  // nothing was left to send
     }
     printLine(session.view().panel(1));
-    return result.failed == 0 && result.notSent == 0 && result.recordError.empty() ? kExitOk
-                                                                                   : kExitFailed;
+    return exitCodeOf(result);
 }
 
 }  // namespace cli

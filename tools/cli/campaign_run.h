@@ -30,8 +30,13 @@ std::unique_ptr<store::SenderLock> takeSenderLock(store::Database& db);
 // "Gönderim N", serves its queued rows in order (one line per recipient, then the
 // summary) and returns the exit code: 0 when every row it served was accepted.
 // `resultsFile` (may be empty) gets the run's results as well.
-int runCampaign(const PortChoice& port, store::Database& db, const store::SenderLock& lock,
-                const std::function<std::int64_t()>& campaign,
-                const std::filesystem::path& resultsFile = {});
+//
+// Over several ports the phones each run on a thread of their own and share the rows;
+// each line then names the port that served the number (NUMBER<TAB>RESULT<TAB>PORT).
+// `dailyLimit` (0: none) caps what each phone sends a day; when every phone has reached
+// it the run ends, the rest left queued for a resume.
+int runCampaign(const std::vector<PortChoice>& ports, store::Database& db,
+                const store::SenderLock& lock, const std::function<std::int64_t()>& campaign,
+                const std::filesystem::path& resultsFile = {}, int dailyLimit = 0);
 
 }  // namespace cli

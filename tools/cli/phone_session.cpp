@@ -86,6 +86,69 @@ std::optional<PortChoice> parsePortChoice(std::span<const std::string_view> args
     return choice;
 }
 
+std::optional<std::vector<PortChoice>> parsePortChoices(std::span<const std::string_view> args,
+                                                        std::vector<std::string_view>* rest,
+                                                        std::string_view command,
+                                                        std::string_view usage) {
+    std::vector<PortChoice> choices;
+    std::string speed = "115200";
+    bool bad = false;
+    bool haveComList = false;
+    const auto add = [&](PortChoice choice) {
+        for (const PortChoice& c : choices) {
+            bad = bad || c.name == choice.name;
+        }
+        choices.push_back(std::move(choice));
+    };
+    for (size_t i = 0; i < args.size() && !bad; ++i) {
+        const std::string_view a = args[i];
+        if (a == "--baud" || a == "--device") {
+            if (i + 1 >= args.size()) {
+                bad = true;
+            } else if (a == "--baud") {
+                speed = std::string(args[++i]);
+            } else {
+                PortChoice choice;
+                choice.devicePath = std::string(args[++i]);
+                choice.number = kDevicePortNumber;
+                choice.name = choice.devicePath;
+                add(std::move(choice));
+            }
+        } else if (!haveComList && (a.starts_with("C") || a.starts_with("c"))) {
+            haveComList = true;
+            for (size_t start = 0; start <= a.size();) {
+                const size_t comma = std::min(a.find(',', start), a.size());
+                const std::string_view name = a.substr(start, comma - start);
+                const std::optional<int> n = parseComName(name);
+                if (!n) {
+                    std::fprintf(
+                        stderr, "toplusms-cli %.*s: '%.*s' is no port name (Com1 ... Com50)\n",
+                        int(command.size()), command.data(), int(name.size()), name.data());
+                    return std::nullopt;
+                }
+                PortChoice choice;
+                choice.number = *n;
+                choice.name = "Com" + std::to_string(*n);
+                add(std::move(choice));
+                start = comma + 1;
+            }
+        } else if (rest != nullptr) {
+            rest->push_back(a);
+        } else {
+            bad = true;
+        }
+    }
+    if (bad || choices.empty()) {
+        std::fprintf(stderr, "usage: toplusms-cli %.*s %.*s\n", int(command.size()), command.data(),
+                     int(usage.size()), usage.data());
+        return std::nullopt;
+    }
+    for (PortChoice& c : choices) {
+        c.speed = speed;
+    }
+    return choices;
+}
+
 void ConsoleView::setStatusPanel(int index, const std::string& text) {
     if (index < 0 || index > 2 || m_panels[index] == text) {
         return;

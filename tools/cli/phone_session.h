@@ -35,6 +35,14 @@ std::optional<PortChoice> parsePortChoice(std::span<const std::string_view> args
                                           std::vector<std::string_view>* rest,
                                           std::string_view command, std::string_view usage);
 
+// As parsePortChoice, for a command that serves several phones: ports as a comma list
+// ("Com5,Com6,Com7") and "--device PATH" repeated, in any mix, each once; one "--baud N"
+// for all.
+std::optional<std::vector<PortChoice>> parsePortChoices(std::span<const std::string_view> args,
+                                                        std::vector<std::string_view>* rest,
+                                                        std::string_view command,
+                                                        std::string_view usage);
+
 // Prints every status-bar text as it changes ("panel 1: Comport Yok!"), in UTF-8, and
 // keeps the rows and gauges for whoever wants them. With reportChanges() each line is
 // prefixed by the milliseconds since then, and the gauges and the call display are

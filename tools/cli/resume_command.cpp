@@ -13,9 +13,10 @@ namespace cli {
 namespace {
 
 constexpr std::string_view kResumeUsage =
-    "[--trace] [--log] COM|--device PATH [--baud N] [--db PATH] [N]";
+    "[--trace] [--log] COM[,COM...]|--device PATH... [--baud N] [--db PATH] [--daily-limit N] "
+    "[N]";
 constexpr std::string_view kResendUsage =
-    "[--trace] [--log] COM|--device PATH [--baud N] [--db PATH] [--unknown] N";
+    "[--trace] [--log] COM[,COM...]|--device PATH... [--baud N] [--db PATH] [--unknown] N";
 
 bool parseId(std::string_view text, std::int64_t& id) {
     const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), id);
@@ -23,7 +24,7 @@ bool parseId(std::string_view text, std::int64_t& id) {
 }
 
 struct Parsed {
-    PortChoice port;
+    std::vector<PortChoice> ports;
     std::filesystem::path file;
     std::vector<std::string_view> rest;
 };
@@ -32,11 +33,11 @@ std::optional<Parsed> parse(std::span<const std::string_view> args, std::string_
                             std::string_view usage) {
     args = takeRecordingOptions(args);
     Parsed p;
-    const std::optional<PortChoice> choice = parsePortChoice(args, &p.rest, name, usage);
-    if (!choice) {
+    std::optional<std::vector<PortChoice>> choices = parsePortChoices(args, &p.rest, name, usage);
+    if (!choices) {
         return std::nullopt;
     }
-    p.port = *choice;
+    p.ports = std::move(*choices);
     const auto file = takeDatabaseOption(p.rest);
     if (!file) {
         return std::nullopt;
@@ -51,9 +52,33 @@ int usageOf(std::string_view name, std::string_view usage) {
     return kExitUsage;
 }
 
+// Takes "--daily-limit N" out of `rest`; false when its value is no count.
+bool takeDailyLimit(std::vector<std::string_view>& rest, int& limit) {
+    for (size_t i = 0; i < rest.size(); ++i) {
+        if (rest[i] != "--daily-limit") {
+            continue;
+        }
+        if (i + 1 >= rest.size()) {
+            return false;
+        }
+        const std::string_view v = rest[i + 1];
+        const auto [end, ec] = std::from_chars(v.data(), v.data() + v.size(), limit);
+        if (ec != std::errc() || end != v.data() + v.size() || limit < 0) {
+            return false;
+        }
+        rest.erase(rest.begin() + std::ptrdiff_t(i), rest.begin() + std::ptrdiff_t(i) + 2);
+        --i;
+    }
+    return true;
+}
+
 int runResume(std::span<const std::string_view> args) {
     std::optional<Parsed> p = parse(args, "resume", kResumeUsage);
     std::int64_t id = 0;
+    int dailyLimit = 0;
+    if (p && !takeDailyLimit(p->rest, dailyLimit)) {
+        return usageOf("resume", kResumeUsage);
+    }
     if (!p || p->rest.size() > 1 || (p->rest.size() == 1 && !parseId(p->rest[0], id))) {
         return p ? usageOf("resume", kResumeUsage) : kExitUsage;
     }
@@ -79,7 +104,8 @@ int runResume(std::span<const std::string_view> args) {
             return kExitFailed;
         }
     }
-    return runCampaign(p->port, *db, *lock, [id] { return id; });
+    return runCampaign(
+        p->ports, *db, *lock, [id] { return id; }, {}, dailyLimit);
 }
 
 int runResend(std::span<const std::string_view> args) {
@@ -114,7 +140,7 @@ int runResend(std::span<const std::string_view> args) {
         std::fprintf(stderr, "%s\n", e.what());
         return kExitFailed;
     }
-    return runCampaign(p->port, *db, *lock, [&] {
+    return runCampaign(p->ports, *db, *lock, [&] {
         const std::int64_t id = store::CampaignStore(*db).createResend(old, includeUnknown);
         if (id == 0) {
             std::fprintf(stderr, "Gönderim %lld: tekrar gönderilecek kimse yok\n",
@@ -127,7 +153,8 @@ int runResend(std::span<const std::string_view> args) {
 const CommandRegistration kResume(
     {"resume", kResumeUsage,
      "go on with campaign N, or the latest unfinished one, serving only its queued rows, "
-     "printed as bulk prints; exit 0 when every row it served was accepted",
+     "printed as bulk prints, over one phone or several; exit 0 when every row it served was "
+     "accepted",
      runResume});
 const CommandRegistration kResend(
     {"resend", kResendUsage,

@@ -42,6 +42,11 @@ struct Faults {
     std::set<std::string> refuseNumbers;  // messages to these destinations (exact, '+' included)
     int refuseCode = 21;                  // ... get "+CMS ERROR: <refuseCode>"
     int hangUpAfter = 0;                  // hang up after answering this many commands; 0: never
+    // After accepting this many messages (0: never): the next PDU closes the line unanswered,
+    // as a phone unplugged while the network takes a message ...
+    int hangUpAfterMessages = 0;
+    // ... or every further PDU is answered "+CMS ERROR: 332" (network timeout).
+    int networkErrorAfter = 0;
     // Sending. A phone that is still submitting one message answers a further AT+CMGS
     // with "+CMS ERROR: 302".
     int submitDelayMs = 0;      // before the answer to a PDU: the network accepting it

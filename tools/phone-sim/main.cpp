@@ -61,6 +61,12 @@ Faults:
   --refuse NUMBER        answer messages to NUMBER with +CMS ERROR (repeatable)
   --refuse-code N        the error code for --refuse (default 21)
   --hangup-after N       hang up (close the line) after answering N commands
+  --hangup-after-messages N
+                         after accepting N messages, hang up when the next PDU comes,
+                         leaving it unanswered
+  --network-error-after N
+                         after accepting N messages, answer every further one with
+                         "+CMS ERROR: 332" (network timeout)
   --submit-delay MS      take MS milliseconds to submit each message; a further AT+CMGS
                          meanwhile is answered "+CMS ERROR: 302"
   --silent-prompt        AT+CMGS waits for the PDU without sending the "> " prompt
@@ -292,6 +298,10 @@ int main(int argc, char** argv) {
             f.refuseCode = toInt(a, value());
         } else if (a == "--hangup-after") {
             f.hangUpAfter = std::max(0, toInt(a, value()));
+        } else if (a == "--hangup-after-messages") {
+            f.hangUpAfterMessages = std::max(0, toInt(a, value()));
+        } else if (a == "--network-error-after") {
+            f.networkErrorAfter = std::max(0, toInt(a, value()));
         } else if (a == "--submit-delay") {
             f.submitDelayMs = std::max(0, toInt(a, value()));
         } else if (a == "--prompt-timeout") {

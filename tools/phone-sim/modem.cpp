@@ -20,6 +20,7 @@ constexpr int kBadPdu = 304;      // "invalid PDU mode parameter", TS 27.005 3.2
 constexpr int kNotAllowed = 302;  // "operation not allowed"
 constexpr int kSimPin = 311;      // "(U)SIM PIN required"
 constexpr int kNoNetwork = 331;   // "no network service"
+constexpr int kNetworkTimeout = 332;
 
 const std::string kOk = "\r\nOK\r\n";
 const std::string kError = "\r\nERROR\r\n";
@@ -297,6 +298,13 @@ void Modem::endOfPdu(Response& out) {
         return;
     }
 
+    const int accepted = int(m_messages.size());
+    if (f.hangUpAfterMessages > 0 && accepted >= f.hangUpAfterMessages) {
+        refuse("hung up while submitting message " + std::to_string(accepted + 1));
+        out.hangUp = true;
+        m_hungUp = true;
+        return;
+    }
     std::string error = "PDU longer than any message";
     std::optional<SubmitPdu> pdu;
     if (!overflow) {
@@ -316,6 +324,9 @@ void Modem::endOfPdu(Response& out) {
     } else if (f.notRegistered) {
         refuse("message to " + pdu->destination + ": no network");
         code = kNoNetwork;
+    } else if (f.networkErrorAfter > 0 && accepted >= f.networkErrorAfter) {
+        refuse("message to " + pdu->destination + ": network timeout");
+        code = kNetworkTimeout;
     }
     // A report or a message that comes while the network takes the PDU (the command name
     // "PDU"), before its answer; only ones on their way before this message.
