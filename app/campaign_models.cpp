@@ -14,7 +14,7 @@ namespace {
 const QColor kFailedColour(176, 0, 0);
 const QColor kUnknownColour(176, 96, 0);
 
-enum ResultColumn { kPosition, kNumber, kState, kTime, kDetail, kResultColumns };
+enum ResultColumn { kPosition, kNumber, kState, kTime, kDetail, kPhone, kResultColumns };
 
 // Which states the list shows, in this order, after the first three columns.
 constexpr store::RecipientState kListedStates[] = {
@@ -99,6 +99,10 @@ QVariant CampaignResultsModel::data(const QModelIndex& index, int role) const {
     if (r == nullptr) {
         return {};
     }
+    if (role == Qt::ToolTipRole && index.column() == kPhone) {
+        return r->phoneImei.empty() ? QVariant()
+                                    : QStringLiteral("IMEI %1").arg(fromCodePage(r->phoneImei));
+    }
     if (role == Qt::ForegroundRole) {
         if (r->state == store::RecipientState::Failed) {
             return QBrush(kFailedColour);
@@ -124,6 +128,8 @@ QVariant CampaignResultsModel::data(const QModelIndex& index, int role) const {
             return served ? timeText(r->changed) : QString();
         case kDetail:
             return detailText(*r);
+        case kPhone:  // the phone that served it, when several may have
+            return served ? fromCodePage(r->phonePort) : QString();
         default:
             return {};
     }
@@ -134,7 +140,8 @@ QVariant CampaignResultsModel::headerData(int section, Qt::Orientation orientati
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole) {
         return {};
     }
-    static const char* const kHeaders[] = {"Sıra", "Numara", "Durum", "Zaman", "Referans / Hata"};
+    static const char* const kHeaders[] = {"Sıra",  "Numara",          "Durum",
+                                           "Zaman", "Referans / Hata", "Telefon"};
     return section >= 0 && section < kResultColumns ? QString::fromUtf8(kHeaders[section])
                                                     : QVariant();
 }

@@ -3,6 +3,7 @@
 #include <QComboBox>
 #include <QGroupBox>
 #include <QHeaderView>
+#include <QLabel>
 #include <QPushButton>
 #include <QSignalBlocker>
 #include <QSpinBox>
@@ -11,6 +12,7 @@
 #include <optional>
 
 #include "app/code_page_text.h"
+#include "app/dialogue_slot.h"
 #include "app/main_window.h"
 #include "app/settings.h"
 #include "phone/phone_texts.h"
@@ -41,6 +43,18 @@ QTableWidgetItem* cell(const QString& text = {}) {
     auto* item = new QTableWidgetItem(text);
     item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
     return item;
+}
+
+// A "Günlük sınır" box; off until the phone has said its IMEI, to which the limit belongs.
+QSpinBox* makeLimitBox(QWidget* parent) {
+    auto* box = new QSpinBox(parent);
+    box->setRange(0, 100000);
+    box->setSpecialValueText(QStringLiteral("Yok"));
+    box->setToolTip(
+        QStringLiteral("Bu telefonun bir günde gönderebileceği en çok mesaj (0: sınır yok). "
+                       "Telefonun IMEI numarasına göre hatırlanır."));
+    box->setEnabled(false);
+    return box;
 }
 
 std::optional<int> portNumber(const QString& text) {
@@ -91,6 +105,28 @@ ExtraPhones::ExtraPhones(TMainForm& form, platform::MessageQueue& queue, Setting
     m_remove->setGeometry(628, 162, 120, 30);
     m_remove->setToolTip(QStringLiteral("Seçili, bağlı olmayan ek telefonu listeden kaldırır."));
     m_remove->show();
+    // The first phone's limit, under its connect button.
+    auto* caption = new QLabel(QStringLiteral("Günlük sınır"), tab);
+    caption->setGeometry(form.btnOpen->x(), 304, form.btnOpen->width(), 16);
+    caption->show();
+    m_firstLimit = makeLimitBox(tab);
+    m_firstLimit->setObjectName(QStringLiteral("FirstDailyLimit"));
+    m_firstLimit->setGeometry(form.btnOpen->x(), 322, 117, 24);
+    m_firstLimit->show();
+    connect(m_firstLimit, &QSpinBox::valueChanged, this, [this](int value) {
+        if (m_settings && !m_firstImei.empty()) {
+            m_settings->setDailyLimit(QString::fromStdString(m_firstImei), value);
+        }
+    });
+    // The information rows are filled when the first phone connects and emptied when it
+    // goes: the IMEI among them says whose limit the box holds.
+    QAbstractItemModel* rows = form.Info->model();
+    connect(rows, &QAbstractItemModel::rowsInserted, this, [this] { showFirstLimit(); });
+    connect(rows, &QAbstractItemModel::rowsRemoved, this, [this] { showFirstLimit(); });
+    connect(rows, &QAbstractItemModel::modelReset, this, [this] { showFirstLimit(); });
+    connect(rows, &QAbstractItemModel::dataChanged, this, [this] { showFirstLimit(); });
+    showFirstLimit();
+
     connect(m_add, &QPushButton::clicked, this, [this] { m_form.guarded([this] { addPhone(); }); });
     connect(m_remove, &QPushButton::clicked, this,
             [this] { m_form.guarded([this] { removeSelected(); }); });
@@ -135,13 +171,7 @@ int ExtraPhones::addPhone(int port, int baud) {
     r->speed->setCurrentText(QString::number(baud));
     r->button = new QPushButton(fromCodePage(std::string(phone::texts::kConnectCaption)));
     r->button->setCursor(Qt::PointingHandCursor);
-    r->limit = new QSpinBox;
-    r->limit->setRange(0, 100000);
-    r->limit->setSpecialValueText(QStringLiteral("Yok"));
-    r->limit->setToolTip(
-        QStringLiteral("Bu telefonun bir günde gönderebileceği en çok mesaj (0: sınır yok). "
-                       "Telefonun IMEI numarasına göre hatırlanır."));
-    r->limit->setEnabled(false);  // until the phone has said its IMEI
+    r->limit = makeLimitBox(nullptr);
 
     m_table->setCellWidget(index, kPort, r->port);
     m_table->setCellWidget(index, kSpeed, r->speed);
@@ -280,6 +310,36 @@ std::vector<sms::PhoneWorker*> ExtraPhones::connectedPhones() const {
         }
     }
     return phones;
+}
+
+int ExtraPhones::runDailyLimit() const {
+    int lowest = 0;
+    auto take = [&lowest](int limit) {
+        if (limit > 0 && (lowest == 0 || limit < lowest)) {
+            lowest = limit;
+        }
+    };
+    if (m_form.PhoneComPort->Open()) {
+        take(m_firstLimit->value());
+    }
+    for (const auto& row : m_rows) {
+        if (row->worker && row->worker->state().connected) {
+            take(row->limit->value());
+        }
+    }
+    return lowest;
+}
+
+void ExtraPhones::showFirstLimit() {
+    const std::string imei = imeiOfInfoRows(*m_form.Info);
+    if (imei == m_firstImei) {
+        return;
+    }
+    m_firstImei = imei;
+    const QSignalBlocker quiet(m_firstLimit);
+    m_firstLimit->setValue(
+        m_settings && !imei.empty() ? m_settings->dailyLimit(QString::fromStdString(imei)) : 0);
+    m_firstLimit->setEnabled(!imei.empty());
 }
 
 void ExtraPhones::refreshCounts() {

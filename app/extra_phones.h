@@ -43,6 +43,8 @@ public:
     QTableWidget* table() const { return m_table; }
     QPushButton* addButton() const { return m_add; }
     QPushButton* removeButton() const { return m_remove; }
+    // The first phone's "Günlük sınır", under the tab's connect button.
+    QSpinBox* firstLimit() const { return m_firstLimit; }
 
     // A new row for Com<port> at `baud`, not yet connected; its index.
     int addPhone(int port = 0, int baud = 115200);
@@ -60,6 +62,9 @@ public:
     std::set<int> portsInUse() const;
     // The phones connected now, for a campaign over all of them.
     std::vector<sms::PhoneWorker*> connectedPhones() const;
+    // The daily limit a run over the first phone and the connected extra ones keeps for
+    // each: the lowest one set, so that no phone goes past its own (0: none set).
+    int runDailyLimit() const;
 
     // The messages the phone with this IMEI sent today (the campaign database's count);
     // unset: what the phone sent since it was connected.
@@ -74,6 +79,8 @@ private:
     int indexOf(const Row* row) const;
     void show(Row& row);
     void refuse(Row& row, const QString& why);
+    // The first phone said its IMEI (or went): its limit follows.
+    void showFirstLimit();
 
     TMainForm& m_form;
     platform::MessageQueue& m_queue;
@@ -82,6 +89,8 @@ private:
     QTableWidget* m_table = nullptr;
     QPushButton* m_add = nullptr;
     QPushButton* m_remove = nullptr;
+    QSpinBox* m_firstLimit = nullptr;
+    std::string m_firstImei;                   // whose limit m_firstLimit shows
     std::vector<std::unique_ptr<Row>> m_rows;  // in the table's order
 };
 

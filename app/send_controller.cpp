@@ -16,6 +16,7 @@
 #include "app/campaign_history_dialog.h"
 #include "app/campaign_models.h"
 #include "app/code_page_text.h"
+#include "app/dialogue_slot.h"
 #include "app/error_handler.h"
 #include "app/main_window.h"
 #include "app/phone_controller.h"
@@ -47,6 +48,7 @@ SendController::SendController(TMainForm& form, PhoneController& phone,
       m_dialogue(phone.dialogue()),
       m_sender(phone.dialogue(), phone, limits),
       m_run(m_sender, *this, sms::queuePause(queue)),
+      m_queue(queue),
       m_db(form, std::move(databaseFile)),
       // A window that closes all the same (its run stopped by now): the run ends after
       // the message in flight, then the port closes as before.
@@ -404,7 +406,10 @@ void SendController::runCampaign(std::int64_t campaign, const store::SenderLock&
     m_results->setCampaign(campaign);
     {
         Sending sending(*this);
-        m_lastSummary = m_run.run(request, recorder);
+        const std::vector<sms::PhoneSlot*> extras =
+            extraPhones ? extraPhones() : std::vector<sms::PhoneSlot*>();
+        m_lastSummary = extras.empty() ? m_run.run(request, recorder)
+                                       : runOverPhones(request, recorder, extras);
     }
     refreshResume();
     if (!m_lastSummary.recordError.empty() && !m_closeWhenDone) {
@@ -417,6 +422,27 @@ void SendController::runCampaign(std::int64_t campaign, const store::SenderLock&
                             Asker::Icon::Error);
     }
     closeIfAsked();
+}
+
+sms::BulkSummary SendController::runOverPhones(const sms::BulkRequest& request,
+                                               sms::CampaignRecorder& recorder,
+                                               const std::vector<sms::PhoneSlot*>& extras) {
+    sms::PhonePool pool(*this, sms::queueClock(m_queue));
+    DialogueSlot own(m_dialogue, m_sender, *m_form.PhoneComPort, *m_form.Info, m_queue);
+    // The window's phone joins when it is ready to send; the others serve all the same.
+    if (m_sender.prepareRun().empty()) {
+        pool.addSlot(own);
+    }
+    for (sms::PhoneSlot* slot : extras) {
+        pool.addSlot(*slot);
+    }
+    pool.setDailyLimit(dailyLimit ? dailyLimit() : 0);
+    m_pool = &pool;
+    struct Clear {
+        sms::PhonePool*& pool;
+        ~Clear() { pool = nullptr; }
+    } clear{m_pool};
+    return pool.run(request, recorder);
 }
 
 void SendController::historyClick() {
@@ -561,6 +587,16 @@ void SendController::showTally() {
         std::chrono::steady_clock::now() - m_runStart);
     m_panel->showTally(m_sent, m_failed, m_unanswered, m_sent + m_failed + m_unanswered,
                        elapsed.count());
+}
+
+void SendController::runPaused(const std::string& reason) {
+    m_form.setStatusPanel(1, fromCodePage(reason));
+    m_panel->timeLeft->setText(fromCodePage(reason));
+}
+
+void SendController::runGoesOn() {
+    m_form.setStatusPanel(1, QString());
+    showTally();
 }
 
 void SendController::runFinished(const sms::BulkSummary& summary) {

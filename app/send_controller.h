@@ -18,6 +18,7 @@
 #include "app/hook_wrap.h"
 #include "app/run_question.h"
 #include "sms/bulk_run.h"
+#include "sms/phone_pool.h"
 #include "sms/sms_sender.h"
 
 class QPushButton;
@@ -69,8 +70,17 @@ public:
     // "Gönderim Geçmişi".
     void historyClick();
     // "Durdur".
-    void stop() { m_run.stop(); }
-    bool running() const { return m_run.running(); }
+    void stop() {
+        m_run.stop();
+        if (m_pool) {
+            m_pool->stop();
+        }
+    }
+    bool running() const { return m_run.running() || (m_pool && m_pool->running()); }
+    // Further phones beside the window's own: those connected now serve a campaign with
+    // it, each keeping the pause and the daily limit (0: none) per phone.
+    std::function<std::vector<sms::PhoneSlot*>()> extraPhones;
+    std::function<int()> dailyLimit;
     // The check the run's question asks; empty: the numbers' kinds (invalid, not mobile,
     // with a choice to leave them out) and how many are on the opt-out list.
     void setListCheck(CheckList check) { m_checkList = std::move(check); }
@@ -89,6 +99,8 @@ public:
     void recipientStarted(int position, const std::string& number) override;
     void recipientFinished(const sms::RecipientResult& result) override;
     void runFinished(const sms::BulkSummary& summary) override;
+    void runPaused(const std::string& reason) override;
+    void runGoesOn() override;
 
 private:
     struct Sending;
@@ -110,6 +122,9 @@ private:
     bool phoneReady();
     // Serves the campaign's waiting rows as this program's run of the database.
     void runCampaign(std::int64_t campaign, const store::SenderLock& lock);
+    // The same over the window's phone and `extras`.
+    sms::BulkSummary runOverPhones(const sms::BulkRequest& request, sms::CampaignRecorder& recorder,
+                                   const std::vector<sms::PhoneSlot*>& extras);
     // The resume button and its count, from the database.
     void refreshResume();
     // After connecting: the status bar names a campaign left unfinished.
@@ -129,6 +144,8 @@ private:
     phone::PhoneDialogue& m_dialogue;
     sms::SmsSender m_sender;
     sms::BulkRun m_run;
+    platform::MessageQueue& m_queue;
+    sms::PhonePool* m_pool = nullptr;  // while a run over several phones goes
     CampaignDatabase m_db;
     BulkProgressPanel* m_panel = nullptr;             // owned by the bulk tab
     std::unique_ptr<CampaignResultsModel> m_results;  // the shown campaign's rows
