@@ -258,6 +258,7 @@ void ExtraPhones::connectRow(int index) {
         row.workerSpeed = speedText;
         Row* r = &row;
         row.worker->setObserver([this, r](const sms::PhoneWorkerState&) {
+            r->refusal.clear();  // the phone's own news replaces a refusal of the row
             show(*r);
             if (onChanged) {
                 onChanged();
@@ -270,8 +271,10 @@ void ExtraPhones::connectRow(int index) {
 
 void ExtraPhones::disconnectRow(int index) {
     if (index >= 0 && index < rowCount() && m_rows[size_t(index)]->worker) {
-        m_rows[size_t(index)]->worker->disconnect();
-        show(*m_rows[size_t(index)]);
+        Row& row = *m_rows[size_t(index)];
+        row.refusal.clear();
+        row.worker->disconnect();
+        show(row);
     }
 }
 

@@ -92,10 +92,12 @@ SendController::SendController(TMainForm& form, PhoneController& phone,
     hooks.mayClose = [this] { return mayClose(); };
     phone.onConnected = [this] { connected(); };
 
+    m_wakeRun = queue.addHandler([](const platform::Message&) { return intptr_t(0); });
     refreshResume();
 }
 
 SendController::~SendController() {
+    m_queue.removeHandler(m_wakeRun);
     MainFormHooks& hooks = m_form.hooks();
     hooks.sendSms = nullptr;
     hooks.bulkSendClicked = nullptr;
@@ -422,6 +424,16 @@ void SendController::runCampaign(std::int64_t campaign, const store::SenderLock&
                             Asker::Icon::Error);
     }
     closeIfAsked();
+}
+
+void SendController::stop() {
+    m_run.stop();
+    if (m_pool) {
+        m_pool->stop();
+        // The run may wait a long while for a phone's pause or the next day: it hears of
+        // the stop now.
+        m_queue.post(m_wakeRun, {});
+    }
 }
 
 sms::BulkSummary SendController::runOverPhones(const sms::BulkRequest& request,

@@ -17,6 +17,7 @@
 #include "app/campaign_database.h"
 #include "app/hook_wrap.h"
 #include "app/run_question.h"
+#include "platform/message_queue.h"
 #include "sms/bulk_run.h"
 #include "sms/phone_pool.h"
 #include "sms/sms_sender.h"
@@ -25,10 +26,6 @@ class QPushButton;
 
 namespace phone {
 class PhoneDialogue;
-}
-
-namespace platform {
-class MessageQueue;
 }
 
 namespace app {
@@ -70,12 +67,7 @@ public:
     // "Gönderim Geçmişi".
     void historyClick();
     // "Durdur".
-    void stop() {
-        m_run.stop();
-        if (m_pool) {
-            m_pool->stop();
-        }
-    }
+    void stop();
     bool running() const { return m_run.running() || (m_pool && m_pool->running()); }
     // Further phones beside the window's own: those connected now serve a campaign with
     // it, each keeping the pause and the daily limit (0: none) per phone.
@@ -146,6 +138,8 @@ private:
     sms::BulkRun m_run;
     platform::MessageQueue& m_queue;
     sms::PhonePool* m_pool = nullptr;  // while a run over several phones goes
+    // A message that wakes the run over several phones from its wait (a stop, at once).
+    platform::HandlerId m_wakeRun = platform::kNoHandler;
     CampaignDatabase m_db;
     BulkProgressPanel* m_panel = nullptr;             // owned by the bulk tab
     std::unique_ptr<CampaignResultsModel> m_results;  // the shown campaign's rows

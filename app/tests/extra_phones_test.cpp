@@ -3,25 +3,33 @@
 #include <QDialog>
 #include <QGroupBox>
 #include <QLabel>
+#include <QListWidget>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QTableView>
 #include <QTableWidget>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
+#include <ctime>
 #include <fstream>
 #include <functional>
 #include <memory>
 #include <set>
 #include <vector>
 
+#include "app/bulk_progress_panel.h"
 #include "app/extra_phones.h"
 #include "app/main_window.h"
 #include "app/phone_controller.h"
 #include "app/phone_finder.h"
 #include "app/qt_message_queue.h"
+#include "app/send_controller.h"
 #include "app/settings.h"
 #include "app/tests/fake_asker.h"
 #include "phone/phone_dialogue.h"
@@ -45,8 +53,16 @@ protected:
         extras = std::make_unique<ExtraPhones>(*form, queue, settings.get());
         finder = std::make_unique<PhoneFinder>(*form, extras.get());
         finder->setProbeTimes(200, 600);
+        // As the program wires them.
+        sending = std::make_unique<SendController>(*form, *controller, queue);
+        sending->extraPhones = [this] {
+            const std::vector<sms::PhoneWorker*> phones = extras->connectedPhones();
+            return std::vector<sms::PhoneSlot*>(phones.begin(), phones.end());
+        };
+        sending->dailyLimit = [this] { return extras->runDailyLimit(); };
     }
     void TearDown() override {
+        sending.reset();
         finder.reset();
         extras.reset();
         controller.reset();
@@ -56,13 +72,14 @@ protected:
     }
 
     // Simulated phones behind the given ports, every other name pointing nowhere.
-    void plugIn(const std::vector<std::pair<int, std::string>>& phones) {
+    void plugIn(const std::vector<std::pair<int, std::string>>& phones, int submitDelayMs = 0) {
         const std::filesystem::path map = m_dir.path() / "ports.conf";
         std::ofstream f(map);
         std::set<int> used;
         for (const auto& [port, imei] : phones) {
             phonesim::Config config;
             config.imei = imei;
+            config.faults.submitDelayMs = submitDelayMs;
             sims.push_back(std::make_unique<phonesim::Simulator>(config));
             std::string error;
             ASSERT_TRUE(sims.back()->start(&error)) << error;
@@ -114,6 +131,7 @@ protected:
     std::unique_ptr<Settings> settings;
     std::unique_ptr<ExtraPhones> extras;
     std::unique_ptr<PhoneFinder> finder;
+    std::unique_ptr<SendController> sending;
 };
 
 TEST_F(ExtraPhonesWindow, FoundPhonesConnectTheFirstWithTheTabAndTheRestAsExtras) {
@@ -202,7 +220,8 @@ TEST_F(ExtraPhonesWindow, ARowRefusesATakenOrWrongPortAndRemembersItsPhonesLimit
 
     rowPort(0)->setCurrentText(QStringLiteral("Com6"));
     rowButton(0)->click();
-    ASSERT_TRUE(pumpUntil([&] { return rowConnected(0) && rowLimit(0)->isEnabled(); }));
+    ASSERT_TRUE(pumpUntil([&] { return cellText(0, ExtraPhones::kState) == "Bağlı"; }));
+    EXPECT_TRUE(rowLimit(0)->isEnabled());
     rowLimit(0)->setValue(50);
     EXPECT_EQ(Settings(settings->path()).dailyLimit(QStringLiteral("490154203237522")), 50);
     EXPECT_EQ(extras->dailyLimit(0), 50);
@@ -214,12 +233,100 @@ TEST_F(ExtraPhonesWindow, ARowRefusesATakenOrWrongPortAndRemembersItsPhonesLimit
     extras->removeButton()->click();
     EXPECT_EQ(extras->rowCount(), 1);
     extras->disconnectRow(0);
-    ASSERT_TRUE(pumpUntil([&] { return !rowConnected(0); }));
+    ASSERT_TRUE(pumpUntil([&] { return cellText(0, ExtraPhones::kState) == "Bağlantısız !"; }));
     extras->removeButton()->click();
     EXPECT_EQ(extras->rowCount(), 0);
     extras->connectRow(extras->addPhone(6, 115200));
     ASSERT_TRUE(pumpUntil([&] { return rowConnected(0) && rowLimit(0)->isEnabled(); }));
     EXPECT_EQ(rowLimit(0)->value(), 50);
+}
+
+// The window's phone on Com5 and an extra one on Com6, connected.
+class CampaignOverPhones : public ExtraPhonesWindow {
+protected:
+    void connectBoth() {
+        plugIn({{5, "490154203237511"}, {6, "490154203237522"}}, 100);
+        form->ComboBox1->setCurrentText(QStringLiteral("Com5"));
+        form->btnOpen->click();
+        ASSERT_TRUE(controller->dialogue().state().IsConnected);
+        extras->connectRow(extras->addPhone(6, 115200));
+        ASSERT_TRUE(pumpUntil([&] { return cellText(0, ExtraPhones::kState) == "Bağlı"; }));
+    }
+    void run(int count) {
+        for (int i = 0; i < count; ++i) {
+            form->ListBox1->addItem(QStringLiteral("0532111%1").arg(2000 + i));
+        }
+        form->Memo3->setPlainText(QStringLiteral("Kampanya"));
+        form->edtSure->setValue(0);
+        asker.answers = {true};
+        form->Button1->click();  // returns when the run has ended
+    }
+    QString result(int row, int column) const {
+        return sending->panel().results->model()->index(row, column).data().toString();
+    }
+    std::vector<std::string> destinations(const phonesim::Simulator& sim) const {
+        std::vector<std::string> numbers;
+        for (const auto& m : sim.messages()) {
+            numbers.push_back(m.pdu.destination);
+        }
+        return numbers;
+    }
+    enum { kNumber = 1, kState = 2, kPhone = 5 };
+};
+
+TEST_F(CampaignOverPhones, EveryNumberGoesOutOnceOverBothPhones) {
+    connectBoth();
+    run(10);
+    const std::vector<std::string> first = destinations(*sims[0]);
+    const std::vector<std::string> second = destinations(*sims[1]);
+    EXPECT_EQ(first.size() + second.size(), 10u);
+    EXPECT_GE(first.size(), 3u);  // both served: the extra phone does not wait for the first
+    EXPECT_GE(second.size(), 3u);
+    std::set<std::string> all(first.begin(), first.end());
+    all.insert(second.begin(), second.end());
+    EXPECT_EQ(all.size(), 10u);
+    ASSERT_EQ(sending->panel().results->model()->rowCount(), 10);
+    for (int row = 0; row < 10; ++row) {
+        SCOPED_TRACE(row);
+        EXPECT_EQ(result(row, kState), "gönderildi");
+        const std::string number = result(row, kNumber).toStdString();
+        const bool byFirst = std::count(first.begin(), first.end(), number) == 1;
+        EXPECT_EQ(result(row, kPhone), byFirst ? "Com5" : "Com6");
+    }
+    // The list counts what the extra phone sent today from the campaign database.
+    extras->sentToday = [this](const std::string& imei) {
+        return sending->database().campaigns()->sentSince(imei, std::string(),
+                                                          sms::localDayStart(std::time(nullptr)));
+    };
+    extras->refreshCounts();
+    EXPECT_EQ(cellText(0, ExtraPhones::kToday).toInt(), int(second.size()));
+}
+
+TEST_F(CampaignOverPhones, EveryPhoneAtItsDailyLimitPausesTheRunWithTheReason) {
+    connectBoth();
+    extras->firstLimit()->setValue(3);
+    rowLimit(0)->setValue(3);
+    EXPECT_EQ(extras->runDailyLimit(), 3);
+    // The run waits for the next day; "Durdur" ends the wait.
+    QString paused;
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        if (paused.isEmpty() && sending->panel().timeLeft->text() == "Günlük sınıra ulaşıldı") {
+            paused = form->statusPanel(1);
+            sending->stop();
+        }
+    });
+    watch.start(20);
+    run(8);
+    EXPECT_EQ(paused, "Günlük sınıra ulaşıldı");
+    EXPECT_EQ(sims[0]->messages().size(), 3u);
+    EXPECT_EQ(sims[1]->messages().size(), 3u);
+    int queued = 0;
+    for (int row = 0; row < 8; ++row) {
+        queued += result(row, kState) == "sırada" ? 1 : 0;
+    }
+    EXPECT_EQ(queued, 2);
+    EXPECT_FALSE(sending->resumeButton->isHidden());  // resumable
 }
 
 }  // namespace
