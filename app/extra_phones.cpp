@@ -29,8 +29,9 @@ struct ExtraPhones::Row {
     std::unique_ptr<sms::PhoneWorker> worker;
     int workerPort = 0;  // the port and speed the worker was made for
     QString workerSpeed;
-    std::string imei;  // the phone's, once it said; the limit belongs to it
-    QString refusal;   // why the last connect was not tried; cleared by the next one
+    std::string imei;    // the phone's, once it said; the limit belongs to it
+    QString refusal;     // why the last connect was not tried; cleared by the next one
+    bool ready = false;  // connected with its information read, as last observed
 };
 
 namespace {
@@ -252,17 +253,19 @@ void ExtraPhones::connectRow(int index) {
         choice.number = *port;
         choice.name = "Com" + std::to_string(*port);
         choice.speed = speedText.toStdString();
-        row.worker.reset();
+        dropWorker(row);
         row.worker = std::make_unique<sms::PhoneWorker>(choice, m_queue);
         row.workerPort = *port;
         row.workerSpeed = speedText;
         Row* r = &row;
-        row.worker->setObserver([this, r](const sms::PhoneWorkerState&) {
+        row.worker->setObserver([this, r](const sms::PhoneWorkerState& state) {
             r->refusal.clear();  // the phone's own news replaces a refusal of the row
             show(*r);
-            if (onChanged) {
-                onChanged();
+            const bool ready = state.connected && !state.connecting;
+            if (ready && !r->ready && phoneJoins) {
+                phoneJoins(*r->worker);
             }
+            r->ready = ready;
         });
     }
     row.worker->connect();
@@ -288,11 +291,16 @@ void ExtraPhones::removeSelected() {
         refuse(row, QStringLiteral("Önce bağlantıyı kesin"));
         return;
     }
+    dropWorker(row);
     m_table->removeRow(index);
     m_rows.erase(m_rows.begin() + index);
-    if (onChanged) {
-        onChanged();
+}
+
+void ExtraPhones::dropWorker(Row& row) {
+    if (row.worker && phoneGoes) {
+        phoneGoes(*row.worker);
     }
+    row.worker.reset();
 }
 
 std::set<int> ExtraPhones::portsInUse() const {

@@ -69,8 +69,10 @@ public:
     // The messages the phone with this IMEI sent today (the campaign database's count);
     // unset: what the phone sent since it was connected.
     std::function<int(const std::string& imei)> sentToday;
-    // A row's phone changed (connected, gone, a message out).
-    std::function<void()> onChanged;
+    // A row's phone has connected and read its information (each time it does), and one
+    // is about to be destroyed (its row removed, or another port chosen).
+    std::function<void(sms::PhoneSlot& phone)> phoneJoins;
+    std::function<void(sms::PhoneSlot& phone)> phoneGoes;
     // Refreshes every row's counts (a run has recorded messages).
     void refreshCounts();
 
@@ -81,6 +83,8 @@ private:
     void refuse(Row& row, const QString& why);
     // The first phone said its IMEI (or went): its limit follows.
     void showFirstLimit();
+    // Destroys the row's phone, telling phoneGoes first.
+    void dropWorker(Row& row);
 
     TMainForm& m_form;
     platform::MessageQueue& m_queue;

@@ -193,6 +193,8 @@ int main(int argc, char** argv) {
         return std::vector<sms::PhoneSlot*>(phones.begin(), phones.end());
     };
     sending.dailyLimit = [&extraPhones] { return extraPhones.runDailyLimit(); };
+    extraPhones.phoneJoins = [&sending](sms::PhoneSlot& phone) { sending.phoneJoins(phone); };
+    extraPhones.phoneGoes = [&sending](sms::PhoneSlot& phone) { sending.phoneGoes(phone); };
     extraPhones.sentToday = [&sending](const std::string& imei) {
         store::CampaignStore* campaigns = sending.database().campaigns();
         try {

@@ -450,11 +450,27 @@ sms::BulkSummary SendController::runOverPhones(const sms::BulkRequest& request,
     }
     pool.setDailyLimit(dailyLimit ? dailyLimit() : 0);
     m_pool = &pool;
+    m_ownSlot = &own;
     struct Clear {
-        sms::PhonePool*& pool;
-        ~Clear() { pool = nullptr; }
-    } clear{m_pool};
+        SendController& c;
+        ~Clear() {
+            c.m_pool = nullptr;
+            c.m_ownSlot = nullptr;
+        }
+    } clear{*this};
     return pool.run(request, recorder);
+}
+
+void SendController::phoneJoins(sms::PhoneSlot& phone) {
+    if (m_pool) {
+        m_pool->addSlot(phone);
+    }
+}
+
+void SendController::phoneGoes(sms::PhoneSlot& phone) {
+    if (m_pool) {
+        m_pool->removeSlot(phone);
+    }
 }
 
 void SendController::historyClick() {
@@ -497,6 +513,10 @@ void SendController::refreshResume() {
 }
 
 void SendController::connected() {
+    if (m_pool && m_ownSlot) {
+        m_pool->addSlot(*m_ownSlot);  // reconnected during a run: it takes rows again
+        return;
+    }
     refreshResume();
     if (m_waiting == 0 || m_sending) {
         return;

@@ -73,6 +73,10 @@ public:
     // it, each keeping the pause and the daily limit (0: none) per phone.
     std::function<std::vector<sms::PhoneSlot*>()> extraPhones;
     std::function<int()> dailyLimit;
+    // An extra phone has connected (again): during a run it takes rows (again).
+    void phoneJoins(sms::PhoneSlot& phone);
+    // An extra phone is about to be destroyed: a run lets go of it first.
+    void phoneGoes(sms::PhoneSlot& phone);
     // The check the run's question asks; empty: the numbers' kinds (invalid, not mobile,
     // with a choice to leave them out) and how many are on the opt-out list.
     void setListCheck(CheckList check) { m_checkList = std::move(check); }
@@ -137,7 +141,8 @@ private:
     sms::SmsSender m_sender;
     sms::BulkRun m_run;
     platform::MessageQueue& m_queue;
-    sms::PhonePool* m_pool = nullptr;  // while a run over several phones goes
+    sms::PhonePool* m_pool = nullptr;     // while a run over several phones goes
+    sms::PhoneSlot* m_ownSlot = nullptr;  // the window's phone in that run
     // A message that wakes the run over several phones from its wait (a stop, at once).
     platform::HandlerId m_wakeRun = platform::kNoHandler;
     CampaignDatabase m_db;

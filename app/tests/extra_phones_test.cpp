@@ -60,6 +60,8 @@ protected:
             return std::vector<sms::PhoneSlot*>(phones.begin(), phones.end());
         };
         sending->dailyLimit = [this] { return extras->runDailyLimit(); };
+        extras->phoneJoins = [this](sms::PhoneSlot& phone) { sending->phoneJoins(phone); };
+        extras->phoneGoes = [this](sms::PhoneSlot& phone) { sending->phoneGoes(phone); };
     }
     void TearDown() override {
         sending.reset();
@@ -72,7 +74,8 @@ protected:
     }
 
     // Simulated phones behind the given ports, every other name pointing nowhere.
-    void plugIn(const std::vector<std::pair<int, std::string>>& phones, int submitDelayMs = 0) {
+    void plugIn(const std::vector<std::pair<int, std::string>>& phones, int submitDelayMs = 0,
+                int lastHangsUpAfter = 0) {
         const std::filesystem::path map = m_dir.path() / "ports.conf";
         std::ofstream f(map);
         std::set<int> used;
@@ -80,6 +83,9 @@ protected:
             phonesim::Config config;
             config.imei = imei;
             config.faults.submitDelayMs = submitDelayMs;
+            if (sims.size() + 1 == phones.size()) {
+                config.faults.hangUpAfterMessages = lastHangsUpAfter;
+            }
             sims.push_back(std::make_unique<phonesim::Simulator>(config));
             std::string error;
             ASSERT_TRUE(sims.back()->start(&error)) << error;
@@ -244,8 +250,9 @@ TEST_F(ExtraPhonesWindow, ARowRefusesATakenOrWrongPortAndRemembersItsPhonesLimit
 // The window's phone on Com5 and an extra one on Com6, connected.
 class CampaignOverPhones : public ExtraPhonesWindow {
 protected:
-    void connectBoth() {
-        plugIn({{5, "490154203237511"}, {6, "490154203237522"}}, 100);
+    // `extraHangsUpAfter`: the extra phone goes away after so many messages.
+    void connectBoth(int extraHangsUpAfter = 0) {
+        plugIn({{5, "490154203237511"}, {6, "490154203237522"}}, 100, extraHangsUpAfter);
         form->ComboBox1->setCurrentText(QStringLiteral("Com5"));
         form->btnOpen->click();
         ASSERT_TRUE(controller->dialogue().state().IsConnected);
@@ -300,6 +307,25 @@ TEST_F(CampaignOverPhones, EveryNumberGoesOutOnceOverBothPhones) {
     };
     extras->refreshCounts();
     EXPECT_EQ(cellText(0, ExtraPhones::kToday).toInt(), int(second.size()));
+}
+
+TEST_F(CampaignOverPhones, APhoneThatGoesAwayLeavesItsRowsToTheOther) {
+    connectBoth(2);
+    run(8);
+    int sent = 0;
+    int unknown = 0;
+    for (int row = 0; row < 8; ++row) {
+        sent += result(row, kState) == "gönderildi" ? 1 : 0;
+        unknown += result(row, kState) == "belirsiz" ? 1 : 0;
+    }
+    // Every number served: sent, or unknown for the one on its way when the phone went.
+    EXPECT_EQ(sent + unknown, 8);
+    EXPECT_LE(unknown, 1);
+    EXPECT_LE(sims[1]->messages().size(), 3u);
+    // The one in flight never reached the network here: no number got two messages.
+    EXPECT_EQ(sims[0]->messages().size() + sims[1]->messages().size(), size_t(sent));
+    EXPECT_TRUE(controller->dialogue().state().IsConnected);
+    EXPECT_FALSE(rowConnected(0));
 }
 
 TEST_F(CampaignOverPhones, EveryPhoneAtItsDailyLimitPausesTheRunWithTheReason) {
