@@ -11,6 +11,7 @@
 #include <QVBoxLayout>
 
 #include <optional>
+#include <system_error>
 #include <utility>
 
 #include "app/code_page_text.h"
@@ -90,22 +91,24 @@ void PhoneFinder::find() {
         m_form.btnOpen->setEnabled(false);
     }
     // The thread touches nothing but its own copy of the options and the result it
-    // hands back through the event queue; `this` outlives it (the destructor joins).
-    QPointer<PhoneFinder> self(this);
-    m_thread = std::thread([this, self, options] {
-        phone::ProbeResult result = phone::probePorts(options);
-        QMetaObject::invokeMethod(
-            this,
-            [this, self, result = std::move(result)]() mutable {
-                if (self) {
-                    showResult(std::move(result));
-                }
-            },
-            Qt::QueuedConnection);
-    });
+    // hands back through the event queue. It never outlives this object (the destructor
+    // joins it), and Qt drops the queued call if this object is gone before it runs.
+    try {
+        m_thread = std::thread([this, options] {
+            phone::ProbeResult result = phone::probePorts(options);
+            QMetaObject::invokeMethod(
+                this,
+                [this, result = std::move(result)]() mutable { showResult(std::move(result)); },
+                Qt::QueuedConnection);
+        });
+    } catch (const std::system_error&) {
+        // No thread to be had: the buttons come back, the error box says why.
+        endProbe();
+        throw;
+    }
 }
 
-void PhoneFinder::showResult(phone::ProbeResult result) {
+void PhoneFinder::endProbe() {
     m_probing = false;
     m_button->setEnabled(true);
     m_button->setText(kFindCaption);
@@ -113,6 +116,10 @@ void PhoneFinder::showResult(phone::ProbeResult result) {
         m_form.btnOpen->setEnabled(true);
         m_heldConnect = false;
     }
+}
+
+void PhoneFinder::showResult(phone::ProbeResult result) {
+    endProbe();
     m_result = std::move(result);
 
     if (!m_dialog) {

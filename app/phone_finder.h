@@ -50,6 +50,8 @@ public:
 private:
     std::set<int> portsInUse() const;
     void showResult(phone::ProbeResult result);
+    // The buttons as they were before the probe.
+    void endProbe();
 
     TMainForm& m_form;
     QPointer<ExtraPhones> m_extras;
