@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds and runs every test through CTest, on Qt's offscreen platform.
 #   ./test.sh              the plain suite
-#   ./test.sh --sanitize   the serial tests under ThreadSanitizer and the whole suite
+#   ./test.sh --sanitize   the serial, platform, phone and sms tests under ThreadSanitizer
+#                          (phones on threads of their own) and the whole suite
 #                          under AddressSanitizer and UndefinedBehaviorSanitizer
 #   ./test.sh --all        both of the above
 #   ./test.sh --fuzz [SECONDS]
@@ -50,9 +51,9 @@ if [ $plain -eq 1 ]; then
     suite build/test "" -DCMAKE_BUILD_TYPE=RelWithDebInfo
 fi
 if [ $sanitize -eq 1 ]; then
-    echo "== serial and platform tests under ThreadSanitizer"
+    echo "== serial, platform, phone and sms tests under ThreadSanitizer"
     TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
-        suite build/tsan 'serial|platform' -DCMAKE_BUILD_TYPE=Debug -DTOPLUSMS_SANITIZE=thread \
+        suite build/tsan 'serial|platform|phone|sms' -DCMAKE_BUILD_TYPE=Debug -DTOPLUSMS_SANITIZE=thread \
         -DTOPLUSMS_BUILD_APP=OFF -DTOPLUSMS_BUILD_BENCH=OFF -DTOPLUSMS_FUZZ_RUNS=2000
     echo "== whole suite under AddressSanitizer and UndefinedBehaviorSanitizer"
     ASAN_OPTIONS="detect_leaks=1" UBSAN_OPTIONS="print_stacktrace=1" \

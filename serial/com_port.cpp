@@ -636,6 +636,7 @@ void TCustomComPort::SetPortWindow(bool on) {
     }
     m_portWindowQueue->removeHandler(m_portWindow);
     m_portWindow = platform::kNoHandler;
+    m_portWindowQueue = nullptr;
 }
 
 intptr_t TCustomComPort::portWindowProc(const platform::Message& message) {

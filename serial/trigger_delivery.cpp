@@ -62,7 +62,7 @@ bool TBaseDispatcher::DeliverTrigger(uint32_t msg, uint32_t triggerHandle, uint3
         count = m_windowHandlers.size();
         const bool anyQueue = std::any_of(m_windowHandlers.begin(), m_windowHandlers.end(),
                                           [](const WindowHandler& w) { return w.queue; });
-        toWindows = anyQueue && count > 0 && (count > 1 || m_portHandlerOn);
+        toWindows = anyQueue && (count > 1 || m_portHandlerOn);
     }
     // Characters are read ahead only inside a handler: the port window switches that on
     // as the handler starts (BeginReadEvent). A reader outside a handler, before it runs

@@ -65,11 +65,20 @@ struct PhoneWorker::Line : phone::PhoneView {
     void setLamp(phone::LampColor) override {}
     void setStatusPanel(int index, const std::string& text) override {
         const bool connected = dialogue.state().IsConnected;
+        bool asked;
+        {
+            std::lock_guard lock(worker.m_mutex);
+            asked = !worker.m_connectWanted || worker.m_stopping;
+        }
         worker.change([&](PhoneWorkerState& s) {
-            s.connected = connected;
             if (index == 1) {
                 s.lastError = text;
             }
+            if (s.connected && !connected && !asked && s.lastError.empty()) {
+                // Unplugged, or the phone went away: the list says why it is off.
+                s.lastError = texts::lineLost();
+            }
+            s.connected = connected;
             if (!connected) {
                 s.signal = s.battery = 0;
             }
@@ -138,7 +147,15 @@ PhoneWorker::PhoneWorker(PhoneWorkerPort port, platform::MessageQueue& reportTo,
     }
     m_reportHandler =
         m_reportTo.addHandler([this](const platform::Message& m) { return onReport(m); });
-    m_thread = std::thread([this] { run(); });
+    try {
+        m_thread = std::thread([this] { run(); });
+    } catch (...) {
+        m_reportTo.removeHandler(m_reportHandler);
+        if (m_heldNumber != 0) {
+            platform::releasePortNumber(m_heldNumber);
+        }
+        throw;
+    }
     std::unique_lock lock(m_mutex);
     m_started.wait(lock, [this] { return m_threadUp; });
 }
@@ -202,8 +219,9 @@ void PhoneWorker::run() {
         closePort(line);
         line.setRefreshEnabled(false);
         line.queue.removeHandler(handler);
-        serial::setMessageQueue(nullptr);
+        // The port goes before its queue: its last waits still pump the queue.
     }
+    serial::setMessageQueue(nullptr);
     serial::setThreadExceptionDisplay(nullptr);
 }
 
@@ -271,7 +289,10 @@ void PhoneWorker::connectOnLine(Line& line) {
     std::string why;
     if (wanted && !connected && !line.port.Open()) {
         // Whatever the serial layer said, the user learns why the device did not open.
-        why = platform::explainComPort(line.portNumber);
+        const std::optional<std::string> path = platform::resolveComPort(line.portNumber);
+        if (path) {
+            why = platform::explainPortCheck(platform::checkPort(*path), m_port.name);
+        }
     }
     change([&](PhoneWorkerState& s) {
         s.connected = connected;
@@ -328,7 +349,9 @@ bool PhoneWorker::enqueue(LineJob job) {
 void PhoneWorker::connect() {
     {
         std::lock_guard lock(m_mutex);
-        if (m_state.connected || m_state.connecting) {
+        // Connected already: the job finds it so and does nothing. A disconnect asked
+        // for just before may not have closed the port yet; this connect comes after it.
+        if (m_state.connecting) {
             return;
         }
         m_connectWanted = true;
@@ -359,6 +382,14 @@ void PhoneWorker::setObserver(Observer observer) {
 
 void PhoneWorker::post(Job job) {
     enqueue([job = std::move(job)](Line& line) { job(line.dialogue); });
+}
+
+void PhoneWorker::toOwner(std::function<void()> call) {
+    {
+        std::lock_guard lock(m_mutex);
+        m_ownerCalls.push_back(std::move(call));
+    }
+    m_reportTo.post(m_reportHandler, platform::Message{kOwnerCall, 0, 0});
 }
 
 PhoneIdentity PhoneWorker::identity() const {
@@ -393,6 +424,21 @@ void PhoneWorker::submit(const std::string& number, const std::u16string& text,
 }
 
 intptr_t PhoneWorker::onReport(const platform::Message& message) {
+    if (message.msg == kOwnerCall) {
+        std::function<void()> call;
+        {
+            std::lock_guard lock(m_mutex);
+            if (m_ownerCalls.empty()) {
+                return 0;
+            }
+            call = std::move(m_ownerCalls.front());
+            m_ownerCalls.pop_front();
+        }
+        if (call) {
+            call();
+        }
+        return 0;
+    }
     if (message.msg == kOutcome) {
         std::optional<Report> report;
         bool busy = false;
@@ -418,8 +464,9 @@ intptr_t PhoneWorker::onReport(const platform::Message& message) {
         m_statePosted = false;
         snapshot = m_state;
     }
-    if (m_observer) {
-        m_observer(snapshot);
+    // A copy: the observer may end the worker, and with it m_observer.
+    if (const Observer observer = m_observer) {
+        observer(snapshot);
     }
     return 0;
 }

@@ -3,9 +3,10 @@
 // sender are made and used on that thread, which pumps a message queue of its own, so
 // that nothing of this phone's exchange waits for another phone's.
 //
-// Everything public is called from the owning thread: the thread of the report queue
-// given when the worker was made. Outcomes and state changes come back through that
-// queue, to run when its thread pumps it.
+// Everything public is called from the owning thread (the thread of the report queue
+// given when the worker was made), but toOwner, which any thread may call. Outcomes and
+// state changes come back through that queue, to run when its thread pumps it; the
+// observer and a submission's `done` may end the worker.
 
 #include <condition_variable>
 #include <cstdint>
@@ -16,13 +17,10 @@
 #include <string>
 #include <thread>
 
+#include "phone/phone_dialogue.h"
 #include "platform/message_queue.h"
 #include "sms/phone_slot.h"
 #include "sms/sms_sender.h"
-
-namespace phone {
-class PhoneDialogue;
-}
 
 namespace sms {
 
@@ -70,7 +68,8 @@ public:
 
     // Connects as the connect button does (ATE1 handshake, the identity query with the
     // IMEI) and keeps the signal and battery polled. Returns at once; the observer hears
-    // of the result. Nothing happens when connected or connecting already.
+    // of the result. Nothing happens while a connect is under way or the phone is
+    // connected.
     void connect();
     // Closes the port. Returns at once; a message in flight ends as a lost line.
     void disconnect();
@@ -85,6 +84,9 @@ public:
     // setting AT+CNMI). A job may wait on the dialogue; it must not wait for the owning
     // thread. Jobs still waiting when the worker ends are dropped.
     void post(Job job);
+    // Runs `call` on the owning thread (from any thread; a job hands its results back
+    // with it). Calls still waiting when the worker ends are dropped.
+    void toOwner(std::function<void()> call);
 
     // The slot a campaign's run hands recipients to. `done` runs on the owning thread;
     // the worker is available again when it runs. Not available: `done` still comes,
@@ -110,7 +112,7 @@ private:
     // Messages to the phone's thread.
     enum : uint32_t { kRunJobs = 1, kClose = 2 };
     // Messages to the owning thread.
-    enum : uint32_t { kOutcome = 1, kStateChanged = 2 };
+    enum : uint32_t { kOutcome = 1, kStateChanged = 2, kOwnerCall = 3 };
 
     void run();
     // On the phone's thread: runs the waiting jobs, one after the other; a call inside a
@@ -140,12 +142,13 @@ private:
     platform::HandlerId m_lineHandler = platform::kNoHandler;  // m_mutex
     bool m_threadUp = false;                                   // m_mutex
     bool m_stopping = false;                                   // m_mutex
-    bool m_connectWanted = false;  // m_mutex: connect() came after disconnect()
-    std::deque<LineJob> m_jobs;    // m_mutex
-    std::deque<Report> m_reports;  // m_mutex: outcomes not yet given to `done`
-    int m_inFlight = 0;            // m_mutex: submissions not yet reported
-    bool m_statePosted = false;    // m_mutex: a kStateChanged is on its way
-    Observer m_observer;           // owning thread only
+    bool m_connectWanted = false;                    // m_mutex: connect() came after disconnect()
+    std::deque<LineJob> m_jobs;                      // m_mutex
+    std::deque<Report> m_reports;                    // m_mutex: outcomes not yet given to `done`
+    int m_inFlight = 0;                              // m_mutex: submissions not yet reported
+    std::deque<std::function<void()>> m_ownerCalls;  // m_mutex
+    bool m_statePosted = false;                      // m_mutex: a kStateChanged is on its way
+    Observer m_observer;                             // owning thread only
     std::thread m_thread;
 };
 
