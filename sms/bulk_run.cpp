@@ -105,14 +105,13 @@ BulkSummary BulkRun::run(const BulkRequest& request, CampaignRecorder& recorder)
         panel.setStatusPanel(1, summary.reason);
         return summary;
     }
-    // One phone that does not name itself: the rows keep the phone of the recorder.
-    const PhoneIdentity phone;
 
     summary.started = true;
     m_view.runStarted(total);
     while (!m_stopRequested && !summary.lineLost && summary.recordError.empty()) {
         const std::optional<QueuedRecipient> next = steps.next();
-        if (!next || !steps.startSending(*next, phone)) {
+        // The rows name the phone the recorder's owner gave it.
+        if (!next || !steps.startSending(*next, nullptr)) {
             break;
         }
         SendOutcome outcome;
@@ -127,7 +126,7 @@ BulkSummary BulkRun::run(const BulkRequest& request, CampaignRecorder& recorder)
             panel.setStatusPanel(1, outcome.statusLine());
         }
         summary.lineLost = outcome.lineLost || !m_sender.line().connected();
-        steps.finish(*next, outcome, phone);
+        steps.finish(*next, outcome, nullptr);
         if (outcome.status == SendStatus::NotSent) {
             // Back in the queue: going on would only offer the phone the same row again.
             break;

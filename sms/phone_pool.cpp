@@ -75,7 +75,8 @@ std::time_t nextLocalDay(std::time_t t) {
 
 struct PhonePool::Member {
     PhoneSlot* slot = nullptr;
-    bool inRun = true;  // false once it left the run
+    bool inRun = true;     // false once it left the run
+    bool removed = false;  // removeSlot() during a run: erased between two steps
     // Its message on its way, the phone it was handed to as it named itself then, and the
     // number of the handing out (an answer to an earlier one is not this one's).
     std::optional<QueuedRecipient> inFlight;
@@ -99,7 +100,6 @@ struct PhonePool::Run {
     bool queueEmpty = false;
     int inFlight = 0;
     bool unsettled = false;  // outcomes recorded since the last settle
-    std::uint64_t handings = 0;
 };
 
 PhonePool::PhonePool(BulkView& view, PoolClock clock) : m_view(view), m_clock(std::move(clock)) {}
@@ -110,7 +110,7 @@ PhonePool::~PhonePool() {
 
 PhonePool::Member* PhonePool::memberOf(const PhoneSlot& slot) {
     for (const auto& m : m_members) {
-        if (m->slot == &slot) {
+        if (m->slot == &slot && !m->removed) {
             return m.get();
         }
     }
@@ -133,14 +133,21 @@ void PhonePool::removeSlot(PhoneSlot& slot) {
     if (m == nullptr) {
         return;
     }
-    if (m->inFlight && m_run != nullptr) {
+    if (m_run == nullptr) {
+        std::erase_if(m_members, [m](const auto& p) { return p.get() == m; });
+        return;
+    }
+    // During a run the record stays until the run is between two steps (this may be
+    // called from the view, inside one); the slot itself is not touched again.
+    m->removed = true;
+    leave(*m);
+    if (m->inFlight) {
         SendOutcome outcome;
         outcome.status = SendStatus::Unknown;
         outcome.error = texts::lineLost();
         outcome.lineLost = true;
         answered(*m_run, *m, outcome);
     }
-    std::erase_if(m_members, [m](const auto& p) { return p.get() == m; });
 }
 
 void PhonePool::leave(Member& m) {
@@ -165,7 +172,7 @@ bool PhonePool::countToday(Run& run, Member& m) {
     return true;
 }
 
-bool PhonePool::handOut(Run& run) {
+void PhonePool::handOut(Run& run) {
     const std::int64_t now = m_clock.steadyMs();
     for (size_t i = 0; i < m_members.size() && !run.queueEmpty; ++i) {
         Member& m = *m_members[i];
@@ -173,7 +180,7 @@ bool PhonePool::handOut(Run& run) {
             continue;
         }
         if (!countToday(run, m)) {
-            return false;
+            return;
         }
         if (m_dailyLimit > 0 && m.sentToday >= m_dailyLimit) {
             continue;
@@ -181,15 +188,20 @@ bool PhonePool::handOut(Run& run) {
         std::optional<QueuedRecipient> next = run.steps.next();
         if (!next) {
             run.queueEmpty = true;
-            return run.summary.recordError.empty();
+            return;
+        }
+        if (m_stopRequested || m.removed) {
+            // Stopped, or this phone removed, by the view as it heard of a skipped row: the
+            // row still waits.
+            return;
         }
         const PhoneIdentity id = m.slot->identity();
-        if (!run.steps.startSending(*next, id)) {
-            return false;
+        if (!run.steps.startSending(*next, &id)) {
+            return;
         }
         m.inFlight = *next;
         m.servedAs = id;
-        m.handing = ++run.handings;
+        m.handing = ++m_handings;
         ++run.inFlight;
         try {
             m.slot->submit(
@@ -213,14 +225,13 @@ bool PhonePool::handOut(Run& run) {
             answered(run, m, outcome);
         }
     }
-    return true;
 }
 
 void PhonePool::answered(Run& run, Member& m, const SendOutcome& outcome) {
     const QueuedRecipient r = *m.inFlight;
+    const PhoneIdentity servedAs = m.servedAs;
     m.inFlight.reset();
     --run.inFlight;
-    run.steps.finish(r, outcome, m.servedAs);
     run.unsettled = true;
     const std::int64_t now = m_clock.steadyMs();
     switch (outcome.status) {
@@ -245,6 +256,8 @@ void PhonePool::answered(Run& run, Member& m, const SendOutcome& outcome) {
     if (outcome.lineLost || m.networkFailures >= kNetworkFailuresToLeave) {
         leave(m);
     }
+    // Last: the view hears of it here and may add or remove phones.
+    run.steps.finish(r, outcome, &servedAs);
 }
 
 BulkSummary PhonePool::run(const BulkRequest& request, CampaignRecorder& recorder) {
@@ -289,6 +302,7 @@ BulkSummary PhonePool::run(const BulkRequest& request, CampaignRecorder& recorde
     bool waitingForDay = false;
     std::int64_t noPhoneSince = -1;
     for (;;) {
+        std::erase_if(m_members, [](const auto& m) { return m->removed; });
         const bool ending = m_stopRequested || !summary.recordError.empty();
         if (!ending) {
             handOut(run);
@@ -351,6 +365,9 @@ BulkSummary PhonePool::run(const BulkRequest& request, CampaignRecorder& recorde
             if (!waitingForDay) {
                 waitingForDay = summary.dailyLimitReached = true;
                 m_view.runPaused(texts::dailyLimitReached());
+                if (m_stopRequested) {
+                    continue;  // stopped by the view as it heard of the pause
+                }
             }
             const std::time_t wall = m_clock.now();
             m_clock.wait(int(std::min<std::int64_t>(
@@ -375,6 +392,7 @@ BulkSummary PhonePool::run(const BulkRequest& request, CampaignRecorder& recorde
                                   : int(std::min<std::int64_t>(nextReady - now, kLongestWaitMs)));
     }
     run.steps.close();
+    std::erase_if(m_members, [](const auto& m) { return m->removed; });
     summary.stopped = m_stopRequested;
     m_view.runFinished(summary);
     return summary;

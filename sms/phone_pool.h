@@ -81,8 +81,8 @@ private:
     struct Run;
 
     Member* memberOf(const PhoneSlot& slot);
-    // Hands rows to every free phone; false when nothing is left to hand out.
-    bool handOut(Run& run);
+    // Hands a row to every free phone that is not at its limit.
+    void handOut(Run& run);
     // The count of today's messages of `m`, read again once a day; false on a failure.
     bool countToday(Run& run, Member& m);
     void answered(Run& run, Member& m, const SendOutcome& outcome);
@@ -95,6 +95,8 @@ private:
     bool m_running = false;
     bool m_stopRequested = false;
     Run* m_run = nullptr;  // while run() goes
+    // Numbers each handing out, over every run: an answer to an earlier one is told apart.
+    std::uint64_t m_handings = 0;
     // Set false when the pool ends: an answer that comes later finds nothing to tell.
     std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
 };

@@ -66,11 +66,13 @@ std::optional<QueuedRecipient> RecipientSteps::next() {
     }
 }
 
-bool RecipientSteps::startSending(const QueuedRecipient& r, const PhoneIdentity& phone) {
+bool RecipientSteps::startSending(const QueuedRecipient& r, const PhoneIdentity* phone) {
     // The row must say "on its way" before anything reaches the phone: a crash after this
     // point leaves it for the next start to call uncertain, never to send again.
     std::string error;
-    m_recorder.setPhone(phone.imei, phone.port);
+    if (phone != nullptr) {
+        m_recorder.setPhone(phone->imei, phone->port);
+    }
     if (!m_recorder.markSending(r, error)) {
         m_summary.recordError = error;
         return false;
@@ -80,11 +82,13 @@ bool RecipientSteps::startSending(const QueuedRecipient& r, const PhoneIdentity&
 }
 
 void RecipientSteps::finish(const QueuedRecipient& r, const SendOutcome& outcome,
-                            const PhoneIdentity& phone) {
+                            const PhoneIdentity* phone) {
     RecipientResult result;
     result.position = r.position;
     result.number = r.number;
-    result.phone = phone;
+    if (phone != nullptr) {
+        result.phone = *phone;
+    }
     result.outcome = outcome;
     const bool untried = outcome.status == SendStatus::NotSent;
     if (!untried) {
@@ -99,7 +103,9 @@ void RecipientSteps::finish(const QueuedRecipient& r, const SendOutcome& outcome
         }
     }
     std::string error;
-    m_recorder.setPhone(phone.imei, phone.port);
+    if (phone != nullptr) {
+        m_recorder.setPhone(phone->imei, phone->port);
+    }
     if (!m_recorder.markFinished(r, outcome, error) && m_summary.recordError.empty()) {
         // The row stays "on its way", which the next start turns uncertain.
         m_summary.recordError = error;

@@ -29,11 +29,12 @@ public:
     // could not be recorded (summary.recordError says so).
     std::optional<QueuedRecipient> next();
     // Records "on its way" by `phone` and tells the view. False (summary.recordError) when
-    // it could not be recorded: nothing may be submitted then.
-    bool startSending(const QueuedRecipient& r, const PhoneIdentity& phone);
-    // Counts, records and reports what became of a submission by `phone`. An outcome of
-    // NotSent puts the row back in the queue and is reported only at the end.
-    void finish(const QueuedRecipient& r, const SendOutcome& outcome, const PhoneIdentity& phone);
+    // it could not be recorded: nothing may be submitted then. `phone` null: the phone the
+    // recorder was given by its owner (a run over one phone).
+    bool startSending(const QueuedRecipient& r, const PhoneIdentity* phone);
+    // Counts, records and reports what became of a submission by `phone` (as above). An
+    // outcome of NotSent puts the row back in the queue and is reported only at the end.
+    void finish(const QueuedRecipient& r, const SendOutcome& outcome, const PhoneIdentity* phone);
     // Makes what was recorded survive a power cut; false (summary.recordError) on a failure.
     bool settle();
     // The end of a run: settles, reports every row the run left queued as not served and

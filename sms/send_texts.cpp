@@ -296,8 +296,4 @@ std::string dailyLimitReached() {
     return cp("Günlük sınıra ulaşıldı");
 }
 
-std::string noPhoneLeft() {
-    return cp("Gönderecek telefon kalmadı");
-}
-
 }  // namespace sms::texts

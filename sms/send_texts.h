@@ -47,7 +47,5 @@ std::string skippedCount(int skipped);
 std::string recordFailed(const std::string& reason);
 // A run over several phones: every phone reached its daily limit ("Günlük sınır").
 std::string dailyLimitReached();
-// ... no phone is left to serve the rest.
-std::string noPhoneLeft();
 
 }  // namespace sms::texts

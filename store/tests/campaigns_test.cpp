@@ -14,10 +14,11 @@ using testing::readBytes;
 
 struct CampaignsTest : testing::StoreTest {
     // Serves the campaign's rows in order with these outcomes.
-    void serve(std::int64_t id, const std::vector<sms::SendStatus>& outcomes) {
+    void serve(std::int64_t id, const std::vector<sms::SendStatus>& outcomes,
+               const std::string& imei = "356938035643809", const std::string& port = "Com5") {
         auto lock = db.takeSenderLock();
         DatabaseRecorder recorder(db, *lock, id);
-        recorder.setPhone("356938035643809", "Com5");
+        recorder.setPhone(imei, port);
         std::string error;
         int ref = 40;
         for (sms::SendStatus status : outcomes) {
@@ -143,6 +144,21 @@ TEST_F(CampaignsTest, ACampaignThatCannotBeWrittenWholeLeavesNothing) {
     EXPECT_THROW(createCampaign(db, std::vector<std::string>(20000, "05321112233")), StoreError);
     EXPECT_EQ(store.campaigns().size(), 1u);
     EXPECT_EQ(testing::peek(file, "SELECT count(*) FROM recipient"), "1");
+}
+
+TEST_F(CampaignsTest, WhatAPhoneSentTodayIsCountedOverEveryCampaign) {
+    using S = sms::SendStatus;
+    const std::string a = "356938035643809", b = "490154203237518";
+    serve(createCampaign(db, {"1", "2", "3", "4"}), {S::Sent, S::Failed, S::Unknown, S::Sent}, a);
+    serve(createCampaign(db, {"5", "6", "7"}), {S::Sent, S::Skipped, S::Sent}, a);
+    serve(createCampaign(db, {"8"}), {S::Sent}, b);
+    serve(createCampaign(db, {"9", "10"}), {S::Sent, S::Sent}, "", "Com7");  // no IMEI given
+    const std::time_t today = std::time(nullptr) - 60;
+    EXPECT_EQ(store.sentSince(a, "Com5", today), 5);  // sent or perhaps sent, not failed
+    EXPECT_EQ(store.sentSince(b, "Com5", today), 1);
+    EXPECT_EQ(store.sentSince("", "Com7", today), 2);
+    EXPECT_EQ(store.sentSince("", "Com5", today), 0);
+    EXPECT_EQ(store.sentSince(a, "Com5", today + 3600), 0);
 }
 
 }  // namespace

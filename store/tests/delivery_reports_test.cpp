@@ -5,7 +5,11 @@
 
 #include <gtest/gtest.h>
 
+#include <deque>
+
 #include "platform/codepage_1254.h"
+#include "platform/plain_message_queue.h"
+#include "sms/phone_pool.h"
 #include "store/database_recorder.h"
 #include "store/number_key.h"
 #include "store/optout_list.h"
@@ -117,6 +121,89 @@ TEST_F(DeliveryReportsTest, TheMostRecentPartWithinAWeekAndOfTheSamePhoneWins) {
     EXPECT_EQ(report("+905326660000", 9, 0x00, 1, "").recipient, row(otherPhone, 0).id);
     EXPECT_EQ(reports.count(), 4);
     EXPECT_EQ(reports.unpairedCount(), 2);  // kept, not attached to a guess
+}
+
+// A phone that accepts every message and numbers its references from 1, answering
+// through the run's queue.
+struct CountingPhone : sms::PhoneSlot {
+    CountingPhone(platform::MessageQueue& q, std::string imei, std::string port)
+        : queue(q), id{std::move(imei), std::move(port)} {
+        handler = queue.addHandler([this](const platform::Message&) {
+            auto [done, outcome] = std::move(answers.front());
+            answers.pop_front();
+            busy = false;
+            done(outcome);
+            return intptr_t(0);
+        });
+    }
+    ~CountingPhone() override { queue.removeHandler(handler); }
+    sms::PhoneIdentity identity() const override { return id; }
+    bool available() const override { return !busy; }
+    void submit(const std::string&, const std::u16string&, const sms::EncodeOptions&,
+                Done done) override {
+        busy = true;
+        sms::SendOutcome o;
+        o.status = sms::SendStatus::Sent;
+        o.parts = 1;
+        o.references = {next++};
+        answers.emplace_back(std::move(done), o);
+        queue.post(handler, {});
+    }
+
+    platform::MessageQueue& queue;
+    sms::PhoneIdentity id;
+    platform::HandlerId handler;
+    std::deque<std::pair<Done, sms::SendOutcome>> answers;
+    bool busy = false;
+    int next = 1;
+};
+
+struct NoView : sms::BulkView {
+    void runStarted(int) override {}
+    void recipientStarted(int, const std::string&) override {}
+    void recipientFinished(const sms::RecipientResult& r) override { results.push_back(r); }
+    void runFinished(const sms::BulkSummary&) override {}
+    std::vector<sms::RecipientResult> results;
+};
+
+TEST_F(DeliveryReportsTest, TwoPhonesReferencesOverlapAndEachReportFindsItsOwnPhonesPart) {
+    now = std::time(nullptr);  // the parts are stamped with the real clock
+    NewCampaign c;
+    c.text = u"merhaba";
+    c.options.pauseSeconds = 0;
+    c.options.reportsRequested = true;
+    // The same customer listed twice: both phones text them at once, each as its message 1.
+    c.entries = {"05321234567", "05321234567", "05329998877", "05327776655"};
+    const std::int64_t id = CampaignStore(db).create(c);
+    const std::string other = "490154203237518";
+    platform::PlainMessageQueue queue;
+    CountingPhone a(queue, kImei, "Com5"), b(queue, other, "Com6");
+    NoView view;
+    sms::PhonePool pool(view, sms::queueClock(queue));
+    pool.addSlot(a);
+    pool.addSlot(b);
+    {
+        auto lock = db.takeSenderLock();
+        DatabaseRecorder recorder(db, *lock, id);
+        const sms::BulkSummary s =
+            pool.run(store::bulkRequestFor(*CampaignStore(db).campaign(id)), recorder);
+        EXPECT_EQ(s.sent, 4);
+    }
+    // Every row names the phone that served it, as the run reported it.
+    for (const sms::RecipientResult& r : view.results) {
+        const RecipientRow stored = row(id, r.position);
+        EXPECT_EQ(stored.phoneImei, r.phone.imei);
+        EXPECT_EQ(stored.phonePort, r.phone.port);
+    }
+    ASSERT_EQ(row(id, 0).phoneImei, kImei);
+    ASSERT_EQ(row(id, 1).phoneImei, other);
+    EXPECT_EQ(row(id, 0).references, std::vector<int>{1});
+    EXPECT_EQ(row(id, 1).references, std::vector<int>{1});
+
+    EXPECT_EQ(report("+905321234567", 1, 0x00, 1, other).recipient, row(id, 1).id);
+    EXPECT_EQ(row(id, 0).delivery, DeliveryState::Pending);
+    EXPECT_EQ(report("+905321234567", 1, 0x00, 2, kImei).recipient, row(id, 0).id);
+    EXPECT_EQ(row(id, 0).delivery, DeliveryState::Delivered);
 }
 
 TEST_F(DeliveryReportsTest, ALongMessageIsDeliveredOnlyWhenEveryPartReported) {

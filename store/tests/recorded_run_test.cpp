@@ -25,6 +25,7 @@ public:
 struct RecordedRunTest : testing::StoreTest {
     sms::BulkSummary runCampaign(std::int64_t id) {
         DatabaseRecorder recorder(db, *lock, id);
+        recorder.setPhone("", "Com5");  // as the window names its one phone
         sms::BulkRequest request = bulkRequestFor(*CampaignStore(db).campaign(id));
         request.resultsFolder = m_scratch / "gonderimler";
         request.pauseSeconds = 1;  // the fake pause returns at once
@@ -65,6 +66,7 @@ TEST_F(RecordedRunTest, EachRowIsOnItsWayInTheFileBeforeItsCommandIsWritten) {
     EXPECT_EQ(seen, (std::vector<std::string>(3, "gönderiliyor")));
     for (int i = 0; i < 3; ++i) {
         EXPECT_EQ(stateOf(id, i), "gönderildi");
+        EXPECT_EQ(CampaignStore(db).recipients(id, i, 1).at(0).phonePort, "Com5");
     }
     EXPECT_TRUE(CampaignStore(db).campaign(id)->finished());
 }

@@ -21,49 +21,16 @@
 #include "platform/tests/scratch_folder.h"
 #include "store/campaigns.h"
 #include "store/database.h"
+#include "tools/cli/tests/cli_process.h"
 #include "tools/phone-sim/simulator.h"
 
 namespace {
 
 using store::RecipientState;
 
-struct CliRun {
-    int exitCode = -1;
-    std::string out;  // stdout and stderr together
-};
-
-CliRun runCli(const std::string& args) {
-    CliRun r;
-    FILE* p = ::popen((std::string(TOPLUSMS_CLI) + " " + args + " 2>&1").c_str(), "r");
-    char buf[4096];
-    size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) {
-        r.out.append(buf, n);
-    }
-    const int status = ::pclose(p);
-    r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return r;
-}
-
-// The cli in the background, its output thrown away.
-pid_t spawnCli(const std::vector<std::string>& args) {
-    std::vector<char*> argv;
-    std::string program = TOPLUSMS_CLI;
-    argv.push_back(program.data());
-    std::vector<std::string> copy = args;
-    for (std::string& a : copy) {
-        argv.push_back(a.data());
-    }
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    pid_t pid = -1;
-    posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    return pid;
-}
+using cli::testing::CliRun;
+using cli::testing::runCli;
+using cli::testing::spawnCli;
 
 struct CliCampaignTest : ::testing::Test {
     void start(phonesim::Config config) {

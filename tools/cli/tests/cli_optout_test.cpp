@@ -11,28 +11,14 @@
 #include "platform/tests/scratch_folder.h"
 #include "store/database.h"
 #include "store/inbox.h"
+#include "tools/cli/tests/cli_process.h"
 #include "tools/phone-sim/received_pdu.h"
 #include "tools/phone-sim/simulator.h"
 
 namespace {
 
-struct CliRun {
-    int exitCode = -1;
-    std::string out;  // stdout and stderr together
-};
-
-CliRun runCli(const std::string& args) {
-    CliRun r;
-    FILE* p = ::popen((std::string(TOPLUSMS_CLI) + " " + args + " 2>&1").c_str(), "r");
-    char buf[4096];
-    size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) {
-        r.out.append(buf, n);
-    }
-    const int status = ::pclose(p);
-    r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return r;
-}
+using cli::testing::CliRun;
+using cli::testing::runCli;
 
 struct CliOptOutTest : ::testing::Test {
     platform::testing::ScratchFolder m_scratch{"toplusms-cli-optout"};

@@ -126,6 +126,33 @@ TEST(CliPdu, RefusedNumbersAndBadArguments) {
     }
 }
 
+// Several phones are named as a comma list or with --device repeated; each once.
+TEST(CliBulk, PortListsThatNameNoPhoneOrOneTwiceAreRefused) {
+    struct Case {
+        std::vector<std::string> args;
+        const char* err;  // expected start of stderr
+    };
+    const Case cases[] = {
+        {{"bulk", "Com5,Com5", "--numbers", "x", "--text", "t"}, "usage: toplusms-cli bulk"},
+        {{"bulk", "Com5", "--device", "/tmp/a", "--device", "/tmp/a", "--numbers", "x", "--text",
+          "t"},
+         "usage: toplusms-cli bulk"},
+        {{"bulk", "Com5,", "--numbers", "x", "--text", "t"},
+         "toplusms-cli bulk: '' is no port name"},
+        {{"bulk", "Com5,Com51", "--numbers", "x", "--text", "t"},
+         "toplusms-cli bulk: 'Com51' is no port name"},
+        {{"bulk", "--numbers", "x", "--text", "t"}, "usage: toplusms-cli bulk"},
+        {{"bulk", "Com5", "--numbers", "x", "--text", "t", "--daily-limit", "-1"},
+         "usage: toplusms-cli bulk"},
+        {{"resume", "Com5,Com6", "--daily-limit"}, "usage: toplusms-cli resume"},
+    };
+    for (const auto& c : cases) {
+        const CliRun r = runCli(c.args);
+        EXPECT_EQ(r.exitCode, 2) << r.err;
+        EXPECT_EQ(r.err.rfind(c.err, 0), 0u) << r.err;
+    }
+}
+
 TEST(CliPdu, HelpListsThePduCommand) {
     const CliRun r = runCli({"--help"});
     EXPECT_EQ(r.exitCode, 0);
