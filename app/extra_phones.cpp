@@ -9,15 +9,20 @@
 #include <QSpinBox>
 #include <QTableWidget>
 
+#include <ctime>
 #include <optional>
 
 #include "app/code_page_text.h"
 #include "app/dialogue_slot.h"
 #include "app/main_window.h"
+#include "app/send_controller.h"
 #include "app/settings.h"
 #include "phone/phone_texts.h"
 #include "platform/port_names.h"
 #include "serial/com_port.h"
+#include "sms/phone_pool.h"
+#include "store/campaigns.h"
+#include "store/database.h"
 
 namespace app {
 
@@ -118,6 +123,9 @@ ExtraPhones::ExtraPhones(TMainForm& form, platform::MessageQueue& queue, Setting
         if (m_settings && !m_firstImei.empty()) {
             m_settings->setDailyLimit(QString::fromStdString(m_firstImei), value);
         }
+        if (limitsChanged) {
+            limitsChanged();
+        }
     });
     // The information rows are filled when the first phone connects and emptied when it
     // goes: the IMEI among them says whose limit the box holds.
@@ -196,10 +204,34 @@ int ExtraPhones::addPhone(int port, int baud) {
         if (m_settings && !r->imei.empty()) {
             m_settings->setDailyLimit(QString::fromStdString(r->imei), value);
         }
+        if (limitsChanged) {
+            limitsChanged();
+        }
     });
     show(*r);
     m_table->scrollToBottom();
     return index;
+}
+
+void ExtraPhones::serve(SendController& sending) {
+    sending.extraPhones = [this] {
+        const std::vector<sms::PhoneWorker*> phones = connectedPhones();
+        return std::vector<sms::PhoneSlot*>(phones.begin(), phones.end());
+    };
+    sending.dailyLimit = [this] { return runDailyLimit(); };
+    phoneJoins = [&sending](sms::PhoneSlot& phone) { sending.phoneJoins(phone); };
+    phoneGoes = [&sending](sms::PhoneSlot& phone) { sending.phoneGoes(phone); };
+    limitsChanged = [&sending] { sending.limitsChanged(); };
+    sentToday = [&sending](const std::string& imei) {
+        store::CampaignStore* campaigns = sending.database().campaigns();
+        try {
+            return campaigns ? campaigns->sentSince(imei, std::string(),
+                                                    sms::localDayStart(std::time(nullptr)))
+                             : 0;
+        } catch (const store::StoreError&) {
+            return 0;  // shown as none; the next run says what fails
+        }
+    };
 }
 
 sms::PhoneWorker* ExtraPhones::worker(int row) const {

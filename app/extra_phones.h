@@ -27,6 +27,7 @@ class MessageQueue;
 
 namespace app {
 
+class SendController;
 class Settings;
 class TMainForm;
 
@@ -66,6 +67,10 @@ public:
     // each: the lowest one set, so that no phone goes past its own (0: none set).
     int runDailyLimit() const;
 
+    // Lets `sending`'s campaigns go over the connected phones too, and counts what each
+    // sent today from its database. Call once; `sending` must outlive this list.
+    void serve(SendController& sending);
+
     // The messages the phone with this IMEI sent today (the campaign database's count);
     // unset: what the phone sent since it was connected.
     std::function<int(const std::string& imei)> sentToday;
@@ -73,6 +78,8 @@ public:
     // is about to be destroyed (its row removed, or another port chosen).
     std::function<void(sms::PhoneSlot& phone)> phoneJoins;
     std::function<void(sms::PhoneSlot& phone)> phoneGoes;
+    // A daily limit box was changed.
+    std::function<void()> limitsChanged;
     // Refreshes every row's counts (a run has recorded messages).
     void refreshCounts();
 

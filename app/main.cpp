@@ -11,10 +11,8 @@
 #include <QTemporaryDir>
 
 #include <cstdio>
-#include <ctime>
 #include <filesystem>
 #include <memory>
-#include <vector>
 
 #include "app/com_select_form.h"
 #include "app/error_handler.h"
@@ -32,9 +30,6 @@
 #include "app/startup.h"
 #include "app/window_settings.h"
 #include "serial/com_port.h"
-#include "sms/phone_pool.h"
-#include "store/campaigns.h"
-#include "store/database.h"
 #include "tools/phone-sim/port_link.h"
 #include "tools/phone-sim/simulator.h"
 
@@ -188,23 +183,7 @@ int main(int argc, char** argv) {
     app::ExtraPhones extraPhones(form, queue, &settings);
     app::PhoneFinder phoneFinder(form, &extraPhones);
     // A campaign goes over every connected phone; the list counts what each sent today.
-    sending.extraPhones = [&extraPhones] {
-        const std::vector<sms::PhoneWorker*> phones = extraPhones.connectedPhones();
-        return std::vector<sms::PhoneSlot*>(phones.begin(), phones.end());
-    };
-    sending.dailyLimit = [&extraPhones] { return extraPhones.runDailyLimit(); };
-    extraPhones.phoneJoins = [&sending](sms::PhoneSlot& phone) { sending.phoneJoins(phone); };
-    extraPhones.phoneGoes = [&sending](sms::PhoneSlot& phone) { sending.phoneGoes(phone); };
-    extraPhones.sentToday = [&sending](const std::string& imei) {
-        store::CampaignStore* campaigns = sending.database().campaigns();
-        try {
-            return campaigns ? campaigns->sentSince(imei, std::string(),
-                                                    sms::localDayStart(std::time(nullptr)))
-                             : 0;
-        } catch (const store::StoreError&) {
-            return 0;  // shown as none; the next run says what fails
-        }
-    };
+    extraPhones.serve(sending);
     form.show();
     const int code = QApplication::exec();
     if (!parser.isSet(demo)) {

@@ -464,12 +464,20 @@ sms::BulkSummary SendController::runOverPhones(const sms::BulkRequest& request,
 void SendController::phoneJoins(sms::PhoneSlot& phone) {
     if (m_pool) {
         m_pool->addSlot(phone);
+        limitsChanged();  // the phones' lowest limit may be another now
     }
 }
 
 void SendController::phoneGoes(sms::PhoneSlot& phone) {
     if (m_pool) {
         m_pool->removeSlot(phone);
+        limitsChanged();
+    }
+}
+
+void SendController::limitsChanged() {
+    if (m_pool) {
+        m_pool->setDailyLimit(dailyLimit ? dailyLimit() : 0);
     }
 }
 

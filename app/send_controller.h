@@ -77,6 +77,8 @@ public:
     void phoneJoins(sms::PhoneSlot& phone);
     // An extra phone is about to be destroyed: a run lets go of it first.
     void phoneGoes(sms::PhoneSlot& phone);
+    // A daily limit was changed: a run keeps the new one from its next message on.
+    void limitsChanged();
     // The check the run's question asks; empty: the numbers' kinds (invalid, not mobile,
     // with a choice to leave them out) and how many are on the opt-out list.
     void setListCheck(CheckList check) { m_checkList = std::move(check); }

@@ -16,7 +16,6 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
-#include <ctime>
 #include <fstream>
 #include <functional>
 #include <memory>
@@ -55,13 +54,7 @@ protected:
         finder->setProbeTimes(200, 600);
         // As the program wires them.
         sending = std::make_unique<SendController>(*form, *controller, queue);
-        sending->extraPhones = [this] {
-            const std::vector<sms::PhoneWorker*> phones = extras->connectedPhones();
-            return std::vector<sms::PhoneSlot*>(phones.begin(), phones.end());
-        };
-        sending->dailyLimit = [this] { return extras->runDailyLimit(); };
-        extras->phoneJoins = [this](sms::PhoneSlot& phone) { sending->phoneJoins(phone); };
-        extras->phoneGoes = [this](sms::PhoneSlot& phone) { sending->phoneGoes(phone); };
+        extras->serve(*sending);
     }
     void TearDown() override {
         sending.reset();
@@ -301,10 +294,6 @@ TEST_F(CampaignOverPhones, EveryNumberGoesOutOnceOverBothPhones) {
         EXPECT_EQ(result(row, kPhone), byFirst ? "Com5" : "Com6");
     }
     // The list counts what the extra phone sent today from the campaign database.
-    extras->sentToday = [this](const std::string& imei) {
-        return sending->database().campaigns()->sentSince(imei, std::string(),
-                                                          sms::localDayStart(std::time(nullptr)));
-    };
     extras->refreshCounts();
     EXPECT_EQ(cellText(0, ExtraPhones::kToday).toInt(), int(second.size()));
 }
