@@ -4,11 +4,14 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cstring>
+#include <cctype>
 #include <memory>
 #include <optional>
+#include <set>
+#include <string_view>
 #include <system_error>
 #include <thread>
+#include <vector>
 
 #include "platform/port_check.h"
 #include "platform/port_names.h"
