@@ -195,7 +195,8 @@ sms::EncodeOptions SendController::encodeOptions() const {
 }
 
 bool SendController::phoneReady() {
-    if (m_dialogue.connected()) {
+    // An extra phone alone may serve a campaign.
+    if (m_dialogue.connected() || (extraPhones && !extraPhones().empty())) {
         return true;
     }
     m_form.setStatusPanel(1, fromCodePage(sms::texts::notConnected()));

@@ -317,6 +317,18 @@ TEST_F(CampaignOverPhones, APhoneThatGoesAwayLeavesItsRowsToTheOther) {
     EXPECT_FALSE(rowConnected(0));
 }
 
+TEST_F(CampaignOverPhones, AnExtraPhoneAloneServesTheCampaign) {
+    connectBoth();
+    form->btnOpen->click();  // the window's own phone disconnected
+    ASSERT_FALSE(controller->dialogue().state().IsConnected);
+    run(3);
+    EXPECT_EQ(sims[1]->messages().size(), 3u);
+    for (int row = 0; row < 3; ++row) {
+        EXPECT_EQ(result(row, kState), "gönderildi");
+        EXPECT_EQ(result(row, kPhone), "Com6");
+    }
+}
+
 TEST_F(CampaignOverPhones, EveryPhoneAtItsDailyLimitPausesTheRunWithTheReason) {
     connectBoth();
     extras->firstLimit()->setValue(3);
