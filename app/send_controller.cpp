@@ -357,6 +357,13 @@ bool SendController::confirmRun(int count, const std::u16string& text, bool turk
     }
     const Asker::Icon icon =
         q.placeholder || !q.notes.empty() ? Asker::Icon::Warning : Asker::Icon::Information;
+    // Several phones share the numbers, each with its own pause: worth a line, no warning.
+    const int phones =
+        (m_dialogue.connected() ? 1 : 0) + int(extraPhones ? extraPhones().size() : 0);
+    if (phones > 1) {
+        q.seconds = (q.seconds + phones - 1) / phones;
+        q.notes.push_back(QStringLiteral("%1 telefon ile gönderilecek").arg(phones));
+    }
     if (!m_form.asker().askWithChoices(&m_form, QStringLiteral("Toplu Sms Gönderme"), q.text(),
                                        icon, q.choices)) {
         return false;

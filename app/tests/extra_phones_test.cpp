@@ -277,6 +277,9 @@ protected:
 TEST_F(CampaignOverPhones, EveryNumberGoesOutOnceOverBothPhones) {
     connectBoth();
     run(10);
+    ASSERT_EQ(asker.asked.size(), 1u);
+    EXPECT_TRUE(asker.asked[0].text.contains("2 telefon ile gönderilecek"))
+        << asker.asked[0].text.toStdString();
     const std::vector<std::string> first = destinations(*sims[0]);
     const std::vector<std::string> second = destinations(*sims[1]);
     EXPECT_EQ(first.size() + second.size(), 10u);
