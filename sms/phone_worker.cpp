@@ -3,6 +3,7 @@
 #include <exception>
 #include <optional>
 #include <utility>
+#include <vector>
 
 #include "phone/phone_dialogue.h"
 #include "phone/phone_port.h"
@@ -136,7 +137,8 @@ struct PhoneWorker::Line : phone::PhoneView {
     phone::PhoneDialogue dialogue{*this, link, queue};
     SmsSender sender{dialogue, *this, worker.m_limits};
     platform::TimerId refreshTimer = platform::kNoTimer;
-    int jobDepth = 0;  // jobs running now: 1, or 0
+    int jobDepth = 0;                         // jobs running now: 1, or 0
+    std::vector<std::function<void()>> ends;  // of the attachments, first attached first
 };
 
 PhoneWorker::PhoneWorker(PhoneWorkerPort port, platform::MessageQueue& reportTo, SendLimits limits)
@@ -218,6 +220,13 @@ void PhoneWorker::run() {
         }
         closePort(line);
         line.setRefreshEnabled(false);
+        for (auto end = line.ends.rbegin(); end != line.ends.rend(); ++end) {
+            try {
+                (*end)();
+            } catch (...) {
+                // The others still end.
+            }
+        }
         line.queue.removeHandler(handler);
         // The port goes before its queue: its last waits still pump the queue.
     }
@@ -305,13 +314,19 @@ void PhoneWorker::connectOnLine(Line& line) {
 
 void PhoneWorker::submitOnLine(Line& line, const Submission& submission) {
     Report report{submission.done, {}};
+    // Whether a message whose submission broke off went out is not known: it must not be
+    // sent again blindly. Its `done` comes all the same.
+    const auto brokenOff = [&](const std::string& why) {
+        report.outcome.status = SendStatus::Unknown;
+        report.outcome.error = why;
+        report.outcome.lineLost = !line.dialogue.state().IsConnected;
+    };
     try {
         report.outcome = line.sender.submit(submission.number, submission.text, submission.options);
     } catch (const std::exception& e) {
-        // Whether the message went out is not known: it must not be sent again blindly.
-        report.outcome.status = SendStatus::Unknown;
-        report.outcome.error = e.what();
-        report.outcome.lineLost = !line.dialogue.state().IsConnected;
+        brokenOff(e.what());
+    } catch (...) {
+        brokenOff(texts::noAnswer());
     }
     const bool sent = report.outcome.status == SendStatus::Sent;
     const bool connected = line.dialogue.state().IsConnected;
@@ -382,6 +397,14 @@ void PhoneWorker::setObserver(Observer observer) {
 
 void PhoneWorker::post(Job job) {
     enqueue([job = std::move(job)](Line& line) { job(line.dialogue); });
+}
+
+void PhoneWorker::attach(Attachment attach) {
+    enqueue([attach = std::move(attach)](Line& line) {
+        if (std::function<void()> end = attach(line.dialogue)) {
+            line.ends.push_back(std::move(end));
+        }
+    });
 }
 
 void PhoneWorker::toOwner(std::function<void()> call) {

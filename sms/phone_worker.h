@@ -84,6 +84,12 @@ public:
     // setting AT+CNMI). A job may wait on the dialogue; it must not wait for the owning
     // thread. Jobs still waiting when the worker ends are dropped.
     void post(Job job);
+    // As post, for what stays with the phone (a receiver set as the dialogue's
+    // unsolicited sink): `attach` runs on the phone's thread, and the function it returns
+    // (may be empty) runs there too when the worker ends, after the port has closed and
+    // before the dialogue goes, in the reverse order of the attachments.
+    using Attachment = std::function<std::function<void()>(phone::PhoneDialogue& dialogue)>;
+    void attach(Attachment attach);
     // Runs `call` on the owning thread (from any thread; a job hands its results back
     // with it). Calls still waiting when the worker ends are dropped.
     void toOwner(std::function<void()> call);

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <functional>
@@ -298,6 +299,15 @@ TEST(PhoneWorker, EndsWithACommandWaiting) {
     auto worker = std::make_unique<PhoneWorker>(phone.port("Com6"), owner);
     worker->connect();
     ASSERT_TRUE(pumpUntil(owner, [&] { return worker->available(); }));
+    // What was attached to the phone ends on its thread, after the port has closed.
+    std::atomic<bool> endedOnPhoneThread{false};
+    const auto ownerThread = std::this_thread::get_id();
+    worker->attach([&](phone::PhoneDialogue& dialogue) {
+        return [&] {
+            endedOnPhoneThread =
+                std::this_thread::get_id() != ownerThread && !dialogue.state().IsConnected;
+        };
+    });
     bool reported = false;
     worker->submit("+905321112233", u"x", {}, [&](const SendOutcome&) { reported = true; });
     worker->post([](phone::PhoneDialogue&) { ADD_FAILURE() << "a dropped job ran"; });
@@ -309,6 +319,7 @@ TEST(PhoneWorker, EndsWithACommandWaiting) {
     EXPECT_LT(ms, 20000.0);  // the PDU's own limit is 60 s
     owner.pumpAll();
     EXPECT_FALSE(reported);  // dropped with the worker
+    EXPECT_TRUE(endedOnPhoneThread);
     std::printf("worker ended with a command waiting in %.0f ms\n", ms);
 }
 
