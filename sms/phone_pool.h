@@ -6,10 +6,12 @@
 // starts pauseSeconds after its own last one; the others go on meanwhile) and waits on
 // its queue between events, so clicks and port events keep flowing.
 //
-// A phone leaves the run when it goes away or fails kNetworkFailuresToLeave submissions
-// in a row with network errors; the rest go to the others. A phone may join (again)
-// while the run goes. With a daily limit, a phone that reached it takes no more rows
-// today; when every phone has, the run waits for the next local day.
+// A phone leaves the run when it goes away, or fails kNetworkFailuresToLeave submissions
+// in a row with network errors (or gives rows back untried); the rest go to the others.
+// A phone may join (again) while the run goes. With a daily limit, a phone that reached
+// it takes no more rows today; when every phone has, the run waits for the next local day.
+//
+// Every call is made on the run's thread: the thread of the queue the phones report to.
 
 #include <cstdint>
 #include <ctime>
@@ -68,8 +70,8 @@ public:
 
     // Serves what `recorder` hands out until none is left, the run is stopped, or no phone
     // is left (lineLost: the rest stay queued for a resume). `request.numbers` is not
-    // used. Not started (summary.started false) when nothing waits, the text is empty or
-    // the results file cannot be made.
+    // used. Not started (summary.started false, the reason in summary.reason) when nothing
+    // waits, the text is empty, no phone was added or the results file cannot be made.
     BulkSummary run(const BulkRequest& request, CampaignRecorder& recorder);
     // "Durdur": no further row is handed out; the run ends once the messages in flight are
     // answered. Also ends a wait for the next day.

@@ -89,7 +89,27 @@ std::optional<store::CampaignSummary> campaignToServe(
     return summary;
 }
 
-int exitCodeOf(const sms::BulkSummary& result) {
+// The run's text and options as the campaign recorded them; the numbers on the opt-out
+// list are skipped.
+sms::BulkRequest requestFor(const store::CampaignSummary& campaign, store::OptOutList& optOuts,
+                            const std::filesystem::path& resultsFile) {
+    sms::BulkRequest request = store::bulkRequestFor(campaign);
+    request.resultsFile = resultsFile;
+    request.skipReason = optOuts.skipCheck();
+    return request;
+}
+
+// Prints the end of a run (`statusLine` when it started) and returns the exit code: 0 when
+// every row it served was accepted.
+int endOfRun(const sms::BulkSummary& result, const std::string& statusLine) {
+    if (!result.started) {
+        if (!result.reason.empty()) {
+            printLine(sms::texts::failedLine(result.reason));
+            return kExitFailed;
+        }
+        return kExitOk;  // nothing was left to send
+    }
+    printLine(statusLine);
     return result.failed == 0 && result.notSent == 0 && result.recordError.empty() ? kExitOk
                                                                                    : kExitFailed;
 }
@@ -148,20 +168,9 @@ int runOnPhones(const std::vector<PortChoice>& ports, store::Database& db,
         return exit;
     }
     store::DatabaseRecorder recorder(db, lock, campaign->id);
-    sms::BulkRequest request = store::bulkRequestFor(*campaign);
-    request.resultsFile = resultsFile;
     store::OptOutList optOuts(db);
-    request.skipReason = optOuts.skipCheck();
-    const sms::BulkSummary result = pool.run(request, recorder);
-    if (!result.started) {
-        if (!result.reason.empty()) {
-            printLine(sms::texts::failedLine(result.reason));
-            return kExitFailed;
-        }
-        return kExitOk;
-    }
-    printLine(result.statusText());
-    return exitCodeOf(result);
+    const sms::BulkSummary result = pool.run(requestFor(*campaign, optOuts, resultsFile), recorder);
+    return endOfRun(result, result.statusText());
 }
 
 }  // namespace
@@ -226,20 +235,9 @@ int runCampaign(const std::vector<PortChoice>& ports, store::Database& db,
     sms::SmsSender sender(session.dialogue(), session.view());
     PrintingView view;
     sms::BulkRun run(sender, view, sms::queuePause(session.queue()));
-    sms::BulkRequest request = store::bulkRequestFor(*summary);
-    request.resultsFile = resultsFile;
     store::OptOutList optOuts(db);
-    request.skipReason = optOuts.skipCheck();
-    const sms::BulkSummary result = run.run(request, recorder);
-    if (!result.started) {
-        if (!result.reason.empty()) {
-            printLine(sms::texts::failedLine(result.reason));
-            return kExitFailed;
-        }
-        return kExitOk;  // nothing was left to send
-    }
-    printLine(session.view().panel(1));
-    return exitCodeOf(result);
+    const sms::BulkSummary result = run.run(requestFor(*summary, optOuts, resultsFile), recorder);
+    return endOfRun(result, session.view().panel(1));
 }
 
 }  // namespace cli
