@@ -139,9 +139,32 @@ ExtraPhones::ExtraPhones(TMainForm& form, platform::MessageQueue& queue, Setting
     connect(m_add, &QPushButton::clicked, this, [this] { m_form.guarded([this] { addPhone(); }); });
     connect(m_remove, &QPushButton::clicked, this,
             [this] { m_form.guarded([this] { removeSelected(); }); });
+
+    // The list of the last session, not connected yet.
+    if (m_settings) {
+        for (const Settings::PortChoice& p : m_settings->extraPhones()) {
+            if (const std::optional<int> n = portNumber(p.port)) {
+                addPhone(*n, p.baud);
+            }
+        }
+    }
 }
 
 ExtraPhones::~ExtraPhones() {
+    if (m_settings) {
+        std::vector<Settings::PortChoice> phones;
+        for (const auto& row : m_rows) {
+            bool ok = false;
+            const int baud = row->speed->currentText().trimmed().toInt(&ok);
+            if (const std::optional<int> n = portNumber(row->port->currentText());
+                n && ok && baud > 0) {
+                phones.push_back({QStringLiteral("Com%1").arg(*n), baud});
+            }
+        }
+        if (phones != m_settings->extraPhones()) {
+            m_settings->setExtraPhones(phones);
+        }
+    }
     // The workers end their threads (bounded) before the widgets they report to go.
     for (auto& row : m_rows) {
         row->worker.reset();

@@ -36,7 +36,8 @@ public:
     enum Column { kPort, kSpeed, kButton, kState, kOperator, kSignal, kToday, kLimit, kColumns };
 
     // `queue` is the user-interface thread's: the phones report through it. `settings`
-    // keeps the daily limits; null: they are not remembered.
+    // keeps the daily limits and the list's ports (read here, written when the list
+    // goes); null: nothing is remembered.
     ExtraPhones(TMainForm& form, platform::MessageQueue& queue, Settings* settings);
     ~ExtraPhones() override;
 

@@ -180,7 +180,8 @@ int main(int argc, char** argv) {
     app::PhonebookButtons phonebooks(form, phone);
     app::PortHints portHints(form);
     // Further phones, each on a thread of its own, and the search for them.
-    app::ExtraPhones extraPhones(form, queue, &settings);
+    // The demonstration phone's list is not remembered either.
+    app::ExtraPhones extraPhones(form, queue, parser.isSet(demo) ? nullptr : &settings);
     app::PhoneFinder phoneFinder(form, &extraPhones);
     // A campaign goes over every connected phone; the list counts what each sent today.
     extraPhones.serve(sending);

@@ -17,6 +17,7 @@ constexpr const char* kBaudKey = "baud";
 constexpr const char* kPauseKey = "pause";
 constexpr const char* kTurkishKey = "turkish7bit";
 constexpr const char* kDailyLimitGroup = "dailyLimit/";
+constexpr const char* kExtraPhonesKey = "extraPhones";  // "Com6:115200 Com7:19200"
 
 QString defaultPath() {
     return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
@@ -89,6 +90,29 @@ void Settings::setDailyLimit(const QString& imei, int limit) {
     if (!key.isEmpty()) {
         write(key.constData(), QString::number(std::max(0, limit)));
     }
+}
+
+std::vector<Settings::PortChoice> Settings::extraPhones() const {
+    std::vector<PortChoice> phones;
+    const QStringList items =
+        readText(kExtraPhonesKey, QString()).split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    for (const QString& item : items) {
+        const QString port = item.section(QLatin1Char(':'), 0, 0);
+        bool ok = false;
+        const int baud = item.section(QLatin1Char(':'), 1, 1).toInt(&ok);
+        if (isPortName(port) && ok && baud > 0) {
+            phones.push_back({QStringLiteral("Com") + port.mid(3), baud});
+        }
+    }
+    return phones;
+}
+
+void Settings::setExtraPhones(const std::vector<PortChoice>& phones) {
+    QStringList items;
+    for (const PortChoice& p : phones) {
+        items << QStringLiteral("%1:%2").arg(p.port).arg(p.baud);
+    }
+    write(kExtraPhonesKey, items.join(QLatin1Char(' ')));
 }
 
 bool Settings::isPortName(const QString& text) {

@@ -5,6 +5,8 @@
 
 #include <QString>
 
+#include <vector>
+
 namespace app {
 
 class Settings {
@@ -29,6 +31,15 @@ public:
     // none (also for a phone without an IMEI and a stored value that is no count).
     int dailyLimit(const QString& imei) const;
     void setDailyLimit(const QString& imei, int limit);
+    // The ports and speeds of the "Ek telefonlar" list, in its order; entries that name no
+    // port or no speed are passed over.
+    struct PortChoice {
+        QString port;  // "Com6"
+        int baud = 115200;
+        bool operator==(const PortChoice&) const = default;
+    };
+    std::vector<PortChoice> extraPhones() const;
+    void setExtraPhones(const std::vector<PortChoice>& phones);
 
     // "Com1" to "Com50", letter case ignored: the names a port can have.
     static bool isPortName(const QString& text);

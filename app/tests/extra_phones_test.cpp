@@ -239,6 +239,14 @@ TEST_F(ExtraPhonesWindow, ARowRefusesATakenOrWrongPortAndRemembersItsPhonesLimit
     extras->connectRow(extras->addPhone(6, 115200));
     ASSERT_TRUE(pumpUntil([&] { return rowConnected(0) && rowLimit(0)->isEnabled(); }));
     EXPECT_EQ(rowLimit(0)->value(), 50);
+
+    // The next session's list has the row back, not connected until asked.
+    extras->addPhone(0, 9600);  // no port chosen: not kept
+    extras.reset();
+    extras = std::make_unique<ExtraPhones>(*form, queue, settings.get());
+    ASSERT_EQ(extras->rowCount(), 1);
+    EXPECT_EQ(rowPort(0)->currentText(), "Com6");
+    EXPECT_EQ(extras->worker(0), nullptr);
 }
 
 // The window's phone on Com5 and an extra one on Com6, connected.

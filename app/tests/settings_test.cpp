@@ -118,6 +118,13 @@ TEST_F(SettingsFile, DailyLimitsAreKeptPerImei) {
     EXPECT_EQ(s.dailyLimit(QString()), 0);
     EXPECT_EQ(s.dailyLimit(QStringLiteral("3569")), 0);
     EXPECT_TRUE(s.turkishSevenBit());  // the other values stay
+    EXPECT_TRUE(s.extraPhones().empty());
+    Settings(path()).setExtraPhones({{"Com6", 115200}, {"Com45", 9600}});
+    EXPECT_EQ(Settings(path()).extraPhones(),
+              (std::vector<Settings::PortChoice>{{"Com6", 115200}, {"Com45", 9600}}));
+    writeRaw("extraPhones=Com6:115200 com7:19200 Com0:9600 Com8:fast Port9:9600 Com10\n");
+    EXPECT_EQ(Settings(path()).extraPhones(),
+              (std::vector<Settings::PortChoice>{{"Com6", 115200}, {"Com7", 19200}}));
     writeRaw("[dailyLimit]\n490154203237511=lots\n");
     EXPECT_EQ(Settings(path()).dailyLimit(QStringLiteral("490154203237511")), 0);
 }
