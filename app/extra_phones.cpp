@@ -236,6 +236,19 @@ int ExtraPhones::addPhone(int port, int baud) {
     return index;
 }
 
+int ExtraPhones::rowFor(int port, int baud) {
+    for (size_t i = 0; i < m_rows.size(); ++i) {
+        Row& row = *m_rows[i];
+        const bool holding =
+            row.worker && (row.worker->state().connected || row.worker->state().connecting);
+        if (!holding && portNumber(row.port->currentText()) == port) {
+            row.speed->setCurrentText(QString::number(baud));
+            return int(i);
+        }
+    }
+    return addPhone(port, baud);
+}
+
 void ExtraPhones::serve(SendController& sending) {
     sending.extraPhones = [this] {
         const std::vector<sms::PhoneWorker*> phones = connectedPhones();

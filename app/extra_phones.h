@@ -50,6 +50,9 @@ public:
 
     // A new row for Com<port> at `baud`, not yet connected; its index.
     int addPhone(int port = 0, int baud = 115200);
+    // The row for Com<port> at `baud`: the list's own, not connected, when it has one
+    // (its speed set to `baud`), else a new one; its index.
+    int rowFor(int port, int baud);
     // What the row's button does when the phone is not connected, and when it is.
     void connectRow(int row);
     void disconnectRow(int row);

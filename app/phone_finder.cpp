@@ -210,7 +210,7 @@ void PhoneFinder::connectFound() {
     }
     if (m_extras) {
         for (const phone::ProbedPhone* p : rest) {
-            m_extras->connectRow(m_extras->addPhone(p->port, int(p->baud)));
+            m_extras->connectRow(m_extras->rowFor(p->port, int(p->baud)));
         }
     }
 }

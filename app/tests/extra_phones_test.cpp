@@ -137,6 +137,7 @@ protected:
 TEST_F(ExtraPhonesWindow, FoundPhonesConnectTheFirstWithTheTabAndTheRestAsExtras) {
     plugIn({{7, "490154203237511"}, {12, "490154203237522"}, {45, "490154203237533"}});
     form->ComboBox2->setCurrentText(QStringLiteral("19200"));
+    extras->addPhone(12, 9600);  // a row of the last session for one of them
 
     bool found = false;
     finder->onFound = [&] { found = true; };
