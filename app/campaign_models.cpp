@@ -16,7 +16,7 @@ namespace {
 const QColor kFailedColour(176, 0, 0);
 const QColor kUnknownColour(176, 96, 0);
 
-enum ResultColumn { kPosition, kNumber, kState, kTime, kDetail, kDelivery, kResultColumns };
+enum ResultColumn { kPosition, kNumber, kState, kTime, kDetail, kPhone, kDelivery, kResultColumns };
 
 // Which states the list shows, in this order, after the first three columns.
 constexpr store::RecipientState kListedStates[] = {
@@ -120,6 +120,10 @@ QVariant CampaignResultsModel::data(const QModelIndex& index, int role) const {
             return r->delivery == store::DeliveryState::Failed ? QBrush(kFailedColour) : QVariant();
         }
     }
+    if (role == Qt::ToolTipRole && index.column() == kPhone) {
+        return r->phoneImei.empty() ? QVariant()
+                                    : QStringLiteral("IMEI %1").arg(fromCodePage(r->phoneImei));
+    }
     if (role == Qt::ForegroundRole) {
         if (r->state == store::RecipientState::Failed) {
             return QBrush(kFailedColour);
@@ -145,6 +149,8 @@ QVariant CampaignResultsModel::data(const QModelIndex& index, int role) const {
             return served ? timeText(r->changed) : QString();
         case kDetail:
             return detailText(*r);
+        case kPhone:  // the phone that served it, when several may have
+            return served ? fromCodePage(r->phonePort) : QString();
         case kDelivery:
             return deliveryText(*r);
         default:
@@ -157,8 +163,8 @@ QVariant CampaignResultsModel::headerData(int section, Qt::Orientation orientati
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole) {
         return {};
     }
-    static const char* const kHeaders[] = {"Sıra",  "Numara",          "Durum",
-                                           "Zaman", "Referans / Hata", "Teslim"};
+    static const char* const kHeaders[] = {"Sıra",    "Numara", "Durum", "Zaman", "Referans / Hata",
+                                           "Telefon", "Teslim"};
     return section >= 0 && section < kResultColumns ? QString::fromUtf8(kHeaders[section])
                                                     : QVariant();
 }

@@ -16,9 +16,11 @@
 
 #include "app/com_select_form.h"
 #include "app/error_handler.h"
+#include "app/extra_phones.h"
 #include "app/list_imports.h"
 #include "app/main_window.h"
 #include "app/phone_controller.h"
+#include "app/phone_finder.h"
 #include "app/phonebook_buttons.h"
 #include "app/port_hints.h"
 #include "app/qt_message_queue.h"
@@ -143,6 +145,8 @@ int main(int argc, char** argv) {
         app::TMainForm form(options);
         app::ListImports imports(form);  // its button under the list belongs in the pictures
         app::PortHints portHints(form);
+        app::ExtraPhones extraPhones(form, queue, nullptr);
+        app::PhoneFinder phoneFinder(form, &extraPhones);
         QString error;
         const QStringList files = app::saveTabScreenshots(form, parser.value(screenshot), &error);
         for (const QString& f : files) {
@@ -182,6 +186,12 @@ int main(int argc, char** argv) {
     app::ListImports imports(form);
     app::PhonebookButtons phonebooks(form, phone);
     app::PortHints portHints(form);
+    // Further phones, each on a thread of its own, and the search for them.
+    // The demonstration phone's list is not remembered either.
+    app::ExtraPhones extraPhones(form, queue, parser.isSet(demo) ? nullptr : &settings);
+    app::PhoneFinder phoneFinder(form, &extraPhones);
+    // A campaign goes over every connected phone; the list counts what each sent today.
+    extraPhones.serve(sending);
     form.show();
     const int code = QApplication::exec();
     if (!parser.isSet(demo)) {

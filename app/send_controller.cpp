@@ -16,6 +16,7 @@
 #include "app/campaign_history_dialog.h"
 #include "app/campaign_models.h"
 #include "app/code_page_text.h"
+#include "app/dialogue_slot.h"
 #include "app/error_handler.h"
 #include "app/main_window.h"
 #include "app/phone_controller.h"
@@ -47,6 +48,7 @@ SendController::SendController(TMainForm& form, PhoneController& phone,
       m_dialogue(phone.dialogue()),
       m_sender(phone.dialogue(), phone, limits),
       m_run(m_sender, *this, sms::queuePause(queue)),
+      m_queue(queue),
       m_db(form, std::move(databaseFile)),
       // A window that closes all the same (its run stopped by now): the run ends after
       // the message in flight, then the port closes as before.
@@ -90,10 +92,12 @@ SendController::SendController(TMainForm& form, PhoneController& phone,
     hooks.mayClose = [this] { return mayClose(); };
     phone.onConnected = [this] { connected(); };
 
+    m_wakeRun = queue.addHandler([](const platform::Message&) { return intptr_t(0); });
     refreshResume();
 }
 
 SendController::~SendController() {
+    m_queue.removeHandler(m_wakeRun);
     MainFormHooks& hooks = m_form.hooks();
     hooks.sendSms = nullptr;
     hooks.bulkSendClicked = nullptr;
@@ -192,7 +196,8 @@ sms::EncodeOptions SendController::encodeOptions() const {
 }
 
 bool SendController::phoneReady() {
-    if (m_dialogue.connected()) {
+    // An extra phone alone may serve a campaign.
+    if (m_dialogue.connected() || (extraPhones && !extraPhones().empty())) {
         return true;
     }
     m_form.setStatusPanel(1, fromCodePage(sms::texts::notConnected()));
@@ -354,6 +359,13 @@ bool SendController::confirmRun(int count, const std::u16string& text, bool turk
     }
     const Asker::Icon icon =
         q.placeholder || !q.notes.empty() ? Asker::Icon::Warning : Asker::Icon::Information;
+    // Several phones share the numbers, each with its own pause: worth a line, no warning.
+    const int phones =
+        (m_dialogue.connected() ? 1 : 0) + int(extraPhones ? extraPhones().size() : 0);
+    if (phones > 1) {
+        q.seconds = (q.seconds + phones - 1) / phones;
+        q.notes.push_back(QStringLiteral("%1 telefon ile gönderilecek").arg(phones));
+    }
     if (!m_form.asker().askWithChoices(&m_form, QStringLiteral("Toplu Sms Gönderme"), q.text(),
                                        icon, q.choices)) {
         return false;
@@ -406,7 +418,10 @@ void SendController::runCampaign(std::int64_t campaign, const store::SenderLock&
     m_results->setCampaign(campaign);
     {
         Sending sending(*this);
-        m_lastSummary = m_run.run(request, recorder);
+        const std::vector<sms::PhoneSlot*> extras =
+            extraPhones ? extraPhones() : std::vector<sms::PhoneSlot*>();
+        m_lastSummary = extras.empty() ? m_run.run(request, recorder)
+                                       : runOverPhones(request, recorder, extras);
     }
     refreshResume();
     if (!m_lastSummary.recordError.empty() && !m_closeWhenDone) {
@@ -419,6 +434,61 @@ void SendController::runCampaign(std::int64_t campaign, const store::SenderLock&
                             Asker::Icon::Error);
     }
     closeIfAsked();
+}
+
+void SendController::stop() {
+    m_run.stop();
+    if (m_pool) {
+        m_pool->stop();
+        // The run may wait a long while for a phone's pause or the next day: it hears of
+        // the stop now.
+        m_queue.post(m_wakeRun, {});
+    }
+}
+
+sms::BulkSummary SendController::runOverPhones(const sms::BulkRequest& request,
+                                               sms::CampaignRecorder& recorder,
+                                               const std::vector<sms::PhoneSlot*>& extras) {
+    sms::PhonePool pool(*this, sms::queueClock(m_queue));
+    DialogueSlot own(m_dialogue, m_sender, *m_form.PhoneComPort, *m_form.Info, m_queue);
+    // The window's phone joins when it is ready to send; the others serve all the same.
+    if (m_sender.prepareRun().empty()) {
+        pool.addSlot(own);
+    }
+    for (sms::PhoneSlot* slot : extras) {
+        pool.addSlot(*slot);
+    }
+    pool.setDailyLimit(dailyLimit ? dailyLimit() : 0);
+    m_pool = &pool;
+    m_ownSlot = &own;
+    struct Clear {
+        SendController& c;
+        ~Clear() {
+            c.m_pool = nullptr;
+            c.m_ownSlot = nullptr;
+        }
+    } clear{*this};
+    return pool.run(request, recorder);
+}
+
+void SendController::phoneJoins(sms::PhoneSlot& phone) {
+    if (m_pool) {
+        m_pool->addSlot(phone);
+        limitsChanged();  // the phones' lowest limit may be another now
+    }
+}
+
+void SendController::phoneGoes(sms::PhoneSlot& phone) {
+    if (m_pool) {
+        m_pool->removeSlot(phone);
+        limitsChanged();
+    }
+}
+
+void SendController::limitsChanged() {
+    if (m_pool) {
+        m_pool->setDailyLimit(dailyLimit ? dailyLimit() : 0);
+    }
 }
 
 void SendController::historyClick() {
@@ -476,6 +546,10 @@ void SendController::refreshResume() {
 }
 
 void SendController::connected() {
+    if (m_pool && m_ownSlot) {
+        m_pool->addSlot(*m_ownSlot);  // reconnected during a run: it takes rows again
+        return;
+    }
     refreshResume();
     if (m_waiting == 0 || m_sending) {
         return;
@@ -578,6 +652,16 @@ void SendController::showTally() {
         std::chrono::steady_clock::now() - m_runStart);
     m_panel->showTally(m_sent, m_failed, m_unanswered, m_sent + m_failed + m_unanswered,
                        elapsed.count());
+}
+
+void SendController::runPaused(const std::string& reason) {
+    m_form.setStatusPanel(1, fromCodePage(reason));
+    m_panel->timeLeft->setText(fromCodePage(reason));
+}
+
+void SendController::runGoesOn() {
+    m_form.setStatusPanel(1, QString());
+    showTally();
 }
 
 void SendController::runFinished(const sms::BulkSummary& summary) {

@@ -17,17 +17,15 @@
 #include "app/campaign_database.h"
 #include "app/hook_wrap.h"
 #include "app/run_question.h"
+#include "platform/message_queue.h"
 #include "sms/bulk_run.h"
+#include "sms/phone_pool.h"
 #include "sms/sms_sender.h"
 
 class QPushButton;
 
 namespace phone {
 class PhoneDialogue;
-}
-
-namespace platform {
-class MessageQueue;
 }
 
 namespace app {
@@ -73,8 +71,18 @@ public:
     // and an open history read them again.
     void deliveryChanged();
     // "Durdur".
-    void stop() { m_run.stop(); }
-    bool running() const { return m_run.running(); }
+    void stop();
+    bool running() const { return m_run.running() || (m_pool && m_pool->running()); }
+    // Further phones beside the window's own: those connected now serve a campaign with
+    // it, each keeping the pause and the daily limit (0: none) per phone.
+    std::function<std::vector<sms::PhoneSlot*>()> extraPhones;
+    std::function<int()> dailyLimit;
+    // An extra phone has connected (again): during a run it takes rows (again).
+    void phoneJoins(sms::PhoneSlot& phone);
+    // An extra phone is about to be destroyed: a run lets go of it first.
+    void phoneGoes(sms::PhoneSlot& phone);
+    // A daily limit was changed: a run keeps the new one from its next message on.
+    void limitsChanged();
     // The check the run's question asks; empty: the numbers' kinds (invalid, not mobile,
     // with a choice to leave them out) and how many are on the opt-out list.
     void setListCheck(CheckList check) { m_checkList = std::move(check); }
@@ -93,6 +101,8 @@ public:
     void recipientStarted(int position, const std::string& number) override;
     void recipientFinished(const sms::RecipientResult& result) override;
     void runFinished(const sms::BulkSummary& summary) override;
+    void runPaused(const std::string& reason) override;
+    void runGoesOn() override;
 
 private:
     struct Sending;
@@ -115,6 +125,9 @@ private:
     bool phoneReady();
     // Serves the campaign's waiting rows as this program's run of the database.
     void runCampaign(std::int64_t campaign, const store::SenderLock& lock);
+    // The same over the window's phone and `extras`.
+    sms::BulkSummary runOverPhones(const sms::BulkRequest& request, sms::CampaignRecorder& recorder,
+                                   const std::vector<sms::PhoneSlot*>& extras);
     // The resume button and its count, from the database.
     void refreshResume();
     // After connecting: the status bar names a campaign left unfinished.
@@ -134,6 +147,11 @@ private:
     phone::PhoneDialogue& m_dialogue;
     sms::SmsSender m_sender;
     sms::BulkRun m_run;
+    platform::MessageQueue& m_queue;
+    sms::PhonePool* m_pool = nullptr;     // while a run over several phones goes
+    sms::PhoneSlot* m_ownSlot = nullptr;  // the window's phone in that run
+    // A message that wakes the run over several phones from its wait (a stop, at once).
+    platform::HandlerId m_wakeRun = platform::kNoHandler;
     CampaignDatabase m_db;
     BulkProgressPanel* m_panel = nullptr;             // owned by the bulk tab
     std::unique_ptr<CampaignResultsModel> m_results;  // the shown campaign's rows

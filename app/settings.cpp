@@ -7,6 +7,7 @@
 #include <QSettings>
 #include <QStandardPaths>
 
+#include <algorithm>
 #include <utility>
 
 #include "sms/opt_out_reply.h"
@@ -20,6 +21,8 @@ constexpr const char* kPauseKey = "pause";
 constexpr const char* kTurkishKey = "turkish7bit";
 constexpr const char* kReportsKey = "deliveryReports";
 constexpr const char* kKeywordsKey = "optOutKeywords";
+constexpr const char* kDailyLimitGroup = "dailyLimit/";
+constexpr const char* kExtraPhonesKey = "extraPhones";  // "Com6:115200 Com7:19200"
 
 QString defaultPath() {
     return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
@@ -79,6 +82,56 @@ void Settings::write(const char* key, const QString& value) {
     QSettings file(m_path, QSettings::IniFormat);
     file.setValue(QLatin1String(key), value);
     file.sync();
+}
+
+namespace {
+
+// An IMEI as a key: its digits alone, so no text from the phone shapes the file.
+QByteArray dailyLimitKey(const QString& imei) {
+    QString digits;
+    for (const QChar c : imei) {
+        if (c >= u'0' && c <= u'9') {
+            digits += c;
+        }
+    }
+    return digits.isEmpty() ? QByteArray() : QByteArray(kDailyLimitGroup) + digits.toLatin1();
+}
+
+}  // namespace
+
+int Settings::dailyLimit(const QString& imei) const {
+    const QByteArray key = dailyLimitKey(imei);
+    return key.isEmpty() ? 0 : std::max(0, readInt(key.constData(), 0));
+}
+
+void Settings::setDailyLimit(const QString& imei, int limit) {
+    const QByteArray key = dailyLimitKey(imei);
+    if (!key.isEmpty()) {
+        write(key.constData(), QString::number(std::max(0, limit)));
+    }
+}
+
+std::vector<Settings::PortChoice> Settings::extraPhones() const {
+    std::vector<PortChoice> phones;
+    const QStringList items =
+        readText(kExtraPhonesKey, QString()).split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    for (const QString& item : items) {
+        const QString port = item.section(QLatin1Char(':'), 0, 0);
+        bool ok = false;
+        const int baud = item.section(QLatin1Char(':'), 1, 1).toInt(&ok);
+        if (isPortName(port) && ok && baud > 0) {
+            phones.push_back({QStringLiteral("Com") + port.mid(3), baud});
+        }
+    }
+    return phones;
+}
+
+void Settings::setExtraPhones(const std::vector<PortChoice>& phones) {
+    QStringList items;
+    for (const PortChoice& p : phones) {
+        items << QStringLiteral("%1:%2").arg(p.port).arg(p.baud);
+    }
+    write(kExtraPhonesKey, items.join(QLatin1Char(' ')));
 }
 
 bool Settings::isPortName(const QString& text) {

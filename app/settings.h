@@ -6,6 +6,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <vector>
+
 namespace app {
 
 class Settings {
@@ -37,6 +39,19 @@ public:
     // ones and repeats dropped.
     static QStringList parseKeywords(const QString& text);
     static QStringList defaultOptOutKeywords();
+    // "Günlük sınır" of the phone with this IMEI: at most so many messages a day, 0 for
+    // none (also for a phone without an IMEI and a stored value that is no count).
+    int dailyLimit(const QString& imei) const;
+    void setDailyLimit(const QString& imei, int limit);
+    // The ports and speeds of the "Ek telefonlar" list, in its order; entries that name no
+    // port or no speed are passed over.
+    struct PortChoice {
+        QString port;  // "Com6"
+        int baud = 115200;
+        bool operator==(const PortChoice&) const = default;
+    };
+    std::vector<PortChoice> extraPhones() const;
+    void setExtraPhones(const std::vector<PortChoice>& phones);
 
     // "Com1" to "Com50", letter case ignored: the names a port can have.
     static bool isPortName(const QString& text);

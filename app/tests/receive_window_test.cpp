@@ -125,7 +125,7 @@ protected:
     const fs::path m_dir = m_scratch.path();
 };
 
-enum { kDeliveryColumn = 5 };
+enum { kDeliveryColumn = 6 };
 
 // "Teslim raporu iste": on at first, on both tabs alike, remembered, and it is what sets
 // TP-SRR in the SMS-SUBMIT of a single send and in the campaign of a bulk run.

@@ -123,5 +123,33 @@ TEST_F(SettingsFile, ABrokenFileIsSetAsideAndTheNewChoiceRemembered) {
     EXPECT_TRUE(QFile::exists(path() + QStringLiteral(".bad")));
 }
 
+TEST_F(SettingsFile, DailyLimitsAreKeptPerImei) {
+    {
+        Settings s(path());
+        s.setTurkishSevenBit(true);
+        s.setDailyLimit(QStringLiteral("490154203237511"), 50);
+        s.setDailyLimit(QStringLiteral("490154203237522"), 120);
+        s.setDailyLimit(QStringLiteral("490154203237522"), 0);  // taken back
+        s.setDailyLimit(QString(), 70);                         // no IMEI: nothing kept
+        s.setDailyLimit(QStringLiteral("3569/../x"), -5);       // odd text, negative count
+    }
+    const Settings s(path());
+    EXPECT_EQ(s.dailyLimit(QStringLiteral("490154203237511")), 50);
+    EXPECT_EQ(s.dailyLimit(QStringLiteral("490154203237522")), 0);
+    EXPECT_EQ(s.dailyLimit(QStringLiteral("490154203237533")), 0);  // never set
+    EXPECT_EQ(s.dailyLimit(QString()), 0);
+    EXPECT_EQ(s.dailyLimit(QStringLiteral("3569")), 0);
+    EXPECT_TRUE(s.turkishSevenBit());  // the other values stay
+    EXPECT_TRUE(s.extraPhones().empty());
+    Settings(path()).setExtraPhones({{"Com6", 115200}, {"Com45", 9600}});
+    EXPECT_EQ(Settings(path()).extraPhones(),
+              (std::vector<Settings::PortChoice>{{"Com6", 115200}, {"Com45", 9600}}));
+    writeRaw("extraPhones=Com6:115200 com7:19200 Com0:9600 Com8:fast Port9:9600 Com10\n");
+    EXPECT_EQ(Settings(path()).extraPhones(),
+              (std::vector<Settings::PortChoice>{{"Com6", 115200}, {"Com7", 19200}}));
+    writeRaw("[dailyLimit]\n490154203237511=lots\n");
+    EXPECT_EQ(Settings(path()).dailyLimit(QStringLiteral("490154203237511")), 0);
+}
+
 }  // namespace
 }  // namespace app
