@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <filesystem>
 #include <fstream>
 
 #include "app/main_window.h"
@@ -21,6 +23,12 @@ protected:
     void writeRaw(const std::string& bytes) const {
         QDir().mkpath(m_dir.filePath(QStringLiteral("sub")));
         std::ofstream(path().toStdString(), std::ios::binary) << bytes;
+        // Qt keeps a file's settings in memory while its time stamp and size stay the
+        // same: each write gets a time of its own, so the next reader sees it.
+        static int writes = 0;
+        std::filesystem::last_write_time(
+            path().toStdString(),
+            std::filesystem::file_time_type::clock::now() + std::chrono::seconds(++writes));
     }
     TMainForm& makeForm() {
         MainFormOptions options;
