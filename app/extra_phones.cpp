@@ -254,7 +254,7 @@ void ExtraPhones::serve(SendController& sending) {
         const std::vector<sms::PhoneWorker*> phones = connectedPhones();
         return std::vector<sms::PhoneSlot*>(phones.begin(), phones.end());
     };
-    sending.dailyLimit = [this] { return runDailyLimit(); };
+    sending.dailyLimit = [this](const sms::PhoneIdentity& phone) { return dailyLimitOf(phone); };
     phoneJoins = [&sending](sms::PhoneSlot& phone) { sending.phoneJoins(phone); };
     phoneGoes = [&sending](sms::PhoneSlot& phone) { sending.phoneGoes(phone); };
     limitsChanged = [&sending] { sending.limitsChanged(); };
@@ -391,22 +391,20 @@ std::vector<sms::PhoneWorker*> ExtraPhones::connectedPhones() const {
     return phones;
 }
 
-int ExtraPhones::runDailyLimit() const {
-    int lowest = 0;
-    auto take = [&lowest](int limit) {
-        if (limit > 0 && (lowest == 0 || limit < lowest)) {
-            lowest = limit;
-        }
+int ExtraPhones::dailyLimitOf(const sms::PhoneIdentity& phone) const {
+    const auto same = [&phone](const std::string& imei, const std::string& port) {
+        return phone.imei.empty() ? phone.port == port : phone.imei == imei;
     };
-    if (m_form.PhoneComPort->Open()) {
-        take(m_firstLimit->value());
+    if (m_form.PhoneComPort->Open() &&
+        same(m_firstImei, "Com" + std::to_string(m_form.PhoneComPort->ComNumber()))) {
+        return m_firstLimit->value();
     }
     for (const auto& row : m_rows) {
-        if (row->worker && row->worker->state().connected) {
-            take(row->limit->value());
+        if (row->worker && same(row->imei, "Com" + std::to_string(row->workerPort))) {
+            return row->limit->value();
         }
     }
-    return lowest;
+    return 0;
 }
 
 void ExtraPhones::showFirstLimit() {

@@ -67,9 +67,9 @@ public:
     std::set<int> portsInUse() const;
     // The phones connected now, for a campaign over all of them.
     std::vector<sms::PhoneWorker*> connectedPhones() const;
-    // The daily limit a run over the first phone and the connected extra ones keeps for
-    // each: the lowest one set, so that no phone goes past its own (0: none set).
-    int runDailyLimit() const;
+    // The "Günlük sınır" of a phone of a campaign, the first one's or a row's, found by
+    // its IMEI, by its port when it gave none; 0 (none) for a phone not shown here.
+    int dailyLimitOf(const sms::PhoneIdentity& phone) const;
 
     // Lets `sending`'s campaigns go over the connected phones too, and counts what each
     // sent today from its database. Call once; `sending` must outlive this list.

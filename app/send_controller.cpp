@@ -92,12 +92,10 @@ SendController::SendController(TMainForm& form, PhoneController& phone,
     hooks.mayClose = [this] { return mayClose(); };
     phone.onConnected = [this] { connected(); };
 
-    m_wakeRun = queue.addHandler([](const platform::Message&) { return intptr_t(0); });
     refreshResume();
 }
 
 SendController::~SendController() {
-    m_queue.removeHandler(m_wakeRun);
     MainFormHooks& hooks = m_form.hooks();
     hooks.sendSms = nullptr;
     hooks.bulkSendClicked = nullptr;
@@ -440,9 +438,6 @@ void SendController::stop() {
     m_run.stop();
     if (m_pool) {
         m_pool->stop();
-        // The run may wait a long while for a phone's pause or the next day: it hears of
-        // the stop now.
-        m_queue.post(m_wakeRun, {});
     }
 }
 
@@ -458,8 +453,8 @@ sms::BulkSummary SendController::runOverPhones(const sms::BulkRequest& request,
     for (sms::PhoneSlot* slot : extras) {
         pool.addSlot(*slot);
     }
-    pool.setDailyLimit(dailyLimit ? dailyLimit() : 0);
     m_pool = &pool;
+    limitsChanged();
     m_ownSlot = &own;
     struct Clear {
         SendController& c;
@@ -474,20 +469,20 @@ sms::BulkSummary SendController::runOverPhones(const sms::BulkRequest& request,
 void SendController::phoneJoins(sms::PhoneSlot& phone) {
     if (m_pool) {
         m_pool->addSlot(phone);
-        limitsChanged();  // the phones' lowest limit may be another now
     }
 }
 
 void SendController::phoneGoes(sms::PhoneSlot& phone) {
     if (m_pool) {
         m_pool->removeSlot(phone);
-        limitsChanged();
     }
 }
 
 void SendController::limitsChanged() {
     if (m_pool) {
-        m_pool->setDailyLimit(dailyLimit ? dailyLimit() : 0);
+        // Asked afresh for each phone as it is handed a row; set again to wake a run that
+        // waits for the next day.
+        m_pool->setDailyLimits(dailyLimit);
     }
 }
 

@@ -74,14 +74,16 @@ public:
     void stop();
     bool running() const { return m_run.running() || (m_pool && m_pool->running()); }
     // Further phones beside the window's own: those connected now serve a campaign with
-    // it, each keeping the pause and the daily limit (0: none) per phone.
+    // it, each keeping the pause and its own daily limit.
     std::function<std::vector<sms::PhoneSlot*>()> extraPhones;
-    std::function<int()> dailyLimit;
+    // A phone's "Günlük sınır" (0: none), the window's own included; unset: none.
+    std::function<int(const sms::PhoneIdentity& phone)> dailyLimit;
     // An extra phone has connected (again): during a run it takes rows (again).
     void phoneJoins(sms::PhoneSlot& phone);
     // An extra phone is about to be destroyed: a run lets go of it first.
     void phoneGoes(sms::PhoneSlot& phone);
-    // A daily limit was changed: a run keeps the new one from its next message on.
+    // A daily limit was changed: a run keeps the new one from that phone's next message
+    // on, and one waiting for the next day looks again at once.
     void limitsChanged();
     // The check the run's question asks; empty: the numbers' kinds (invalid, not mobile,
     // with a choice to leave them out) and how many are on the opt-out list.
@@ -150,8 +152,6 @@ private:
     platform::MessageQueue& m_queue;
     sms::PhonePool* m_pool = nullptr;     // while a run over several phones goes
     sms::PhoneSlot* m_ownSlot = nullptr;  // the window's phone in that run
-    // A message that wakes the run over several phones from its wait (a stop, at once).
-    platform::HandlerId m_wakeRun = platform::kNoHandler;
     CampaignDatabase m_db;
     BulkProgressPanel* m_panel = nullptr;             // owned by the bulk tab
     std::unique_ptr<CampaignResultsModel> m_results;  // the shown campaign's rows

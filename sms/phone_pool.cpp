@@ -52,6 +52,17 @@ PoolClock queueClock(platform::MessageQueue& queue) {
     };
     clock.now = [] { return std::time(nullptr); };
     clock.wait = [&queue](int ms) { queue.waitAndPumpOne(ms); };
+    // A message to a handler that does nothing: the wait has handled one event and returns.
+    struct Waker {
+        explicit Waker(platform::MessageQueue& q)
+            : queue(q), id(q.addHandler([](const platform::Message&) { return intptr_t(0); })) {}
+        ~Waker() { queue.removeHandler(id); }
+        Waker(const Waker&) = delete;
+        Waker& operator=(const Waker&) = delete;
+        platform::MessageQueue& queue;
+        const platform::HandlerId id;
+    };
+    clock.wake = [waker = std::make_shared<Waker>(queue)] { waker->queue.post(waker->id, {}); };
     return clock;
 }
 
@@ -121,11 +132,34 @@ void PhonePool::addSlot(PhoneSlot& slot) {
     if (Member* m = memberOf(slot)) {
         m->inRun = true;
         m->networkFailures = 0;
-        return;
+        m->countedDay = -1;  // another phone may be behind the slot now: counted again
+    } else {
+        auto added = std::make_unique<Member>();
+        added->slot = &slot;
+        m_members.push_back(std::move(added));
     }
-    auto m = std::make_unique<Member>();
-    m->slot = &slot;
-    m_members.push_back(std::move(m));
+    wake();  // a run waiting for a pause or the next day has a phone to hand rows to
+}
+
+void PhonePool::setDailyLimits(DailyLimits limitOf) {
+    m_dailyLimits = std::move(limitOf);
+    wake();
+}
+
+void PhonePool::setDailyLimit(int perPhone) {
+    setDailyLimits(perPhone > 0 ? DailyLimits([perPhone](const PhoneIdentity&) { return perPhone; })
+                                : DailyLimits());
+}
+
+void PhonePool::stop() {
+    m_stopRequested = true;
+    wake();
+}
+
+void PhonePool::wake() {
+    if (m_running && m_clock.wake) {
+        m_clock.wake();
+    }
 }
 
 void PhonePool::removeSlot(PhoneSlot& slot) {
@@ -172,42 +206,80 @@ bool PhonePool::countToday(Run& run, Member& m) {
     return true;
 }
 
-void PhonePool::handOut(Run& run) {
+int PhonePool::limitOf(const Member& m) const {
+    return m_dailyLimits ? std::max(0, m_dailyLimits(m.slot->identity())) : 0;
+}
+
+bool PhonePool::atLimit(const Member& m) const {
+    const int limit = limitOf(m);
+    return limit > 0 && m.countedDay == localDayStart(m_clock.now()) && m.sentToday >= limit;
+}
+
+PhonePool::Member* PhonePool::freeMember(Run& run) {
     const std::int64_t now = m_clock.steadyMs();
-    for (size_t i = 0; i < m_members.size() && !run.queueEmpty; ++i) {
-        Member& m = *m_members[i];
-        if (!m.inRun || m.inFlight || now < m.readyAtMs || !m.slot->available()) {
+    for (const auto& p : m_members) {
+        Member& m = *p;
+        if (!m.inRun || m.removed || m.inFlight || now < m.readyAtMs || !m.slot->available()) {
             continue;
         }
         if (!countToday(run, m)) {
+            return nullptr;  // summary.recordError says why
+        }
+        if (!atLimit(m)) {
+            return &m;
+        }
+    }
+    return nullptr;
+}
+
+void PhonePool::handOut(Run& run) {
+    if (m_takingRow) {
+        return;  // the hand-out under way looks for free phones again once its row is recorded
+    }
+    struct TakingRow {
+        bool& flag;
+        explicit TakingRow(bool& f) : flag(f) { flag = true; }
+        ~TakingRow() { flag = false; }
+    };
+    for (;;) {
+        if (m_stopRequested || !run.summary.recordError.empty() || run.queueEmpty) {
             return;
         }
-        if (m_dailyLimit > 0 && m.sentToday >= m_dailyLimit) {
-            continue;
-        }
-        std::optional<QueuedRecipient> next = run.steps.next();
-        if (!next) {
-            run.queueEmpty = true;
+        Member* m = freeMember(run);
+        if (m == nullptr) {
             return;
         }
-        if (m_stopRequested || m.removed) {
-            // Stopped, or this phone removed, by the view as it heard of a skipped row: the
-            // row still waits.
-            return;
+        std::optional<QueuedRecipient> next;
+        {
+            const TakingRow taking(m_takingRow);
+            next = run.steps.next();
+            if (!next) {
+                run.queueEmpty = run.summary.recordError.empty();
+                return;
+            }
+            if (m_stopRequested) {
+                return;  // stopped by the view as it heard of a skipped row: the row still waits
+            }
+            if (m->removed || !m->inRun) {
+                continue;  // the view let this phone go meanwhile: the row goes to another
+            }
+            const PhoneIdentity id = m->slot->identity();
+            if (!run.steps.startSending(*next, &id)) {
+                return;
+            }
+            m->inFlight = *next;
+            m->servedAs = id;
+            m->handing = ++m_handings;
+            ++run.inFlight;
         }
-        const PhoneIdentity id = m.slot->identity();
-        if (!run.steps.startSending(*next, &id)) {
-            return;
-        }
-        m.inFlight = *next;
-        m.servedAs = id;
-        m.handing = ++m_handings;
-        ++run.inFlight;
+        const std::uint64_t handing = m->handing;
+        // Recorded: the phone hears of it now. Its submit() may run the queue, and other
+        // phones' outcomes that come in meanwhile hand out from inside it.
         try {
-            m.slot->submit(
+            m->slot->submit(
                 next->number, run.request.text, run.request.options,
-                [this, alive = std::weak_ptr<bool>(m_alive), slot = m.slot,
-                 handing = m.handing](const SendOutcome& outcome) {
+                [this, alive = std::weak_ptr<bool>(m_alive), slot = m->slot,
+                 handing](const SendOutcome& outcome) {
                     const auto live = alive.lock();
                     if (!live || !*live || m_run == nullptr) {
                         return;
@@ -215,14 +287,21 @@ void PhonePool::handOut(Run& run) {
                     Member* member = memberOf(*slot);
                     if (member != nullptr && member->inFlight && member->handing == handing) {
                         answered(*m_run, *member, outcome);
+                        // At once, not when the run's own loop next gets its turn: that may
+                        // be held by another phone's submission waiting on the queue.
+                        handOut(*m_run);
                     }
                 });
         } catch (const std::exception& e) {
-            // Nothing reached the phone's thread: this recipient failed, the phone goes on.
+            // Nothing reached the phone's thread: this recipient failed, the phone goes on,
+            // after a rest (a slot that cannot take rows would fail every one of them).
             SendOutcome outcome;
             outcome.status = SendStatus::Failed;
             outcome.error = e.what();
-            answered(run, m, outcome);
+            if (m->inFlight && m->handing == handing) {  // not answered meanwhile
+                answered(run, *m, outcome);
+            }
+            m->readyAtMs = std::max(m->readyAtMs, m_clock.steadyMs() + kUntriedBackOffMs);
         }
     }
 }
@@ -303,10 +382,7 @@ BulkSummary PhonePool::run(const BulkRequest& request, CampaignRecorder& recorde
     std::int64_t noPhoneSince = -1;
     for (;;) {
         std::erase_if(m_members, [](const auto& m) { return m->removed; });
-        const bool ending = m_stopRequested || !summary.recordError.empty();
-        if (!ending) {
-            handOut(run);
-        }
+        handOut(run);
         if (waitingForDay && run.inFlight > 0) {
             waitingForDay = summary.dailyLimitReached = false;
             m_view.runGoesOn();
@@ -330,7 +406,7 @@ BulkSummary PhonePool::run(const BulkRequest& request, CampaignRecorder& recorde
         // Rows are left and nothing is in flight: phones pausing, at their limit, or gone.
         const std::int64_t now = m_clock.steadyMs();
         bool anyInRun = false;
-        bool allAtLimit = m_dailyLimit > 0;
+        bool allAtLimit = true;
         std::int64_t nextReady = -1;
         bool anyAvailable = false;
         for (const auto& m : m_members) {
@@ -338,13 +414,10 @@ BulkSummary PhonePool::run(const BulkRequest& request, CampaignRecorder& recorde
                 continue;
             }
             anyInRun = true;
-            const bool atLimit = m_dailyLimit > 0 &&
-                                 m->countedDay == localDayStart(m_clock.now()) &&
-                                 m->sentToday >= m_dailyLimit;
-            allAtLimit = allAtLimit && atLimit;
-            if (atLimit) {
+            if (atLimit(*m)) {
                 continue;
             }
+            allAtLimit = false;
             if (m->readyAtMs > now) {
                 nextReady = nextReady < 0 ? m->readyAtMs : std::min(nextReady, m->readyAtMs);
             } else if (m->slot->available()) {
@@ -363,6 +436,16 @@ BulkSummary PhonePool::run(const BulkRequest& request, CampaignRecorder& recorde
         }
         if (allAtLimit) {
             if (!waitingForDay) {
+                // The last rows may just have gone out: no pause for rows that are not there.
+                std::string error;
+                const int left = recorder.queuedCount(error);
+                if (left <= 0) {
+                    if (left < 0) {
+                        summary.recordError = error;
+                    }
+                    run.queueEmpty = true;
+                    continue;
+                }
                 waitingForDay = summary.dailyLimitReached = true;
                 m_view.runPaused(texts::dailyLimitReached());
                 if (m_stopRequested) {

@@ -8,8 +8,14 @@
 //
 // A phone leaves the run when it goes away, or fails kNetworkFailuresToLeave submissions
 // in a row with network errors (or gives rows back untried); the rest go to the others.
-// A phone may join (again) while the run goes. With a daily limit, a phone that reached
-// it takes no more rows today; when every phone has, the run waits for the next local day.
+// A phone may join (again) while the run goes. Each phone may have a daily limit of its
+// own: a phone that reached it takes no more rows today; when every phone has, the run
+// waits for the next local day.
+//
+// A phone's submission may run the queue while it waits (the window's own phone does),
+// and the other phones' outcomes come in meanwhile: each outcome hands the free phones
+// their next rows at once, from inside that wait, rather than leaving them idle until
+// the slow phone is done.
 //
 // Every call is made on the run's thread: the thread of the queue the phones report to.
 
@@ -42,6 +48,9 @@ struct PoolClock {
     std::function<std::time_t()> now;        // wall time: the local day, result times
     // Waits at most `ms` for one event of the run's queue and handles it.
     std::function<void(int ms)> wait;
+    // Makes the wait under way, or else the next one, return at once (a stop, a changed
+    // limit). May be empty: the run then sees such a change when its wait ends.
+    std::function<void()> wake;
 };
 // The real clocks, waiting on `queue` (which the phones report to).
 PoolClock queueClock(platform::MessageQueue& queue);
@@ -64,9 +73,12 @@ public:
     // The phone takes no more rows. A message it has in flight is recorded as
     // unanswered (the network may have it); its late answer is ignored.
     void removeSlot(PhoneSlot& slot);
-    // Messages a phone may send a local day, per IMEI; 0: no limit. May change while the
-    // run goes.
-    void setDailyLimit(int perPhone) { m_dailyLimit = perPhone < 0 ? 0 : perPhone; }
+    // How many messages a phone may send a local day (0: no limit), asked of each phone
+    // as it is to be handed a row, so that a changed limit holds from its next message on.
+    using DailyLimits = std::function<int(const PhoneIdentity& phone)>;
+    void setDailyLimits(DailyLimits limitOf);
+    // The same limit for every phone.
+    void setDailyLimit(int perPhone);
 
     // Serves what `recorder` hands out until none is left, the run is stopped, or no phone
     // is left (lineLost: the rest stay queued for a resume). `request.numbers` is not
@@ -74,8 +86,8 @@ public:
     // waits, the text is empty, no phone was added or the results file cannot be made.
     BulkSummary run(const BulkRequest& request, CampaignRecorder& recorder);
     // "Durdur": no further row is handed out; the run ends once the messages in flight are
-    // answered. Also ends a wait for the next day.
-    void stop() { m_stopRequested = true; }
+    // answered. Also ends a wait for a pause or the next day at once.
+    void stop();
     bool running() const { return m_running; }
 
 private:
@@ -83,18 +95,27 @@ private:
     struct Run;
 
     Member* memberOf(const PhoneSlot& slot);
-    // Hands a row to every free phone that is not at its limit.
+    // Hands a row to every free phone that is not at its limit. Entered again from an
+    // outcome that comes in while a phone's submit() runs the queue.
     void handOut(Run& run);
+    // The first phone that may be handed a row now; null when none.
+    Member* freeMember(Run& run);
+    int limitOf(const Member& m) const;
+    bool atLimit(const Member& m) const;
     // The count of today's messages of `m`, read again once a day; false on a failure.
     bool countToday(Run& run, Member& m);
     void answered(Run& run, Member& m, const SendOutcome& outcome);
     void leave(Member& m);
+    void wake();
 
     BulkView& m_view;
     PoolClock m_clock;
     std::vector<std::unique_ptr<Member>> m_members;  // in the order they joined
-    int m_dailyLimit = 0;
+    DailyLimits m_dailyLimits;                       // empty: none
     bool m_running = false;
+    // From taking a row from the recorder until it is recorded on its way: a hand-out
+    // entered meanwhile (from the view, running the queue) would take the same row.
+    bool m_takingRow = false;
     bool m_stopRequested = false;
     Run* m_run = nullptr;  // while run() goes
     // Numbers each handing out, over every run: an answer to an earlier one is told apart.

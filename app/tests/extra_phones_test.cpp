@@ -67,16 +67,19 @@ protected:
         ::unsetenv("TOPLUSMS_PORTS");
     }
 
-    // Simulated phones behind the given ports, every other name pointing nowhere.
+    // Simulated phones behind the given ports, every other name pointing nowhere. The first
+    // answers a submission after `firstSubmitDelayMs` when given, the others after
+    // `submitDelayMs`.
     void plugIn(const std::vector<std::pair<int, std::string>>& phones, int submitDelayMs = 0,
-                int lastHangsUpAfter = 0) {
+                int lastHangsUpAfter = 0, int firstSubmitDelayMs = -1) {
         const std::filesystem::path map = m_dir.path() / "ports.conf";
         std::ofstream f(map);
         std::set<int> used;
         for (const auto& [port, imei] : phones) {
             phonesim::Config config;
             config.imei = imei;
-            config.faults.submitDelayMs = submitDelayMs;
+            config.faults.submitDelayMs =
+                sims.empty() && firstSubmitDelayMs >= 0 ? firstSubmitDelayMs : submitDelayMs;
             if (sims.size() + 1 == phones.size()) {
                 config.faults.hangUpAfterMessages = lastHangsUpAfter;
             }
@@ -253,9 +256,11 @@ TEST_F(ExtraPhonesWindow, ARowRefusesATakenOrWrongPortAndRemembersItsPhonesLimit
 // The window's phone on Com5 and an extra one on Com6, connected.
 class CampaignOverPhones : public ExtraPhonesWindow {
 protected:
-    // `extraHangsUpAfter`: the extra phone goes away after so many messages.
-    void connectBoth(int extraHangsUpAfter = 0) {
-        plugIn({{5, "490154203237511"}, {6, "490154203237522"}}, 100, extraHangsUpAfter);
+    // `extraHangsUpAfter`: the extra phone goes away after so many messages. Each answers a
+    // submission after 100 ms, the window's own after `firstSubmitDelayMs`.
+    void connectBoth(int extraHangsUpAfter = 0, int firstSubmitDelayMs = 100) {
+        plugIn({{5, "490154203237511"}, {6, "490154203237522"}}, 100, extraHangsUpAfter,
+               firstSubmitDelayMs);
         form->ComboBox1->setCurrentText(QStringLiteral("Com5"));
         form->btnOpen->click();
         ASSERT_TRUE(controller->dialogue().state().IsConnected);
@@ -311,6 +316,17 @@ TEST_F(CampaignOverPhones, EveryNumberGoesOutOnceOverBothPhones) {
     EXPECT_EQ(cellText(0, ExtraPhones::kToday).toInt(), int(second.size()));
 }
 
+TEST_F(CampaignOverPhones, TheExtraPhoneGoesOnWhileTheWindowsOwnWaitsForItsAnswer) {
+    // The window's phone waits 1.5 s for each answer on the window's queue; the extra one
+    // answers in 100 ms and takes its next number as each answer comes in.
+    connectBoth(0, 1500);
+    run(10);
+    const size_t first = sims[0]->messages().size();
+    const size_t second = sims[1]->messages().size();
+    EXPECT_EQ(first + second, 10u);
+    EXPECT_GE(second, 7u) << "the window's phone sent " << first;
+}
+
 TEST_F(CampaignOverPhones, APhoneThatGoesAwayLeavesItsRowsToTheOther) {
     connectBoth(2);
     run(8);
@@ -342,25 +358,28 @@ TEST_F(CampaignOverPhones, AnExtraPhoneAloneServesTheCampaign) {
     }
 }
 
-TEST_F(CampaignOverPhones, EveryPhoneAtItsDailyLimitPausesTheRunWithTheReason) {
+TEST_F(CampaignOverPhones, EachPhoneKeepsItsOwnDailyLimitAndTheRunPausesWhenAllHave) {
     connectBoth();
-    extras->firstLimit()->setValue(3);
-    rowLimit(0)->setValue(3);
-    EXPECT_EQ(extras->runDailyLimit(), 3);
-    // The run waits for the next day; "Durdur" ends the wait.
+    extras->firstLimit()->setValue(2);
+    rowLimit(0)->setValue(4);
+    // The run waits for the next day; "Durdur" ends the wait at once.
     QString paused;
+    std::chrono::steady_clock::time_point stoppedAt;
     QTimer watch;
     QObject::connect(&watch, &QTimer::timeout, [&] {
         if (paused.isEmpty() && sending->panel().timeLeft->text() == "Günlük sınıra ulaşıldı") {
             paused = form->statusPanel(1);
+            stoppedAt = std::chrono::steady_clock::now();
             sending->stop();
         }
     });
     watch.start(20);
     run(8);
+    // Far less than the minute the wait would have lasted.
+    EXPECT_LT(std::chrono::steady_clock::now() - stoppedAt, std::chrono::seconds(20));
     EXPECT_EQ(paused, "Günlük sınıra ulaşıldı");
-    EXPECT_EQ(sims[0]->messages().size(), 3u);
-    EXPECT_EQ(sims[1]->messages().size(), 3u);
+    EXPECT_EQ(sims[0]->messages().size(), 2u);
+    EXPECT_EQ(sims[1]->messages().size(), 4u);
     int queued = 0;
     for (int row = 0; row < 8; ++row) {
         queued += result(row, kState) == "sırada" ? 1 : 0;

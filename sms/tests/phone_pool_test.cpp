@@ -11,27 +11,46 @@ namespace sms {
 namespace {
 
 // Time for the run and its phones, on one thread: a wait runs the next answer due within
-// it and moves the clocks to its moment, or moves them by the whole wait.
+// it and moves the clocks to its moment, or moves them by the whole wait. A click is the
+// user's: handled inside a wait, which goes on unless something wakes it.
 struct FakeTime {
     std::int64_t ms = 0;
     std::time_t start = 0;
     std::multimap<std::int64_t, std::function<void()>> due;
+    std::multimap<std::int64_t, std::function<void()>> clicks;
+    bool woken = false;
 
     std::time_t now() const { return start + std::time_t(ms / 1000); }
     void at(std::int64_t when, std::function<void()> f) { due.emplace(when, std::move(f)); }
     void wait(int waitMs) {
-        if (!due.empty() && due.begin()->first <= ms + waitMs) {
-            auto first = due.begin();
+        const std::int64_t from = ms;
+        const std::int64_t until = ms + waitMs;
+        for (;;) {
+            if (woken) {
+                woken = false;
+                return;
+            }
+            const bool answer = !due.empty() && due.begin()->first <= until;
+            const bool click = !clicks.empty() && clicks.begin()->first <= until &&
+                               (!answer || clicks.begin()->first < due.begin()->first);
+            if (!answer && !click) {
+                ms = std::max(until, from + 1);
+                return;
+            }
+            auto& events = click ? clicks : due;
+            auto first = events.begin();
             ms = std::max(ms, first->first);
             auto f = std::move(first->second);
-            due.erase(first);
+            events.erase(first);
             f();
-            return;
+            if (!click) {
+                return;
+            }
         }
-        ms += std::max(waitMs, 1);
     }
     PoolClock clock() {
-        return {[this] { return ms; }, [this] { return now(); }, [this](int w) { wait(w); }};
+        return {[this] { return ms; }, [this] { return now(); }, [this](int w) { wait(w); },
+                [this] { woken = true; }};
     }
 };
 
@@ -59,12 +78,13 @@ public:
     int sentSince(const std::string& imei, const std::string&, std::time_t since,
                   std::string&) override {
         countedSince.insert(since);
-        return earlier.count(imei) ? earlier[imei] : 0;
+        return since == earlierDay && earlier.count(imei) ? earlier[imei] : 0;
     }
 
     std::map<std::string, std::string> sendingBy;  // number -> IMEI while on its way
     std::map<std::string, SendStatus> finished;
-    std::map<std::string, int> earlier;  // sent today before the run, per IMEI
+    std::map<std::string, int> earlier;  // sent on earlierDay before the run, per IMEI
+    std::time_t earlierDay = 0;
     std::set<std::time_t> countedSince;
 
 private:
@@ -90,7 +110,11 @@ struct FakePhone : PhoneSlot {
         if (answer) {
             answer(int(submitted.size()), o);
         }
-        time.at(time.ms + latencyMs, [this, o, done] {
+        const std::int64_t answerAt = time.ms + latencyMs;
+        while (pumps && time.ms < answerAt) {
+            time.wait(int(answerAt - time.ms));
+        }
+        time.at(answerAt, [this, o, done] {
             busy = false;
             if (o.lineLost) {
                 connected = false;
@@ -105,6 +129,9 @@ struct FakePhone : PhoneSlot {
     bool connected = true;
     bool busy = false;
     int latencyMs = 300;
+    // Runs the run's queue inside submit() until the phone answers, as the window's own
+    // phone does while it waits for the network.
+    bool pumps = false;
     // Changes the outcome of the n-th submission (from 1).
     std::function<void(int n, SendOutcome& o)> answer;
     std::vector<std::pair<std::int64_t, std::string>> submitted;  // when, to whom
@@ -217,20 +244,31 @@ TEST_F(PoolTest, EachPhoneKeepsThePauseAfterItsOwnMessage) {
     EXPECT_EQ(starts(b), (std::vector<std::int64_t>{0, 12000, 24000}));
 }
 
-TEST_F(PoolTest, APhoneAtItsDailyLimitTakesNoMoreRowsAndTheRunGoesOnTheNextDay) {
+TEST_F(PoolTest, EachPhoneKeepsItsOwnDailyLimitAndTheRunGoesOnTheNextDay) {
     time.start = nextLocalDay(time.start) - 60;  // a minute before midnight
     phone("111");
     phone("222");
-    recorder = CheckedRecorder(numbers(14));
+    FakePhone& noImei = phone("");
+    // Just enough for the next day's limits: the run ends then, with no pause for nothing.
+    recorder = CheckedRecorder(numbers(18));
     recorder.earlier["222"] = 2;  // sent before this run today
-    pool.setDailyLimit(5);
-    int sentBeforeMidnight = -1;
-    view.onPaused = [&] { sentBeforeMidnight = int(view.results.size()); };
+    recorder.earlierDay = localDayStart(time.start);
+    // As the window keys them: by IMEI, by port for a phone that gave none.
+    pool.setDailyLimits([&](const PhoneIdentity& p) {
+        return p.imei == "111" ? 3 : p.imei == "222" ? 5 : p.port == noImei.id.port ? 2 : 0;
+    });
+    std::map<std::string, int> beforeMidnight;
+    view.onPaused = [&] {
+        for (const RecipientResult& r : view.results) {
+            ++beforeMidnight[r.phone.imei.empty() ? r.phone.port : r.phone.imei];
+        }
+    };
     const BulkSummary s = run();
-    EXPECT_EQ(sentBeforeMidnight, 8);
+    EXPECT_EQ(beforeMidnight,
+              (std::map<std::string, int>{{"111", 3}, {"222", 3}, {noImei.id.port, 2}}));
     EXPECT_EQ(view.events,
               (std::vector<std::string>{"paused: " + texts::dailyLimitReached(), "goes on"}));
-    EXPECT_EQ(s.sent, 14);
+    EXPECT_EQ(s.sent, 18);
     EXPECT_FALSE(s.dailyLimitReached);
     // Counted from the store once per phone and day: today's and tomorrow's midnight.
     EXPECT_EQ(recorder.countedSince,
@@ -238,19 +276,92 @@ TEST_F(PoolTest, APhoneAtItsDailyLimitTakesNoMoreRowsAndTheRunGoesOnTheNextDay) 
 }
 
 TEST_F(PoolTest, StoppedWhileEveryPhoneIsAtItsLimitLeavesTheRestQueued) {
-    phone("111");
-    phone("222");
-    recorder = CheckedRecorder(numbers(12));
-    pool.setDailyLimit(5);
-    view.onPaused = [&] { pool.stop(); };
-    const BulkSummary s = run();
-    EXPECT_EQ(s.sent, 10);
-    EXPECT_EQ(s.notSent, 2);
-    EXPECT_TRUE(s.dailyLimitReached);
-    EXPECT_TRUE(s.stopped);
-    std::string error;
-    EXPECT_EQ(recorder.queuedCount(error), 2);
-    EXPECT_NE(s.statusText().find(texts::dailyLimitReached()), std::string::npos);
+    // Stopped as the pause is told, or by a click during the wait for the next day: a
+    // click does not end a wait by itself, the stop must.
+    for (const bool byClick : {false, true}) {
+        SCOPED_TRACE(byClick ? "by a click" : "as the pause is told");
+        FakeTime t;
+        t.start = time.start;
+        CheckedRecorder rec(numbers(12));
+        RecordingView v;
+        PhonePool p(v, t.clock());
+        FakePhone a(t, rec, "111"), b(t, rec, "222");
+        p.addSlot(a);
+        p.addSlot(b);
+        p.setDailyLimit(5);  // every phone's, as the command line sets it
+        std::int64_t stoppedAt = -1;
+        v.onPaused = [&] {
+            if (!byClick) {
+                stoppedAt = t.ms;
+                p.stop();
+                return;
+            }
+            t.clicks.emplace(t.ms + 5000, [&] {
+                stoppedAt = t.ms;
+                p.stop();
+            });
+        };
+        BulkRequest request;
+        request.text = u"x";
+        request.pauseSeconds = 0;
+        const BulkSummary s = p.run(request, rec);
+        EXPECT_EQ(t.ms, stoppedAt);  // at once, not when the wait would have ended
+        EXPECT_EQ(s.sent, 10);
+        EXPECT_EQ(s.notSent, 2);
+        EXPECT_TRUE(s.dailyLimitReached);
+        EXPECT_TRUE(s.stopped);
+        std::string error;
+        EXPECT_EQ(rec.queuedCount(error), 2);
+        EXPECT_NE(s.statusText().find(texts::dailyLimitReached()), std::string::npos);
+    }
+}
+
+struct WhilePumping {
+    const char* name;
+    int stopAfterResults;  // 0: not stopped
+    int fastLimit;         // 0: none
+    int fastServes;
+    int slowServes;
+};
+
+TEST_F(PoolTest, OutcomesThatComeInWhileAPhoneWaitsOnTheQueueHandOutAtOnce) {
+    // The fast phone answers in 100 ms; the slow one holds the run inside its submit()
+    // for 1000 ms. The fast one must not wait for it, and a stop or a limit still holds.
+    const WhilePumping cases[] = {
+        {"free phones served at once", 0, 0, 9, 1},
+        {"stopped after 4 results", 4, 0, 4, 1},
+        {"fast phone's limit 5", 0, 5, 5, 5},
+    };
+    for (const WhilePumping& c : cases) {
+        SCOPED_TRACE(c.name);
+        FakeTime t;
+        t.start = time.start;
+        CheckedRecorder rec(numbers(10));
+        RecordingView v;
+        PhonePool p(v, t.clock());
+        FakePhone fast(t, rec, "222"), slow(t, rec, "111");
+        fast.latencyMs = 100;
+        slow.latencyMs = 1000;
+        slow.pumps = true;
+        p.addSlot(fast);
+        p.addSlot(slow);
+        p.setDailyLimits(
+            [&](const PhoneIdentity& id) { return id.imei == "222" ? c.fastLimit : 0; });
+        v.onResult = [&](const RecipientResult&) {
+            if (int(v.results.size()) == c.stopAfterResults) {
+                p.stop();
+            }
+        };
+        BulkRequest request;
+        request.text = u"x";
+        request.pauseSeconds = 0;
+        const BulkSummary s = p.run(request, rec);
+        EXPECT_EQ(int(fast.submitted.size()), c.fastServes);
+        EXPECT_EQ(int(slow.submitted.size()), c.slowServes);
+        EXPECT_EQ(s.sent, c.fastServes + c.slowServes);
+        EXPECT_EQ(s.notSent, 10 - s.sent);
+        EXPECT_EQ(int(rec.finished.size()), s.sent);
+    }
 }
 
 struct Failover {
