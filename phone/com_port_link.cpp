@@ -24,6 +24,10 @@ void ComPortLink::writeText(const std::string& text) {
     m_port.WriteText(text);
 }
 
+bool ComPortLink::closing() const {
+    return m_port.LifeState() == serial::PortLifeState::Closing;
+}
+
 uint8_t ComPortLink::readChar() {
     return m_port.ReadChar();
 }

@@ -99,8 +99,8 @@ void PhoneDialogue::settleActive() {
         e->outcome = CommandOutcome::Failed;
     } else if (m_state.ReplyDone) {
         e->outcome = CommandOutcome::Completed;
-    } else if (!m_state.IsConnected) {
-        // The port has closed: nothing more can arrive.
+    } else if (!m_state.IsConnected || m_port.closing()) {
+        // The port has closed, or is closing: nothing more can arrive.
         e->outcome = CommandOutcome::Disconnected;
     } else if (after(platform::ClockMs(), e->deadline)) {
         m_view.setStatusPanel(1, std::string(texts::kTimedOut));
@@ -148,7 +148,7 @@ CommandTurn PhoneDialogue::beginTurn(CommandOrigin origin) {
         m_lastOutcome = outcome;
         return CommandTurn(outcome);
     };
-    if (!m_state.IsConnected) {
+    if (!m_state.IsConnected || m_port.closing()) {
         return none(CommandOutcome::Disconnected);
     }
     if (origin == CommandOrigin::Poll) {
@@ -214,7 +214,7 @@ std::string PhoneDialogue::turnSend(uint64_t turn, const std::string& command,
 }
 
 void PhoneDialogue::turnWrite(uint64_t, const std::string& text) {
-    if (m_state.IsConnected) {
+    if (m_state.IsConnected && !m_port.closing()) {
         m_port.writeText(text);
     }
 }
@@ -227,7 +227,9 @@ void PhoneDialogue::pause(int ms) {
 std::string PhoneDialogue::runCommand(uint64_t turn, const std::string& command,
                                       const std::string& completion, int limitMs,
                                       CommandOutcome* outcome, bool endsTurn) {
-    if (!m_state.IsConnected) {
+    // A command started inside a close (a timer's, run by the close's wait) would be
+    // dropped unwritten and wait out its whole limit for an answer that cannot come.
+    if (!m_state.IsConnected || m_port.closing()) {
         *outcome = m_lastOutcome = CommandOutcome::Disconnected;
         return {};
     }

@@ -25,6 +25,10 @@ public:
     // open port fires PhoneComPortPortClose.
     virtual void setOpen(bool open) = 0;
     virtual void writeText(const std::string& text) = 0;
+    // Whether a close is under way: what is written now is dropped and nothing more
+    // arrives. A close waits for the port's workers with the message queue running, so a
+    // timer's command can start inside it.
+    virtual bool closing() const { return false; }
     virtual uint8_t readChar() = 0;
     // `ticks` of 55 ms.
     virtual bool waitForText(const std::string& text, int32_t ticks, bool yield,
@@ -48,6 +52,7 @@ public:
     void setBaud(int32_t baud) override;
     void setOpen(bool open) override;
     void writeText(const std::string& text) override;
+    bool closing() const override;
     uint8_t readChar() override;
     bool waitForText(const std::string& text, int32_t ticks, bool yield, bool ignoreCase) override;
     bool writeAndWaitForText(const std::string& command, const std::string& text, int32_t ticks,

@@ -148,10 +148,21 @@ public:
                 throw;
             }
         } else {
+            // As the component's close: its wait for the workers runs the queue's
+            // messages before the close notification.
+            m_closing = true;
+            if (whileClosing) {
+                whileClosing();
+            }
+            m_closing = false;
             dialogue->PhoneComPortPortClose();
         }
     }
+    bool closing() const override { return m_closing; }
     void writeText(const std::string& text) override {
+        if (m_closing) {
+            return;  // dropped, as the component drops it
+        }
         if (!open) {
             throw std::runtime_error("ie_NOpen - device not open");
         }
@@ -185,6 +196,7 @@ public:
     std::vector<std::string> written;
     std::deque<char> input;
     std::string waitedFor;
+    std::function<void()> whileClosing;  // run inside a close, before its notification
 
 private:
     void deliver(const std::string& text) {
@@ -194,6 +206,7 @@ private:
 
     platform::PlainMessageQueue& m_queue;
     platform::HandlerId m_handler = platform::kNoHandler;
+    bool m_closing = false;
 };
 
 }  // namespace phone::testing

@@ -229,6 +229,27 @@ TEST_F(DialogueTest, DisconnectInsideAWaitEndsIt) {
     EXPECT_FALSE(port.open);
 }
 
+// A timer's command that runs inside the close's own wait: nothing is written, and it
+// ends at once instead of waiting out its limit for an answer that cannot come.
+TEST_F(DialogueTest, CommandStartedInsideACloseEndsAtOnce) {
+    connect();
+    dialogue.setReplyLimitMs(PhoneDialogue::kReplyLimitMs);
+    CommandOutcome turnOutcome = CommandOutcome::Completed;
+    std::string panel;
+    port.whileClosing = [&] {
+        dialogue.SendCommand("AT+CMGL=4\r", "\r\nOK");
+        turnOutcome = dialogue.lastOutcome();
+        panel = view.panels[1];
+    };
+    const auto start = std::chrono::steady_clock::now();
+    dialogue.btnOpenClick();
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1000));
+    EXPECT_EQ(turnOutcome, CommandOutcome::Disconnected);
+    EXPECT_NE(panel, cp("Zaman Aşımı"));
+    EXPECT_TRUE(port.written.empty());
+    EXPECT_FALSE(dialogue.state().IsConnected);
+}
+
 TEST_F(DialogueTest, PhoneGoneIsNoticedAtTheLimit) {
     connect();
     port.ports.clear();  // unplugged

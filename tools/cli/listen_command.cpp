@@ -4,7 +4,6 @@
 #include <cstdio>
 #include <string>
 
-#include "phone/str_to_int.h"
 #include "tools/cli/campaign_run.h"
 #include "tools/cli/command.h"
 #include "tools/cli/reception.h"
@@ -30,19 +29,9 @@ int runListen(std::span<const std::string_view> args) {
     if (!dbFile) {
         return usage();
     }
-    int seconds = -1;  // until a signal
-    if (!rest.empty()) {
-        bool ok = rest.size() == 2 && rest[0] == "--seconds";
-        if (ok) {
-            try {
-                seconds = phone::StrToInt(rest[1]);
-            } catch (const phone::EConvertError&) {
-                ok = false;
-            }
-        }
-        if (!ok || seconds < 0) {
-            return usage();
-        }
+    const std::optional<int> seconds = parseStaySeconds(rest);
+    if (!seconds) {
+        return usage();
     }
     const std::unique_ptr<store::Database> db = openDatabase(*dbFile);
     if (!db) {
@@ -58,7 +47,7 @@ int runListen(std::span<const std::string_view> args) {
     if (route == phone::ReceiveRoute::None) {
         printLine(session.view().panel(1));  // "Teslim raporları alınamıyor"
     }
-    return reception.stay(seconds) ? kExitOk : kExitFailed;
+    return reception.stay(*seconds) ? kExitOk : kExitFailed;
 }
 
 const CommandRegistration kRegistration(

@@ -3,11 +3,13 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <exception>
 #include <utility>
 
+#include "phone/str_to_int.h"
 #include "platform/codepage_1254.h"
 #include "platform/port_check.h"
 #include "serial/exception_display.h"
@@ -37,6 +39,12 @@ std::optional<int> parseComName(std::string_view s) {
         return std::nullopt;
     }
     return n;
+}
+
+volatile std::sig_atomic_t g_stopRequested = 0;
+
+void onStopSignal(int) {
+    g_stopRequested = 1;
 }
 
 }  // namespace
@@ -318,6 +326,36 @@ std::string visible(std::string_view bytes) {
     }
     flush();
     return out;
+}
+
+std::optional<int> parseStaySeconds(std::span<const std::string_view> rest) {
+    if (rest.empty()) {
+        return -1;
+    }
+    if (rest.size() != 2 || rest[0] != "--seconds") {
+        return std::nullopt;
+    }
+    try {
+        const int seconds = phone::StrToInt(rest[1]);
+        return seconds >= 0 ? std::optional<int>(seconds) : std::nullopt;
+    } catch (const phone::EConvertError&) {
+        return std::nullopt;
+    }
+}
+
+StopSignals::StopSignals() {
+    g_stopRequested = 0;
+    m_previousInt = std::signal(SIGINT, onStopSignal);
+    m_previousTerm = std::signal(SIGTERM, onStopSignal);
+}
+
+StopSignals::~StopSignals() {
+    std::signal(SIGINT, m_previousInt);
+    std::signal(SIGTERM, m_previousTerm);
+}
+
+bool StopSignals::requested() const {
+    return g_stopRequested != 0;
 }
 
 }  // namespace cli

@@ -43,6 +43,25 @@ std::optional<std::vector<PortChoice>> parsePortChoices(std::span<const std::str
                                                         std::string_view command,
                                                         std::string_view usage);
 
+// What follows the port of a command that stays connected: nothing (until Ctrl-C, -1)
+// or "--seconds N". Nothing is returned for anything else.
+std::optional<int> parseStaySeconds(std::span<const std::string_view> rest);
+
+// While it lives, SIGINT and SIGTERM end a stay instead of the program: requested() says
+// whether one came. The handlers before it come back when it ends. One at a time.
+class StopSignals {
+public:
+    StopSignals();
+    ~StopSignals();
+    StopSignals(const StopSignals&) = delete;
+    StopSignals& operator=(const StopSignals&) = delete;
+    bool requested() const;
+
+private:
+    void (*m_previousInt)(int);
+    void (*m_previousTerm)(int);
+};
+
 // Prints every status-bar text as it changes ("panel 1: Comport Yok!"), in UTF-8, and
 // keeps the rows and gauges for whoever wants them. With reportChanges() each line is
 // prefixed by the milliseconds since then, and the gauges and the call display are

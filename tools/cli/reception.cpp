@@ -1,7 +1,6 @@
 #include "tools/cli/reception.h"
 
 #include <chrono>
-#include <csignal>
 #include <cstdio>
 
 #include "phone/phone_state.h"
@@ -15,12 +14,6 @@ namespace {
 
 constexpr int kPollMs = 5000;  // the window's refresh tick
 constexpr int kLookMs = 100;   // how often a stay looks at the clock and the signals
-
-volatile std::sig_atomic_t g_stop = 0;
-
-void onStopSignal(int) {
-    g_stop = 1;
-}
 
 std::string reportLine(const store::StoredReport& r) {
     using platform::cp1254::fromUtf8;
@@ -106,18 +99,14 @@ void Reception::start() {
 }
 
 bool Reception::stay(int seconds) {
-    g_stop = 0;
-    const auto previousInt = std::signal(SIGINT, onStopSignal);
-    const auto previousTerm = std::signal(SIGTERM, onStopSignal);
+    const StopSignals stop;
     const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
     phone::PhoneDialogue& dialogue = m_session.dialogue();
-    while (g_stop == 0 && dialogue.state().IsConnected &&
+    while (!stop.requested() && dialogue.state().IsConnected &&
            (seconds < 0 || std::chrono::steady_clock::now() < end)) {
         dialogue.pause(kLookMs);
     }
     finish();
-    std::signal(SIGINT, previousInt);
-    std::signal(SIGTERM, previousTerm);
     return dialogue.state().IsConnected;
 }
 

@@ -1,10 +1,8 @@
 // toplusms-cli watch COM [--seconds N]: stays connected with polling on and prints what
 // changes, each line after the milliseconds since the start.
-#include <csignal>
 #include <cstdio>
 #include <string>
 
-#include "phone/str_to_int.h"
 #include "tools/cli/command.h"
 #include "tools/cli/phone_session.h"
 
@@ -16,12 +14,6 @@ constexpr int kRefreshMs = 5000;  // tiRefresh
 constexpr int kClearMs = 4000;    // tiClear
 // How often the wait looks at the clock and the signals.
 constexpr int kLookMs = 100;
-
-volatile std::sig_atomic_t g_stop = 0;
-
-void onStopSignal(int) {
-    g_stop = 1;
-}
 
 // A repeating timer of the plain queue that the view switches on and off.
 class SwitchedTimer {
@@ -53,26 +45,12 @@ int runWatch(std::span<const std::string_view> args) {
     if (!choice) {
         return kExitUsage;
     }
-    int seconds = -1;  // until a signal
-    if (!rest.empty()) {
-        bool ok = rest.size() == 2 && rest[0] == "--seconds";
-        if (ok) {
-            try {
-                seconds = phone::StrToInt(rest[1]);
-            } catch (const phone::EConvertError&) {
-                ok = false;
-            }
-        }
-        if (!ok || seconds < 0) {
-            std::fprintf(stderr, "usage: toplusms-cli watch %.*s\n", int(kUsage.size()),
-                         kUsage.data());
-            return kExitUsage;
-        }
+    const std::optional<int> seconds = parseStaySeconds(rest);
+    if (!seconds) {
+        std::fprintf(stderr, "usage: toplusms-cli watch %.*s\n", int(kUsage.size()), kUsage.data());
+        return kExitUsage;
     }
-
-    g_stop = 0;
-    std::signal(SIGINT, onStopSignal);
-    std::signal(SIGTERM, onStopSignal);
+    const StopSignals stop;
 
     PhoneSession session(*choice);
     phone::PhoneDialogue& dialogue = session.dialogue();
@@ -96,8 +74,8 @@ int runWatch(std::span<const std::string_view> args) {
     const bool connected = session.connect();
     const auto start = std::chrono::steady_clock::now();
     const auto done = [&] {
-        return g_stop != 0 || (seconds >= 0 && std::chrono::steady_clock::now() - start >=
-                                                   std::chrono::seconds(seconds));
+        return stop.requested() || (*seconds >= 0 && std::chrono::steady_clock::now() - start >=
+                                                         std::chrono::seconds(*seconds));
     };
     while (connected && dialogue.state().IsConnected && !done()) {
         session.queue().waitAndPumpOne(kLookMs);
@@ -105,8 +83,6 @@ int runWatch(std::span<const std::string_view> args) {
     const bool wentAway = !dialogue.state().IsConnected;
     view.onRefreshSwitched = nullptr;
     view.onClearSwitched = nullptr;
-    std::signal(SIGINT, SIG_DFL);
-    std::signal(SIGTERM, SIG_DFL);
     return wentAway ? kExitFailed : kExitOk;
 }
 

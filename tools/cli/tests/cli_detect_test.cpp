@@ -3,7 +3,6 @@
 #include <fcntl.h>
 #include <stdlib.h>
 #include <sys/file.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -12,42 +11,20 @@
 #include <cstdio>
 #include <fstream>
 #include <memory>
-#include <sstream>
 #include <string>
 #include <vector>
 
+#include "tools/cli/tests/cli_process.h"
 #include "tools/phone-sim/simulator.h"
 
 namespace {
 
-struct Split {
-    int exitCode = -1;
-    std::string out;
-    std::string err;
-};
+using cli::testing::CliRun;
+using cli::testing::PortMapInEnvironment;
 
-// Runs the cli with stdout and stderr kept apart: stdout is the data.
-Split runCli(const std::string& args) {
-    Split r;
-    const std::string errFile = ::testing::TempDir() + "cli-detect.err";
-    const std::string line = std::string(TOPLUSMS_CLI) + " " + args + " 2>" + errFile;
-    FILE* p = ::popen(line.c_str(), "r");
-    if (p == nullptr) {
-        ADD_FAILURE() << "popen";
-        return r;
-    }
-    char buf[4096];
-    size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) {
-        r.out.append(buf, n);
-    }
-    const int status = ::pclose(p);
-    r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    std::ifstream in(errFile);
-    std::stringstream s;
-    s << in.rdbuf();
-    r.err = s.str();
-    return r;
+// stdout is the data: kept apart from the messages.
+CliRun runDetect(const std::string& args) {
+    return cli::testing::runCliApart(args, ::testing::TempDir() + "cli-detect.err");
 }
 
 // A pseudo-terminal whose far end never answers.
@@ -104,13 +81,12 @@ TEST(CliDetectTest, ListsThePhonesThatAnswerOnce) {
     ASSERT_GE(held, 0);
     ASSERT_EQ(::flock(held, LOCK_EX | LOCK_NB), 0);
 
-    ::setenv("TOPLUSMS_PORTS", map.c_str(), 1);
+    const PortMapInEnvironment mapped(map);
     const auto start = std::chrono::steady_clock::now();
-    const Split r = runCli("detect --baud 19200");
+    const CliRun r = runDetect("detect --baud 19200");
     const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
                         std::chrono::steady_clock::now() - start)
                         .count();
-    ::unsetenv("TOPLUSMS_PORTS");
     ::close(held);
     std::printf("detect over 6 ports (3 phones, 1 silent, 1 second port, 1 held): %lld ms\n",
                 static_cast<long long>(ms));
@@ -125,15 +101,13 @@ TEST(CliDetectTest, ListsThePhonesThatAnswerOnce) {
               std::string::npos)
         << r.err;
     // No phone: nothing on stdout, and the exit code says so.
-    ::setenv("TOPLUSMS_PORTS", map.c_str(), 1);
     for (auto& sim : sims) {
         sim->stop();
     }
-    const Split none = runCli("detect");
-    ::unsetenv("TOPLUSMS_PORTS");
+    const CliRun none = runDetect("detect");
     EXPECT_EQ(none.exitCode, 1);
     EXPECT_EQ(none.out, "");
-    EXPECT_EQ(runCli("detect --baud fast").exitCode, 2);
+    EXPECT_EQ(runDetect("detect --baud fast").exitCode, 2);
 }
 
 }  // namespace

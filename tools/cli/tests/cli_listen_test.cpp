@@ -1,17 +1,13 @@
 // toplusms-cli receiving against the simulated phone: listen prints what it keeps and
 // ends cleanly on Ctrl-C; killed between storing and deleting, nothing is shown twice; a
 // bulk run receives while it runs and waits for the reports when asked.
-#include <fcntl.h>
 #include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <chrono>
-#include <cstdio>
 #include <fstream>
 #include <iterator>
 #include <sstream>
@@ -19,29 +15,14 @@
 #include <thread>
 
 #include "platform/tests/scratch_folder.h"
+#include "tools/cli/tests/cli_process.h"
 #include "tools/phone-sim/simulator.h"
-
-extern char** environ;
 
 namespace {
 
-struct CliRun {
-    int exitCode = -1;
-    std::string out;  // stdout and stderr together
-};
-
-CliRun runCli(const std::string& args) {
-    CliRun r;
-    FILE* p = ::popen((std::string(TOPLUSMS_CLI) + " " + args + " 2>&1").c_str(), "r");
-    char buf[4096];
-    size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) {
-        r.out.append(buf, n);
-    }
-    const int status = ::pclose(p);
-    r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return r;
-}
+using cli::testing::CliRun;
+using cli::testing::exitCodeOf;
+using cli::testing::runCli;
 
 std::string readFile(const std::filesystem::path& file) {
     std::ifstream in(file, std::ios::binary);
@@ -78,28 +59,9 @@ struct CliListenTest : ::testing::Test {
     }
     // The cli in the background, its output into `output`.
     pid_t spawnListen(const std::vector<std::string>& extra = {}) {
-        std::vector<std::string> args = {TOPLUSMS_CLI,     "listen", "--device",
-                                         sim->slavePath(), "--db",   db};
+        std::vector<std::string> args = {"listen", "--device", sim->slavePath(), "--db", db};
         args.insert(args.end(), extra.begin(), extra.end());
-        std::vector<char*> argv;
-        for (std::string& a : args) {
-            argv.push_back(a.data());
-        }
-        argv.push_back(nullptr);
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 1, output.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                         0644);
-        posix_spawn_file_actions_adddup2(&actions, 1, 2);
-        pid_t pid = -1;
-        posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-        posix_spawn_file_actions_destroy(&actions);
-        return pid;
-    }
-    int exitOf(pid_t pid) {
-        int status = 0;
-        ::waitpid(pid, &status, 0);
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        return cli::testing::spawnCli(args, output);
     }
 
     platform::testing::ScratchFolder m_scratch{"toplusms-cli-listen"};
@@ -120,7 +82,7 @@ TEST_F(CliListenTest, ListenPrintsWhatItKeepsAndEndsCleanlyOnCtrlC) {
                sim->storedMessages().empty();
     })) << readFile(output);
     ::kill(pid, SIGINT);
-    EXPECT_EQ(exitOf(pid), 0) << readFile(output);
+    EXPECT_EQ(exitCodeOf(pid), 0) << readFile(output);
     const std::vector<std::string> lines = linesStarting(readFile(output), "mesaj\t");
     ASSERT_EQ(lines.size(), 2u);
     EXPECT_TRUE(lines[0].starts_with("mesaj\t+905321112233\t20")) << lines[0];
@@ -142,7 +104,7 @@ TEST_F(CliListenTest, KilledBetweenStoringAndDeletingEachMessageIsShownOnce) {
         return std::find(c.begin(), c.end(), "AT+CMGD=1") != c.end();
     })) << readFile(output);
     ::kill(pid, SIGKILL);
-    exitOf(pid);
+    exitCodeOf(pid);
     EXPECT_EQ(sim->storedMessages().size(), 2u);
     EXPECT_EQ(linesStarting(readFile(output), "mesaj\t").size(), 1u) << "stored before the delete";
 

@@ -1,7 +1,6 @@
 // The phone subcommands of toplusms-cli against the simulated phone.
 #include <fcntl.h>
 #include <sys/file.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -9,35 +8,18 @@
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <thread>
 
+#include "tools/cli/tests/cli_process.h"
 #include "tools/phone-sim/simulator.h"
 
 namespace {
 
-struct CliRun {
-    int exitCode = -1;
-    std::string out;  // stdout and stderr together
-};
-
-CliRun runCli(const std::string& args) {
-    CliRun r;
-    const std::string line = std::string(TOPLUSMS_CLI) + " " + args + " 2>&1";
-    FILE* p = ::popen(line.c_str(), "r");
-    if (p == nullptr) {
-        ADD_FAILURE() << "popen";
-        return r;
-    }
-    char buf[4096];
-    size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) {
-        r.out.append(buf, n);
-    }
-    const int status = ::pclose(p);
-    r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return r;
-}
+using cli::testing::CliRun;
+using cli::testing::PortMapInEnvironment;
+using cli::testing::runCli;
 
 class CliPhoneTest : public ::testing::Test {
 protected:
@@ -222,9 +204,10 @@ TEST(CliPortsTest, ListsTheMappedDevice) {
                  sim.slavePath().c_str(), map.c_str(), ::testing::TempDir().c_str());
     std::fclose(f);
     const CliRun r = runCli("ports");  // the environment below is the child's
-    ::setenv("TOPLUSMS_PORTS", map.c_str(), 1);
-    const CliRun mapped = runCli("ports");
-    ::unsetenv("TOPLUSMS_PORTS");
+    const CliRun mapped = [&] {
+        const PortMapInEnvironment inEnvironment(map);
+        return runCli("ports");
+    }();
     EXPECT_EQ(r.exitCode, 0);
     EXPECT_NE(mapped.out.find("Com40  " + sim.slavePath()), std::string::npos) << mapped.out;
     EXPECT_NE(mapped.out.find("Com41  /nonexistent/tty"), std::string::npos) << mapped.out;
@@ -243,12 +226,12 @@ TEST(CliPortsTest, ListsTheMappedDevice) {
     const int held = ::open(sim.slavePath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
     ASSERT_GE(held, 0);
     ASSERT_EQ(::flock(held, LOCK_EX | LOCK_NB), 0);
-    ::setenv("TOPLUSMS_PORTS", map.c_str(), 1);
+    std::optional<PortMapInEnvironment> inEnvironment(map);
     const CliRun busy = runCli("ports");
     // Connecting says who holds it; a map line naming a file says it is no port.
     const CliRun refused = runCli("connect Com40");
     const CliRun notPort = runCli("connect Com42");
-    ::unsetenv("TOPLUSMS_PORTS");
+    inEnvironment.reset();
     ::close(held);
     EXPECT_EQ(refused.exitCode, 1);
     EXPECT_NE(
