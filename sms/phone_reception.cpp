@@ -69,30 +69,30 @@ PhoneReception::PhoneReception(PhoneWorker& worker, phone::ReceivedKeeper& keepe
     m_owner->phoneIs = std::move(phoneIs);
     m_owner->reception = this;
     m_side = std::make_shared<Side>(worker, m_owner);
-    worker.attachLine([side = m_side](phone::PhoneDialogue& dialogue,
-                                      platform::MessageQueue& queue) {
-        side->receiver = std::make_unique<phone::MessageReceiver>(dialogue, queue, *side);
-        side->receiver->onKeepFailed = [side](const std::string& reason) {
-            side->worker.toOwner([o = side->owner, reason] {
-                if (o->reception != nullptr && o->reception->onKeepFailed) {
-                    o->reception->onKeepFailed(reason);
+    worker.attachLine(
+        [side = m_side](phone::PhoneDialogue& dialogue, platform::MessageQueue& queue) {
+            side->receiver = std::make_unique<phone::MessageReceiver>(dialogue, queue, *side);
+            side->receiver->onKeepFailed = [side](const std::string& reason) {
+                side->worker.toOwner([o = side->owner, reason] {
+                    if (o->reception != nullptr && o->reception->onKeepFailed) {
+                        o->reception->onKeepFailed(reason);
+                    }
+                });
+            };
+            PhoneWorker::LineHooks hooks;
+            hooks.connected = [side] {
+                if (side->receiver) {
+                    side->receiver->connected();
                 }
-            });
-        };
-        PhoneWorker::LineHooks hooks;
-        hooks.connected = [side] {
-            if (side->receiver) {
-                side->receiver->connected();
-            }
-        };
-        hooks.tick = [side] {
-            if (side->receiver) {
-                side->receiver->poll();
-            }
-        };
-        hooks.end = [side] { side->receiver.reset(); };
-        return hooks;
-    });
+            };
+            hooks.tick = [side] {
+                if (side->receiver) {
+                    side->receiver->poll();
+                }
+            };
+            hooks.end = [side] { side->receiver.reset(); };
+            return hooks;
+        });
 }
 
 PhoneReception::~PhoneReception() {

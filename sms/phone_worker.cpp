@@ -143,8 +143,8 @@ struct PhoneWorker::Line : phone::PhoneView {
     phone::PhoneDialogue dialogue{*this, link, queue};
     SmsSender sender{dialogue, *this, worker.m_limits};
     platform::TimerId refreshTimer = platform::kNoTimer;
-    int jobDepth = 0;                         // jobs running now: 1, or 0
-    std::vector<std::function<void()>> ends;  // of the attachments, first attached first
+    int jobDepth = 0;                             // jobs running now: 1, or 0
+    std::vector<std::function<void()>> ends;      // of the attachments, first attached first
     std::vector<std::function<void()>> connects;  // of the attachments, after each connect
     std::vector<std::function<void()>> ticks;     // of the attachments, on each refresh tick
 };

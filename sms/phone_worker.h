@@ -163,9 +163,9 @@ private:
     int m_heldNumber = 0;  // the number naming devicePath, released with the worker
 
     mutable std::mutex m_mutex;
-    std::condition_variable m_started;              // m_lineQueue set, on m_mutex
+    std::condition_variable m_started;   // m_lineQueue set, on m_mutex
     std::condition_variable m_ownerRan;  // on m_mutex: a callOwner call ran, or m_stopping
-    PhoneWorkerState m_state;                       // m_mutex
+    PhoneWorkerState m_state;            // m_mutex
     platform::MessageQueue* m_lineQueue = nullptr;  // m_mutex; null before and after the thread
     platform::HandlerId m_lineHandler = platform::kNoHandler;  // m_mutex
     bool m_threadUp = false;                                   // m_mutex
