@@ -166,7 +166,8 @@ void ReceiveController::connected() {
 }
 
 std::unique_ptr<sms::PhoneReception> ReceiveController::receiveOn(sms::PhoneWorker& phone) {
-    if (!ready()) {
+    // Opened now when the first phone has not done so: the extra phone may be the only one.
+    if (m_sending.database().campaigns() == nullptr || !ready()) {
         return nullptr;
     }
     store::ReceivedStore& keeper = *m_extraKeeper;

@@ -70,7 +70,8 @@ public:
 
     // Reception on a further phone (app/extra_phones.h) into the same database: its
     // reports fill the delivery column and its messages the inbox as the first phone's do.
-    // Null while the database is not open. What it returns must end before this does.
+    // Opens the database when it is not open; null when it cannot be used. What it
+    // returns must end before this does.
     std::unique_ptr<sms::PhoneReception> receiveOn(sms::PhoneWorker& phone);
 
     // The opt-out words (read from the settings at start): saved there and passed to the
