@@ -32,6 +32,8 @@ struct ExtraPhones::Row {
     QPushButton* button = nullptr;
     QSpinBox* limit = nullptr;
     std::unique_ptr<sms::PhoneWorker> worker;
+    // What the phone hands over, received while the worker lives; ends before it.
+    std::unique_ptr<sms::PhoneReception> reception;
     int workerPort = 0;  // the port and speed the worker was made for
     QString workerSpeed;
     std::string imei;    // the phone's, once it said; the limit belongs to it
@@ -167,6 +169,7 @@ ExtraPhones::~ExtraPhones() {
     }
     // The workers end their threads (bounded) before the widgets they report to go.
     for (auto& row : m_rows) {
+        row->reception.reset();
         row->worker.reset();
     }
 }
@@ -325,11 +328,17 @@ void ExtraPhones::connectRow(int index) {
         row.worker = std::make_unique<sms::PhoneWorker>(choice, m_queue);
         row.workerPort = *port;
         row.workerSpeed = speedText;
+        if (receiveOn) {
+            row.reception = receiveOn(*row.worker);
+        }
         Row* r = &row;
         row.worker->setObserver([this, r](const sms::PhoneWorkerState& state) {
             r->refusal.clear();  // the phone's own news replaces a refusal of the row
             show(*r);
             const bool ready = state.connected && !state.connecting;
+            if (ready && !r->ready && !r->reception && receiveOn) {
+                r->reception = receiveOn(*r->worker);  // the database has opened since
+            }
             if (ready && !r->ready && phoneJoins) {
                 phoneJoins(*r->worker);
             }
@@ -368,6 +377,7 @@ void ExtraPhones::dropWorker(Row& row) {
     if (row.worker && phoneGoes) {
         phoneGoes(*row.worker);
     }
+    row.reception.reset();
     row.worker.reset();
 }
 

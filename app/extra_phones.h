@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "sms/phone_reception.h"
 #include "sms/phone_worker.h"
 
 class QComboBox;
@@ -82,6 +83,9 @@ public:
     // is about to be destroyed (its row removed, or another port chosen).
     std::function<void(sms::PhoneSlot& phone)> phoneJoins;
     std::function<void(sms::PhoneSlot& phone)> phoneGoes;
+    // Reception for a new phone, attached before it connects and ended before it goes
+    // (asked again when it joins, while it has none); null: the phone receives nothing.
+    std::function<std::unique_ptr<sms::PhoneReception>(sms::PhoneWorker& phone)> receiveOn;
     // A daily limit box was changed.
     std::function<void()> limitsChanged;
     // Refreshes every row's counts (a run has recorded messages).

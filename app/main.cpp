@@ -192,6 +192,10 @@ int main(int argc, char** argv) {
     app::PhoneFinder phoneFinder(form, &extraPhones);
     // A campaign goes over every connected phone; the list counts what each sent today.
     extraPhones.serve(sending);
+    // Each of them receives into the window's database as the first phone does.
+    extraPhones.receiveOn = [&receiving](sms::PhoneWorker& worker) {
+        return receiving.receiveOn(worker);
+    };
     form.show();
     const int code = QApplication::exec();
     if (!parser.isSet(demo)) {

@@ -16,6 +16,7 @@
 #include "app/settings.h"
 #include "phone/message_receiver.h"
 #include "recipients/list_entry.h"
+#include "sms/phone_reception.h"
 #include "store/database.h"
 #include "store/optout_list.h"
 #include "store/received_store.h"
@@ -112,18 +113,22 @@ bool ReceiveController::ready() {
     }
     try {
         m_keeper = std::make_unique<store::ReceivedStore>(*db);
+        m_extraKeeper = std::make_unique<store::ReceivedStore>(*db);
         m_optOuts = std::make_unique<store::OptOutList>(*db);
     } catch (const store::StoreError& e) {
         m_keeper.reset();
+        m_extraKeeper.reset();
         m_optOuts.reset();
         m_form.setStatusPanel(
             1,
             QStringLiteral("Gelen mesajlar kaydedilemiyor: %1").arg(QString::fromUtf8(e.what())));
         return false;
     }
-    m_keeper->setOptOutKeywords(wordsOf(m_keywords));
-    m_keeper->onMessage = [this](const store::StoredPdu& pdu) { messageKept(pdu); };
-    m_keeper->onReport = [this](const store::StoredReport& report) { reportKept(report); };
+    for (store::ReceivedStore* keeper : {m_keeper.get(), m_extraKeeper.get()}) {
+        keeper->setOptOutKeywords(wordsOf(m_keywords));
+        keeper->onMessage = [this](const store::StoredPdu& pdu) { messageKept(pdu); };
+        keeper->onReport = [this](const store::StoredReport& report) { reportKept(report); };
+    }
     m_receiver = std::make_unique<phone::MessageReceiver>(m_phone.dialogue(), m_queue, *m_keeper);
     showExpiredParts();
     return true;
@@ -158,6 +163,16 @@ void ReceiveController::connected() {
             });
         },
         Qt::QueuedConnection);
+}
+
+std::unique_ptr<sms::PhoneReception> ReceiveController::receiveOn(sms::PhoneWorker& phone) {
+    // Opened now when the first phone has not done so: the extra phone may be the only one.
+    if (m_sending.database().campaigns() == nullptr || !ready()) {
+        return nullptr;
+    }
+    store::ReceivedStore& keeper = *m_extraKeeper;
+    return std::make_unique<sms::PhoneReception>(
+        phone, keeper, [&keeper](const std::string& imei) { keeper.setPhoneImei(imei); });
 }
 
 void ReceiveController::messageKept(const store::StoredPdu& pdu) {
@@ -247,6 +262,7 @@ void ReceiveController::setOptOutKeywords(const QStringList& keywords) {
     m_form.settings().setOptOutKeywords(keywords);
     if (m_keeper) {
         m_keeper->setOptOutKeywords(wordsOf(keywords));
+        m_extraKeeper->setOptOutKeywords(wordsOf(keywords));
     }
 }
 

@@ -25,6 +25,11 @@ namespace platform {
 class MessageQueue;
 }
 
+namespace sms {
+class PhoneReception;
+class PhoneWorker;
+}  // namespace sms
+
 namespace store {
 class Inbox;
 class OptOutList;
@@ -63,6 +68,12 @@ public:
     store::ReceivedStore* keeper() const { return m_keeper.get(); }
     int unreadCount() const { return m_unread; }
 
+    // Reception on a further phone (app/extra_phones.h) into the same database: its
+    // reports fill the delivery column and its messages the inbox as the first phone's do.
+    // Opens the database when it is not open; null when it cannot be used. What it
+    // returns must end before this does.
+    std::unique_ptr<sms::PhoneReception> receiveOn(sms::PhoneWorker& phone);
+
     // The opt-out words (read from the settings at start): saved there and passed to the
     // inbox.
     void setOptOutKeywords(const QStringList& keywords);
@@ -95,6 +106,8 @@ private:
     int m_unread = 0;
     // Destroyed in reverse: the receiver before the keeper it hands PDUs to.
     std::unique_ptr<store::ReceivedStore> m_keeper;
+    // The further phones' keeper: told each PDU's phone before it keeps it.
+    std::unique_ptr<store::ReceivedStore> m_extraKeeper;
     std::unique_ptr<store::OptOutList> m_optOuts;
     std::unique_ptr<phone::MessageReceiver> m_receiver;
     InboxDialog* m_inboxDialog = nullptr;    // owned by the window while open

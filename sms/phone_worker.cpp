@@ -1,5 +1,6 @@
 #include "sms/phone_worker.h"
 
+#include <chrono>
 #include <exception>
 #include <optional>
 #include <utility>
@@ -120,7 +121,12 @@ struct PhoneWorker::Line : phone::PhoneView {
     void setConnectCaption(const std::string&) override {}
     void setRefreshEnabled(bool enabled) override {
         if (enabled && refreshTimer == platform::kNoTimer) {
-            refreshTimer = queue.startTimer(kRefreshMs, [this] { dialogue.tiRefreshTimer(); });
+            refreshTimer = queue.startTimer(kRefreshMs, [this] {
+                dialogue.tiRefreshTimer();
+                for (const auto& tick : ticks) {
+                    tick();
+                }
+            });
         } else if (!enabled && refreshTimer != platform::kNoTimer) {
             queue.stopTimer(std::exchange(refreshTimer, platform::kNoTimer));
         }
@@ -137,8 +143,10 @@ struct PhoneWorker::Line : phone::PhoneView {
     phone::PhoneDialogue dialogue{*this, link, queue};
     SmsSender sender{dialogue, *this, worker.m_limits};
     platform::TimerId refreshTimer = platform::kNoTimer;
-    int jobDepth = 0;                         // jobs running now: 1, or 0
-    std::vector<std::function<void()>> ends;  // of the attachments, first attached first
+    int jobDepth = 0;                             // jobs running now: 1, or 0
+    std::vector<std::function<void()>> ends;      // of the attachments, first attached first
+    std::vector<std::function<void()>> connects;  // of the attachments, after each connect
+    std::vector<std::function<void()>> ticks;     // of the attachments, on each refresh tick
 };
 
 PhoneWorker::PhoneWorker(PhoneWorkerPort port, platform::MessageQueue& reportTo, SendLimits limits)
@@ -176,6 +184,8 @@ PhoneWorker::~PhoneWorker() {
             queue->quit();
         }
     }
+    // A hand-over waiting for this thread ends now: this thread serves no more calls.
+    m_ownerRan.notify_all();
     if (m_thread.joinable()) {
         m_thread.join();
     }
@@ -286,15 +296,22 @@ void PhoneWorker::connectOnLine(Line& line) {
         std::lock_guard lock(m_mutex);
         wanted = m_connectWanted;
     }
+    bool opened = false;  // connected by this job, not before it
     try {
         if (wanted && !line.dialogue.state().IsConnected) {
             line.dialogue.btnOpenClick();
+            opened = true;
         }
     } catch (const std::exception& e) {
         const std::string text = e.what();
         change([&](PhoneWorkerState& s) { s.lastError = text; });
     }
     const bool connected = line.dialogue.state().IsConnected;
+    if (opened && connected) {
+        for (const auto& hook : line.connects) {
+            hook();
+        }
+    }
     std::string why;
     if (wanted && !connected && !line.port.Open()) {
         // Whatever the serial layer said, the user learns why the device did not open.
@@ -405,6 +422,76 @@ void PhoneWorker::attach(Attachment attach) {
             line.ends.push_back(std::move(end));
         }
     });
+}
+
+void PhoneWorker::attachLine(LineAttachment attach) {
+    enqueue([attach = std::move(attach)](Line& line) {
+        LineHooks hooks = attach(line.dialogue, line.queue);
+        if (hooks.end) {
+            line.ends.push_back(std::move(hooks.end));
+        }
+        if (hooks.tick) {
+            line.ticks.push_back(std::move(hooks.tick));
+        }
+        if (hooks.connected) {
+            line.connects.push_back(hooks.connected);
+            if (line.dialogue.state().IsConnected) {
+                hooks.connected();
+            }
+        }
+    });
+}
+
+bool PhoneWorker::callOwner(std::function<void()> call, int limitMs) {
+    if (std::this_thread::get_id() != m_thread.get_id()) {
+        call();
+        return true;
+    }
+    struct Wait {  // all on m_mutex
+        bool started = false;
+        bool ran = false;
+        bool dropped = false;
+    };
+    auto wait = std::make_shared<Wait>();
+    {
+        std::lock_guard lock(m_mutex);
+        if (m_stopping) {
+            return false;
+        }
+    }
+    toOwner([this, wait, call = std::move(call)] {
+        {
+            std::lock_guard lock(m_mutex);
+            if (wait->dropped) {
+                return;
+            }
+            wait->started = true;
+        }
+        const auto ran = [&] {
+            {
+                std::lock_guard lock(m_mutex);
+                wait->ran = true;
+            }
+            m_ownerRan.notify_all();
+        };
+        try {
+            call();
+        } catch (...) {
+            ran();
+            throw;
+        }
+        ran();
+    });
+    std::unique_lock lock(m_mutex);
+    m_ownerRan.wait_for(lock, std::chrono::milliseconds(limitMs),
+                        [&] { return wait->ran || m_stopping; });
+    if (!wait->started) {
+        wait->dropped = true;
+        return false;
+    }
+    // Begun on the owning thread, which is then not ending the worker: it ends there.
+    m_ownerRan.wait(lock, [&] { return wait->ran; });
+    return true;
 }
 
 void PhoneWorker::toOwner(std::function<void()> call) {

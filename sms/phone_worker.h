@@ -90,9 +90,30 @@ public:
     // before the dialogue goes, in the reverse order of the attachments.
     using Attachment = std::function<std::function<void()>(phone::PhoneDialogue& dialogue)>;
     void attach(Attachment attach);
+    // As attach, for what follows every connection of the phone (its receiver): what
+    // `attach` returns is kept on the phone's thread. `connected` runs there after each
+    // connect, once the identity query is done (at once when the phone is connected
+    // already), `tick` on each refresh tick after the signal or battery, and `end` as
+    // attach's function does. `queue` is the dialogue's message queue.
+    struct LineHooks {
+        std::function<void()> connected;
+        std::function<void()> tick;
+        std::function<void()> end;
+    };
+    using LineAttachment =
+        std::function<LineHooks(phone::PhoneDialogue& dialogue, platform::MessageQueue& queue)>;
+    void attachLine(LineAttachment attach);
     // Runs `call` on the owning thread (from any thread; a job hands its results back
     // with it). Calls still waiting when the worker ends are dropped.
     void toOwner(std::function<void()> call);
+    // From the phone's thread (a job, an attachment's work): runs `call` on the owning
+    // thread and waits until it has run there, for what must be done by the owner before
+    // the phone goes on (a received message committed before the phone deletes it). True
+    // once it ran; false when it never will: the worker is ending, or the owning thread
+    // did not take it up within `limitMs`. A call the owning thread has begun is waited
+    // for to its end; `call` must not end the worker. Called on any other thread, it runs
+    // `call` there at once.
+    bool callOwner(std::function<void()> call, int limitMs);
 
     // The slot a campaign's run hands recipients to. `done` runs on the owning thread;
     // the worker is available again when it runs. Not available: `done` still comes,
@@ -142,8 +163,9 @@ private:
     int m_heldNumber = 0;  // the number naming devicePath, released with the worker
 
     mutable std::mutex m_mutex;
-    std::condition_variable m_started;              // m_lineQueue set, on m_mutex
-    PhoneWorkerState m_state;                       // m_mutex
+    std::condition_variable m_started;   // m_lineQueue set, on m_mutex
+    std::condition_variable m_ownerRan;  // on m_mutex: a callOwner call ran, or m_stopping
+    PhoneWorkerState m_state;            // m_mutex
     platform::MessageQueue* m_lineQueue = nullptr;  // m_mutex; null before and after the thread
     platform::HandlerId m_lineHandler = platform::kNoHandler;  // m_mutex
     bool m_threadUp = false;                                   // m_mutex

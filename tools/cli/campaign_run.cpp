@@ -9,11 +9,13 @@
 #include "platform/plain_message_queue.h"
 #include "sms/bulk_run.h"
 #include "sms/phone_pool.h"
+#include "sms/phone_reception.h"
 #include "sms/phone_worker.h"
 #include "sms/send_texts.h"
 #include "store/campaigns.h"
 #include "store/database_recorder.h"
 #include "store/optout_list.h"
+#include "store/received_store.h"
 #include "tools/cli/command.h"
 #include "tools/cli/reception.h"
 #include "tools/cli/sending.h"
@@ -116,18 +118,63 @@ int endOfRun(const sms::BulkSummary& result, const std::string& statusLine) {
                                                                                    : kExitFailed;
 }
 
+// How long the end of a run waits for what the phones handed over to be kept and deleted.
+constexpr int kFinishLimitMs = 10000;
+
+// Lets the receivers' work still waiting run (keeping, acknowledging, deleting), at most
+// `limitMs`, while the owner's queue serves their hand-overs.
+void finishReceiving(std::vector<std::unique_ptr<sms::PhoneReception>>& receptions,
+                     platform::PlainMessageQueue& queue, int limitMs) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(limitMs);
+    while (std::chrono::steady_clock::now() < end) {
+        for (const auto& r : receptions) {
+            r->askIdle();
+        }
+        bool answered = false;
+        while (!answered && std::chrono::steady_clock::now() < end) {
+            queue.waitAndPumpOne(20);
+            answered = std::all_of(receptions.begin(), receptions.end(),
+                                   [](const auto& r) { return r->idle().has_value(); });
+        }
+        if (answered && std::all_of(receptions.begin(), receptions.end(),
+                                    [](const auto& r) { return *r->idle(); })) {
+            return;
+        }
+    }
+}
+
 int runOnPhones(const std::vector<PortChoice>& ports, store::Database& db,
                 const store::SenderLock& lock, const std::function<std::int64_t()>& makeCampaign,
-                const std::filesystem::path& resultsFile, int dailyLimit) {
+                const std::filesystem::path& resultsFile, int dailyLimit, int waitReportsSeconds) {
     platform::PlainMessageQueue queue;
+    // Each phone's reports and messages are kept in the database on this thread, with that
+    // phone's IMEI for the pairing. Declared before the phones: they outlive the receivers.
+    std::vector<std::unique_ptr<store::ReceivedStore>> keepers;
+    try {
+        for (size_t i = 0; i < ports.size(); ++i) {
+            keepers.push_back(std::make_unique<store::ReceivedStore>(db));
+            printWhatIsKept(*keepers.back());
+        }
+    } catch (const store::StoreError& e) {
+        std::fprintf(stderr, "%s\n", e.what());
+        return kExitFailed;
+    }
     std::vector<std::unique_ptr<sms::PhoneWorker>> phones;
-    for (const PortChoice& c : ports) {
+    // Ended before the phones, whose threads they are attached to.
+    std::vector<std::unique_ptr<sms::PhoneReception>> receptions;
+    for (size_t i = 0; i < ports.size(); ++i) {
+        const PortChoice& c = ports[i];
         sms::PhoneWorkerPort port;
         port.number = c.number;
         port.name = c.name;
         port.devicePath = c.devicePath;
         port.speed = c.speed;
         phones.push_back(std::make_unique<sms::PhoneWorker>(port, queue));
+        store::ReceivedStore& keeper = *keepers[i];
+        receptions.push_back(std::make_unique<sms::PhoneReception>(
+            *phones.back(), keeper,
+            [&keeper](const std::string& imei) { keeper.setPhoneImei(imei); }));
+        receptions.back()->onKeepFailed = printKeepFailure;
         phones.back()->connect();
     }
     const auto connecting = [&] {
@@ -167,11 +214,21 @@ int runOnPhones(const std::vector<PortChoice>& ports, store::Database& db,
     int exit = kExitOk;
     const std::optional<store::CampaignSummary> campaign = campaignToServe(db, makeCampaign, exit);
     if (!campaign) {
+        finishReceiving(receptions, queue, kFinishLimitMs);
         return exit;
     }
     store::DatabaseRecorder recorder(db, lock, campaign->id);
     store::OptOutList optOuts(db);
     const sms::BulkSummary result = pool.run(requestFor(*campaign, optOuts, resultsFile), recorder);
+    if (waitReportsSeconds > 0 && result.started) {
+        stayReceiving(
+            waitReportsSeconds, [&](int ms) { queue.waitAndPumpOne(ms); },
+            [&] {
+                return std::any_of(phones.begin(), phones.end(),
+                                   [](const auto& p) { return p->state().connected; });
+            });
+    }
+    finishReceiving(receptions, queue, kFinishLimitMs);
     return endOfRun(result, result.statusText());
 }
 
@@ -242,7 +299,8 @@ int runCampaign(const std::vector<PortChoice>& ports, store::Database& db,
                 const store::SenderLock& lock, const std::function<std::int64_t()>& makeCampaign,
                 const std::filesystem::path& resultsFile, int dailyLimit, int waitReportsSeconds) {
     if (ports.size() > 1 || dailyLimit > 0) {
-        return runOnPhones(ports, db, lock, makeCampaign, resultsFile, dailyLimit);
+        return runOnPhones(ports, db, lock, makeCampaign, resultsFile, dailyLimit,
+                           waitReportsSeconds);
     }
     PhoneSession session(ports.front());
     if (!connectQuietly(session)) {

@@ -51,19 +51,18 @@ std::string oneLine(const std::string& utf8) {
     return out;
 }
 
-Reception::Reception(PhoneSession& session, store::Database& db)
-    : m_session(session), m_keeper(db), m_receiver(session.dialogue(), session.queue(), m_keeper) {
-    m_keeper.onReport = [](const store::StoredReport& r) {
+void printWhatIsKept(store::ReceivedStore& keeper) {
+    keeper.onReport = [](const store::StoredReport& r) {
         if (!r.duplicate) {
             printLine(reportLine(r));
         }
     };
-    m_keeper.onMessage = [this](const store::StoredPdu& p) {
+    keeper.onMessage = [&keeper](const store::StoredPdu& p) {
         if (p.duplicate || p.message == 0) {
             return;  // seen before, or a part of a message still waiting for the rest
         }
         try {
-            if (const auto m = m_keeper.inbox().message(p.message)) {
+            if (const auto m = keeper.inbox().message(p.message)) {
                 const std::string text = m->unreadable()
                                              ? "[okunamayan mesaj: " + m->problem + "] " + m->rawPdu
                                              : m->text;
@@ -75,9 +74,27 @@ Reception::Reception(PhoneSession& session, store::Database& db)
             std::fprintf(stderr, "%s\n", e.what());  // it is kept; only the line is missing
         }
     };
-    m_receiver.onKeepFailed = [](const std::string& reason) {
-        std::fprintf(stderr, "%s\n", platform::cp1254::toUtf8(reason).c_str());
-    };
+}
+
+void printKeepFailure(const std::string& reason) {
+    std::fprintf(stderr, "%s\n", platform::cp1254::toUtf8(reason).c_str());
+}
+
+bool stayReceiving(int seconds, const std::function<void(int ms)>& wait,
+                   const std::function<bool()>& connected) {
+    const StopSignals stop;
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+    while (!stop.requested() && connected() &&
+           (seconds < 0 || std::chrono::steady_clock::now() < end)) {
+        wait(kLookMs);
+    }
+    return connected();
+}
+
+Reception::Reception(PhoneSession& session, store::Database& db)
+    : m_session(session), m_keeper(db), m_receiver(session.dialogue(), session.queue(), m_keeper) {
+    printWhatIsKept(m_keeper);
+    m_receiver.onKeepFailed = printKeepFailure;
 }
 
 Reception::~Reception() {
@@ -99,13 +116,10 @@ void Reception::start() {
 }
 
 bool Reception::stay(int seconds) {
-    const StopSignals stop;
-    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
     phone::PhoneDialogue& dialogue = m_session.dialogue();
-    while (!stop.requested() && dialogue.state().IsConnected &&
-           (seconds < 0 || std::chrono::steady_clock::now() < end)) {
-        dialogue.pause(kLookMs);
-    }
+    // The signals end the stay only; what was handed over is still kept and deleted.
+    stayReceiving(
+        seconds, [&](int ms) { dialogue.pause(ms); }, [&] { return dialogue.state().IsConnected; });
     finish();
     return dialogue.state().IsConnected;
 }

@@ -12,6 +12,7 @@
 //
 // A report or a message taken in before (read again from the phone) is not printed again.
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -48,6 +49,15 @@ private:
     phone::MessageReceiver m_receiver;
     platform::TimerId m_poll = platform::kNoTimer;
 };
+
+// Prints the lines above for what `keeper` commits, from now on.
+void printWhatIsKept(store::ReceivedStore& keeper);
+// A PDU that could not be kept: its reason (Windows-1254) on stderr.
+void printKeepFailure(const std::string& reason);
+// Calls `wait(ms)` for `seconds` (negative: until SIGINT or SIGTERM, which end it as
+// well) while `connected()`; whether it still is.
+bool stayReceiving(int seconds, const std::function<void(int ms)>& wait,
+                   const std::function<bool()>& connected);
 
 // One text on one line: line breaks as \n, a TAB as a blank (UTF-8 in and out).
 std::string oneLine(const std::string& utf8);

@@ -14,6 +14,7 @@
 #include "platform/tests/scratch_folder.h"
 #include "store/campaigns.h"
 #include "store/database.h"
+#include "store/statement.h"
 #include "tools/cli/tests/cli_process.h"
 #include "tools/phone-sim/simulator.h"
 
@@ -188,6 +189,73 @@ TEST_F(CliPhonesTest, ADailyLimitPausesTheRunWithTheRestQueued) {
     // The same day, the same phones: the count is kept in the database.
     const CliRun again = runCli("resume" + devices() + " --daily-limit 50 --db " + db.string());
     EXPECT_EQ(sims[0]->messages().size() + sims[1]->messages().size(), 100u) << again.out;
+}
+
+// Both phones start at the same message reference, so the same reference comes back from
+// each: every report is kept with its own phone's IMEI and pairs with the row that phone
+// sent, and --wait-reports stays for the last of them.
+TEST_F(CliPhonesTest, EachPhonesReportsPairWithTheRowsItSentThoughTheReferencesOverlap) {
+    constexpr int kNumbers = 16;
+    startPhones(2, 20, [](int, phonesim::Config& c) {
+        c.messaging.reports = phonesim::ReportOutcome::Delivered;
+        c.messaging.reportDelayMs = 30;
+    });
+    writeNumbers(kNumbers);
+    const CliRun r = bulk(" --wait-reports 1");
+    EXPECT_EQ(r.exitCode, 0) << r.out;
+    ASSERT_GT(sims[0]->messages().size(), 0u);
+    ASSERT_GT(sims[1]->messages().size(), 0u);
+    EXPECT_EQ(sims[0]->messages().front().reference, sims[1]->messages().front().reference);
+    int reports = 0;
+    for (size_t at = r.out.find("rapor\t"); at != std::string::npos;
+         at = r.out.find("rapor\t", at + 1)) {
+        EXPECT_EQ(r.out.substr(r.out.find('\n', at) - 14, 14), "\tteslim edildi");
+        ++reports;
+    }
+    EXPECT_EQ(reports, kNumbers) << r.out;
+    for (const store::RecipientRow& row : rows()) {
+        EXPECT_EQ(row.delivery, store::DeliveryState::Delivered) << row.entry;
+    }
+    store::Database reader(db);
+    store::Statement unpaired(reader.handle(),
+                              "SELECT COUNT(*) FROM delivery_report r LEFT JOIN recipient p ON "
+                              "p.id = r.part_recipient WHERE p.id IS NULL OR "
+                              "p.phone_imei <> r.phone_imei OR r.phone_imei = ''");
+    EXPECT_EQ(unpaired.scalar(), 0);
+    EXPECT_EQ(store::Statement(reader.handle(), "SELECT COUNT(*) FROM delivery_report").scalar(),
+              kNumbers);
+}
+
+// A "RET" sent to the second phone while the run goes is on the list before the run
+// reaches its sender, who is skipped; the run goes on.
+TEST_F(CliPhonesTest, ARetSentToTheSecondPhoneMidRunSkipsItsSender) {
+    constexpr int kNumbers = 20;
+    phonesim::Simulator* second = nullptr;
+    int pdus = 0;
+    startPhones(2, 40, [&](int i, phonesim::Config& c) {
+        c.messaging.incomingDelayMs = 0;
+        if (i == 1) {
+            c.onCommand = [&](const std::string& command) {
+                if (command.ends_with('\x1A') && ++pdus == 2) {
+                    second->receiveSms(
+                        {"+90532"
+                         "0000017",
+                         "RET"});
+                }
+            };
+        }
+    });
+    second = sims[1].get();
+    writeNumbers(kNumbers);
+    const CliRun r = bulk();
+    EXPECT_EQ(r.exitCode, 0) << r.out;
+    EXPECT_NE(r.out.find("mesaj\t+905320000017\t"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("05320000017\t" + platform::cp1254::toUtf8("Atland\xFD: Ret listesinde")),
+              std::string::npos)
+        << r.out;
+    const auto times = texted();
+    EXPECT_EQ(int(times.size()), kNumbers - 1);
+    EXPECT_EQ(times.count("05320000017"), 0u);
 }
 
 TEST_F(CliPhonesTest, KilledAndResumedOverThreePhonesNoNumberIsTextedTwice) {
