@@ -53,8 +53,10 @@ int countEvents(const std::vector<SmsEvent>& events, SmsEvent::Kind kind) {
 // A phone, a database, and the receiver between them.
 struct Reception {
     explicit Reception(phonesim::Config config) : phone(std::move(config), 500) {
-        phone.queue.startTimer(50, [this] { receiver.poll(); });  // the refresh tick
+        m_tick = phone.queue.startTimer(50, [this] { receiver.poll(); });  // the refresh tick
     }
+    // The port's close, after the receiver has gone, still runs the queue: no tick then.
+    ~Reception() { phone.queue.stopTimer(m_tick); }
 
     bool connect() {
         if (!phone.connect()) {
@@ -115,6 +117,7 @@ struct Reception {
     sms::SmsSender sender{phone.dialogue, phone.view};
     Results results;
     sms::BulkRun run{sender, results, sms::queuePause(phone.queue)};
+    platform::TimerId m_tick = platform::kNoTimer;
 };
 
 // Each way a phone can hand reports over, and the three parts of a long message: its
