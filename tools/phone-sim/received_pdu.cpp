@@ -19,7 +19,6 @@ constexpr std::size_t kMaxParts = 255;
 constexpr std::size_t kMaxSeptets = 160;
 constexpr std::size_t kMaxOctets = 140;
 constexpr std::size_t kConcatOctets = 5;  // 00 03 reference count index
-constexpr std::size_t kShiftOctets = 6;   // 25 01 01 24 01 01
 
 // Character (as UTF-8) -> its septets, from the simulator's own tables: every main-table
 // code first, then the escaped codes whose character the main table does not have.
