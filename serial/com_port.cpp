@@ -142,6 +142,13 @@ void TCustomComPort::SetOutSize(uint16_t value) {
 }
 
 void TCustomComPort::SetOpen(bool value) {
+    // A close under way keeps the stored Open true until it completes: an open asked
+    // meanwhile (a "Bağlan" right after "Bağlantıyı Kes") follows it, and a close asked
+    // again takes that back. Compared with the stored value, the open would be lost.
+    if (m_lifeState == PortLifeState::Closing) {
+        m_reopenPending = value;
+        return;
+    }
     if (value == m_open) {
         return;
     }
@@ -356,6 +363,7 @@ void TCustomComPort::ShutdownPort() {
     m_tracing = m_runTrace ? tlOn : tlOff;
     m_logging = m_runLog ? tlOn : tlOff;
     m_lifeState = PortLifeState::Closing;
+    m_reopenPending = false;
     m_dispatcher->CopyTriggersOut(m_triggerSnapshot);
     m_snapshotValid = true;
     m_dispatcher->CloseDevice();
@@ -374,6 +382,11 @@ void TCustomComPort::ShutdownPort() {
     AnnouncePortClose();
     if (dumpError) {
         std::rethrow_exception(dumpError);
+    }
+    // An open asked while the wait above ran the queue.
+    if (m_lifeState == PortLifeState::Closed && m_reopenPending) {
+        m_reopenPending = false;
+        ActivatePort();
     }
 }
 

@@ -169,6 +169,37 @@ TEST_F(Delivery, ClosingInsideTheHandlerIsDeferredSafely) {
     EXPECT_TRUE(port.Open());
 }
 
+// "Bağlantıyı Kes" then "Bağlan" while an event is delivered: the open follows the
+// deferred close; a close asked once more before it completes takes the open back.
+TEST_F(Delivery, AnOpenAskedWhileTheCloseIsDeferredFollowsIt) {
+    int opens = 0;
+    int closes = 0;
+    port.OnPortOpen = [&](TCustomComPort&) { ++opens; };
+    port.OnPortClose = [&](TCustomComPort&) { ++closes; };
+    bool thenCloseAgain = false;
+    onAvail = [&](TCustomComPort& p, uint16_t) {
+        p.SetOpen(false);
+        p.SetOpen(true);
+        if (thenCloseAgain) {
+            p.SetOpen(false);
+        }
+    };
+    pty.send("RING\r\n");
+    ASSERT_TRUE(pumpUntil([&] { return opens == 1; }));
+    EXPECT_EQ(closes, 1);
+    EXPECT_EQ(port.LifeState(), PortLifeState::Opened);
+    EXPECT_TRUE(port.Open());
+
+    thenCloseAgain = true;
+    pty.send("RING\r\n");
+    ASSERT_TRUE(pumpUntil([&] { return port.LifeState() == PortLifeState::Closed; }));
+    (void)pumpUntil([] { return false; }, 100ms);  // a reopen would come meanwhile
+    EXPECT_EQ(closes, 2);
+    EXPECT_EQ(opens, 1);
+    EXPECT_FALSE(port.Open());
+    port.OnPortOpen = nullptr;
+}
+
 TEST_F(Delivery, AHandlerBlockingPastTheLimitDoesNotStallTheDispatcher) {
     takeLimit = 0;
     bool first = true;
