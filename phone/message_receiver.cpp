@@ -358,13 +358,13 @@ void MessageReceiver::poll() {
     }
 }
 
-void MessageReceiver::messageRouted(const std::string& pduHex) {
-    m_routed.push_back({Kind::Message, pduHex, m_dialogue.connection(), false});
+void MessageReceiver::messageRouted(const std::string& pduHex, int tpduLength) {
+    m_routed.push_back({Kind::Message, pduHex, tpduLength, m_dialogue.connection(), false});
     scheduleStep();
 }
 
-void MessageReceiver::reportRouted(const std::string& pduHex) {
-    m_routed.push_back({Kind::Report, pduHex, m_dialogue.connection(), false});
+void MessageReceiver::reportRouted(const std::string& pduHex, int tpduLength) {
+    m_routed.push_back({Kind::Report, pduHex, tpduLength, m_dialogue.connection(), false});
     scheduleStep();
 }
 
@@ -432,7 +432,7 @@ void MessageReceiver::runStep() {
 void MessageReceiver::keepRouted(Routed item) {
     // The keeping needs no line: done at once, so that a "RET" is on the list even
     // before the submission whose wait it came in has ended.
-    if (!keep(item.kind, item.pduHex, -1)) {
+    if (!keep(item.kind, item.pduHex, item.tpduLength)) {
         // Not acknowledged: in service 1 the network sends it again; in service 0 the
         // phone has not kept it either, so the poll tries again.
         m_unkept.push_back(std::move(item));

@@ -88,9 +88,9 @@ public:
     std::function<void(const std::string& reason)> onKeepFailed;
 
     // UnsolicitedSink: called inside the data handler; each only posts its work.
-    void messageRouted(const std::string& pduHex) override;
+    void messageRouted(const std::string& pduHex, int tpduLength) override;
     void messageStored(const std::string& mem, int index) override;
-    void reportRouted(const std::string& pduHex) override;
+    void reportRouted(const std::string& pduHex, int tpduLength) override;
     void reportStored(const std::string& mem, int index) override;
 
 private:
@@ -99,6 +99,7 @@ private:
     struct Routed {
         Kind kind = Kind::Message;
         std::string pduHex;
+        int tpduLength = -1;      // as the +CMT or +CDS line gave it
         uint64_t connection = 0;  // the connection an acknowledgement belongs to
         bool retried = false;     // kept too late to be acknowledged
     };

@@ -323,9 +323,9 @@ void PhoneDialogue::PhoneComPortTriggerAvail(uint16_t Count) {
     }
     // Messages and reports the network hands over are no part of any reply.
     struct Discard : UnsolicitedSink {
-        void messageRouted(const std::string&) override {}
+        void messageRouted(const std::string&, int) override {}
         void messageStored(const std::string&, int) override {}
-        void reportRouted(const std::string&) override {}
+        void reportRouted(const std::string&, int) override {}
         void reportStored(const std::string&, int) override {}
     };
     static Discard discard;

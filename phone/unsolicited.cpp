@@ -56,6 +56,18 @@ bool storedAt(std::string_view fields, std::string& mem, int& index) {
     return true;
 }
 
+// The <length> that ends the fields of +CMT ([<alpha>],<length>) and +CDS (<length>);
+// -1 when it is no number.
+int routedLength(std::string_view fields) {
+    const size_t comma = fields.rfind(',');
+    const std::string_view number =
+        trimmed(comma == std::string_view::npos ? fields : fields.substr(comma + 1));
+    int length = -1;
+    const auto [end, error] = std::from_chars(number.data(), number.data() + number.size(), length);
+    return error == std::errc() && end == number.data() + number.size() && length >= 0 ? length
+                                                                                       : -1;
+}
+
 const Keyword* keywordOf(std::string_view line) {
     for (const Keyword& k : kKeywords) {
         if (line.starts_with(k.text)) {
@@ -111,6 +123,7 @@ size_t takeUnsolicited(std::string& buffer, size_t from, UnsolicitedSink& sink) 
                 taken = pduEnd + 1;
             }
         }
+        const int length = routedLength(fields);  // before the erase moves the text
         std::string mem;
         int index = 0;
         if (whole &&
@@ -124,13 +137,13 @@ size_t takeUnsolicited(std::string& buffer, size_t from, UnsolicitedSink& sink) 
         }
         switch (keyword->kind) {
             case Kind::MessageRouted:
-                sink.messageRouted(pdu);
+                sink.messageRouted(pdu, length);
                 break;
             case Kind::MessageStored:
                 sink.messageStored(mem, index);
                 break;
             case Kind::ReportRouted:
-                sink.reportRouted(pdu);
+                sink.reportRouted(pdu, length);
                 break;
             case Kind::ReportStored:
                 sink.reportStored(mem, index);

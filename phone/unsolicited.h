@@ -19,13 +19,15 @@ namespace phone {
 // Called from the data-available handler, on the user-interface thread: an
 // implementation must not wait for the phone there (it posts its AT+CNMA or AT+CMGR to
 // the message queue instead). Texts are as the phone sent them: the PDU in hexadecimal,
-// the storage without its double quotes ("SM", "ME", "SR").
+// the storage without its double quotes ("SM", "ME", "SR"); `tpduLength` the length on
+// the line before a routed PDU (octets after the service-centre field), -1 when it does
+// not read.
 class UnsolicitedSink {
 public:
     virtual ~UnsolicitedSink() = default;
-    virtual void messageRouted(const std::string& pduHex) = 0;
+    virtual void messageRouted(const std::string& pduHex, int tpduLength) = 0;
     virtual void messageStored(const std::string& mem, int index) = 0;
-    virtual void reportRouted(const std::string& pduHex) = 0;
+    virtual void reportRouted(const std::string& pduHex, int tpduLength) = 0;
     virtual void reportStored(const std::string& mem, int index) = 0;
 };
 

@@ -16,12 +16,12 @@ bool isHex(const std::string& s) {
 }
 
 struct CheckingSink : phone::UnsolicitedSink {
-    void messageRouted(const std::string& pdu) override { check(pdu); }
+    void messageRouted(const std::string& pdu, int length) override { check(pdu, length); }
     void messageStored(const std::string& mem, int index) override { stored(mem, index); }
-    void reportRouted(const std::string& pdu) override { check(pdu); }
+    void reportRouted(const std::string& pdu, int length) override { check(pdu, length); }
     void reportStored(const std::string& mem, int index) override { stored(mem, index); }
-    void check(const std::string& pdu) {
-        FUZZ_CHECK(isHex(pdu));
+    void check(const std::string& pdu, int length) {
+        FUZZ_CHECK(isHex(pdu) && length >= -1);
         ++count;
     }
     void stored(const std::string& mem, int index) {

@@ -15,11 +15,15 @@ using testing::ScriptedPort;
 
 // What a sink was handed, one text per call.
 struct RecordingSink : UnsolicitedSink {
-    void messageRouted(const std::string& pdu) override { got.push_back("CMT " + pdu); }
+    void messageRouted(const std::string& pdu, int length) override {
+        got.push_back("CMT " + std::to_string(length) + " " + pdu);
+    }
     void messageStored(const std::string& mem, int index) override {
         got.push_back("CMTI " + mem + " " + std::to_string(index));
     }
-    void reportRouted(const std::string& pdu) override { got.push_back("CDS " + pdu); }
+    void reportRouted(const std::string& pdu, int length) override {
+        got.push_back("CDS " + std::to_string(length) + " " + pdu);
+    }
     void reportStored(const std::string& mem, int index) override {
         got.push_back("CDSI " + mem + " " + std::to_string(index));
     }
@@ -43,13 +47,14 @@ TEST(Unsolicited, TakenOutOfTheReplyWithTheirFraming) {
          {"CDSI SR 12"}},
         {"routed message with and without a sender name",
          "\r\n+CMT: ,24\r\n07911326040000F0040B911346610089F60000208062917314080CC8329BFD06\r\n"
-         "\r\n+CMT: \"Ali, Veli\",3\r\n00ab\r\n",
+         "\r\n+CMT: \"Ali, Veli\",3\r\n00ab\r\n\r\n+CMT: ,x\r\n00\r\n",
          "",
-         {"CMT 07911326040000F0040B911346610089F60000208062917314080CC8329BFD06", "CMT 00ab"}},
+         {"CMT 24 07911326040000F0040B911346610089F60000208062917314080CC8329BFD06", "CMT 3 00ab",
+          "CMT -1 00"}},
         {"routed report, between commands",
          "\r\n+CDS: 25\r\n0006D60B911326880736F4111011719551401110117195714000\r\n",
          "",
-         {"CDS 0006D60B911326880736F4111011719551401110117195714000"}},
+         {"CDS 25 0006D60B911326880736F4111011719551401110117195714000"}},
         {"a report line without its PDU drops alone",
          "\r\n+CDS: 25\r\nAT+CSQ\r\r\n+CSQ: 20,99\r\n\r\nOK\r\n",
          "AT+CSQ\r\r\n+CSQ: 20,99\r\n\r\nOK\r\n",
@@ -89,7 +94,7 @@ TEST(Unsolicited, WholeOnlyOnceItsLastLineHasEnded) {
         buffer += text.substr(cut);
         from = takeUnsolicited(buffer, from, sink);
         EXPECT_EQ(buffer, "\r\nOK\r\n");
-        EXPECT_EQ(sink.got, std::vector<std::string>{"CMT 0011AB"});
+        EXPECT_EQ(sink.got, std::vector<std::string>{"CMT 3 0011AB"});
         EXPECT_EQ(from, buffer.size());
     }
     EXPECT_TRUE(mayBeUnsolicited("+CM"));
@@ -131,8 +136,8 @@ TEST_F(UnsolicitedDialogue, AReportDuringThePromptWaitLeavesTheSubmissionAlone) 
     EXPECT_EQ(turn.send("0011\x1a", "\r\nOK"), "0011\x1a\r\n+CMGS: 7\r\n\r\nOK\r\n");
     EXPECT_EQ(turn.lastOutcome(), CommandOutcome::Completed);
     EXPECT_EQ(sink.got,
-              (std::vector<std::string>{"CDS 0006D60B911326880736F4111011719551401110117195714000",
-                                        "CMTI SM 4"}));
+              (std::vector<std::string>{
+                  "CDS 25 0006D60B911326880736F4111011719551401110117195714000", "CMTI SM 4"}));
 }
 
 // A routed message whose PDU line comes only after the next command was written still
@@ -143,7 +148,7 @@ TEST_F(UnsolicitedDialogue, PiecesAcrossCommandsAndRings) {
     queue.pumpAll();
     port.answer("AT+CSQ\r", "11AB\r\nAT+CSQ\r\r\n+CSQ: 20,99\r\n\r\nOK\r\n", 5);
     EXPECT_EQ(dialogue.SendCommand("AT+CSQ\r", "\r\nOK"), "AT+CSQ\r\r\n+CSQ: 20,99\r\n\r\nOK\r\n");
-    EXPECT_EQ(sink.got, std::vector<std::string>{"CMT 0011AB"});
+    EXPECT_EQ(sink.got, std::vector<std::string>{"CMT 3 0011AB"});
 
     port.answer("AT+CBC\r", "AT+CBC\r\r\n+CDS: 25\r\n\r\n+CBC: 0,80\r\n\r\nOK\r\n", 5);
     EXPECT_EQ(dialogue.SendCommand("AT+CBC\r", "\r\nOK"), "AT+CBC\r\r\n+CBC: 0,80\r\n\r\nOK\r\n");

@@ -267,17 +267,9 @@ TEST_F(BulkWithThePhone, ReconnectDuringThePauseReadiesThePhoneAgain) {
     ASSERT_TRUE(phone.connect());
     SmsSender sender(phone.line, phone.view);
     int pauses = 0;
-    const BulkRun::Pause pump = queuePause(phone.queue);
-    BulkRun run(sender, view, [&](std::int64_t, const std::function<bool()>& stop) {
+    BulkRun run(sender, view, [&](std::int64_t, const std::function<bool()>&) {
         if (++pauses == 1) {
-            phone.dialogue.btnOpenClick();  // "Bağlantıyı Kes"
-            phone.dialogue.btnOpenClick();  // "Bağlan"
-            // A close that waits for an event in delivery ends on the queue, and the
-            // reopen after it: the pause runs the queue, as the window's does, here
-            // until the phone is back, however loaded the machine.
-            for (int i = 0; i < 200 && !phone.dialogue.state().IsConnected; ++i) {
-                pump(50, stop);
-            }
+            EXPECT_TRUE(phone.reconnect());
         }
     });
     BulkRequest r = request(numbers(3));
@@ -337,9 +329,7 @@ TEST_F(BulkWithThePhone, ASlowAndBusySimStartsEveryRun) {
         const BulkSummary s = run.run(request(numbers(1)));
         EXPECT_TRUE(s.started) << platform::cp1254::toUtf8(s.reason);
         EXPECT_EQ(s.sent, 1);
-        phone.dialogue.btnOpenClick();
-        phone.dialogue.btnOpenClick();
-        ASSERT_TRUE(phone.dialogue.state().IsConnected);
+        ASSERT_TRUE(phone.reconnect());
     }
     EXPECT_EQ(phone.sim.messages().size(), 3u);
 }

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -52,6 +53,18 @@ public:
         ::setenv("TOPLUSMS_PORTS", m_mapFile.c_str(), 1);
         dialogue.btnOpenClick();
         EXPECT_TRUE(dialogue.state().IsConnected) << view.panels[1];
+        return dialogue.state().IsConnected;
+    }
+    // "Bağlantıyı Kes", then "Bağlan" at once. A close that waits for an event in
+    // delivery completes on the queue, and the open follows it there: the queue runs
+    // until the phone is back, at most `limitMs`, as the window's would.
+    bool reconnect(int limitMs = 10000) {
+        dialogue.btnOpenClick();
+        dialogue.btnOpenClick();
+        const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(limitMs);
+        while (!dialogue.state().IsConnected && std::chrono::steady_clock::now() < end) {
+            queue.waitAndPumpOne(10);
+        }
         return dialogue.state().IsConnected;
     }
 

@@ -67,9 +67,7 @@ struct Reception {
     }
     // Closes the port and opens it again, as the connect button twice.
     bool reconnect() {
-        phone.dialogue.btnOpenClick();
-        phone.dialogue.btnOpenClick();
-        if (!phone.dialogue.state().IsConnected) {
+        if (!phone.reconnect()) {
             return false;
         }
         receiver.connected();
