@@ -1,5 +1,6 @@
 #include "sms/phone_worker.h"
 
+#include <cctype>
 #include <chrono>
 #include <exception>
 #include <optional>
@@ -42,6 +43,23 @@ std::optional<std::string> infoValue(std::string value) {
 }
 
 // An IMEI is 15 digits (16 with a software version); anything else is no IMEI.
+// The name this phone's --trace and --log files take ("SERIAL-Com6", "SERIAL-dev-pts-3"):
+// several phones closing their ports at once must not write one SERIAL.TRC over another.
+std::string recordingStem(const std::string& portName) {
+    std::string stem = "SERIAL-";
+    for (const char c : portName) {
+        if (std::isalnum(static_cast<unsigned char>(c)) != 0) {
+            stem += c;
+        } else if (stem.back() != '-') {
+            stem += '-';
+        }
+    }
+    while (stem.back() == '-') {
+        stem.pop_back();
+    }
+    return stem;
+}
+
 bool looksLikeImei(const std::string& value) {
     if (value.size() < 14 || value.size() > 17) {
         return false;
@@ -61,6 +79,9 @@ bool looksLikeImei(const std::string& value) {
 struct PhoneWorker::Line : phone::PhoneView {
     Line(PhoneWorker& owner, int number) : worker(owner), portNumber(number) {
         port.SetAutoOpen(false);
+        const std::string stem = recordingStem(owner.m_port.name);
+        port.SetTraceName(stem + ".TRC");
+        port.SetLogName(stem + ".LOG");
         phone::routePortEvents(port, dialogue);
     }
 

@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <fstream>
+#include <iterator>
 #include <map>
 #include <random>
 #include <thread>
@@ -263,6 +264,33 @@ TEST_F(CliPhonesTest, ARetSentToTheSecondPhoneMidRunSkipsItsSender) {
     const auto times = texted();
     EXPECT_EQ(int(times.size()), kNumbers - 1);
     EXPECT_EQ(times.count("05320000017"), 0u);
+}
+
+// --trace and --log over two phones: each port records into files named after it, so
+// that neither phone's close writes over the other's record.
+TEST_F(CliPhonesTest, EachPhoneTracesIntoFilesOfItsOwn) {
+    startPhones(2, 20);
+    writeNumbers(6);
+    const std::string line = "cd " + m_scratch.path().string() + " && " + TOPLUSMS_CLI +
+                             " bulk --trace --log" + devices() + " --numbers " +
+                             numbersFile.string() + " --text Kampanya --pause 0 --db " +
+                             db.string() + " > /dev/null 2>&1";
+    ASSERT_EQ(std::system(line.c_str()), 0);
+    const auto slurp = [](const std::filesystem::path& file) {
+        std::ifstream in(file, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    };
+    for (const auto& sim : sims) {
+        const std::string path = sim->slavePath();
+        ASSERT_EQ(path.rfind("/dev/pts/", 0), 0u) << path;
+        const std::string stem = "SERIAL-dev-pts-" + path.substr(9);  // the port's own name
+        SCOPED_TRACE(stem);
+        const std::string trace = slurp(m_scratch / (stem + ".TRC"));
+        EXPECT_EQ(trace.rfind("Transmit: \r\nATE1[0D]", 0), 0u) << trace.substr(0, 200);
+        EXPECT_NE(trace.find("AT+CMGS="), std::string::npos);
+        EXPECT_EQ(slurp(m_scratch / (stem + ".LOG")).rfind("SERIAL v4.06\r\n", 0), 0u);
+    }
+    EXPECT_FALSE(std::filesystem::exists(m_scratch / "SERIAL.TRC"));
 }
 
 TEST_F(CliPhonesTest, KilledAndResumedOverThreePhonesNoNumberIsTextedTwice) {
