@@ -2,14 +2,15 @@
 
 #include <algorithm>
 #include <array>
-#include <charconv>
 #include <exception>
 #include <optional>
 #include <string_view>
 #include <vector>
 
+#include "phone/at_fields.h"
 #include "phone/phone_dialogue.h"
 #include "phone/phone_texts.h"
+#include "platform/hex_digit.h"
 
 namespace phone {
 namespace {
@@ -21,32 +22,12 @@ constexpr int kListLimitFactor = 15;
 // stat of AT+CMGL/AT+CMGR: what was received (0 unread, 1 read); 2 and 3 are our own.
 constexpr int kReceivedRead = 1;
 
-std::string_view trimmed(std::string_view s) {
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) {
-        s.remove_prefix(1);
-    }
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r')) {
-        s.remove_suffix(1);
-    }
-    return s;
-}
-
-int hexDigit(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    return -1;
-}
-
 int octetAt(std::string_view hex, size_t octet) {
     if (hex.size() < 2 * octet + 2) {
         return -1;
     }
-    const int hi = hexDigit(hex[2 * octet]);
-    const int lo = hexDigit(hex[2 * octet + 1]);
+    const int hi = platform::hexValue(hex[2 * octet]);
+    const int lo = platform::hexValue(hex[2 * octet + 1]);
     return hi < 0 || lo < 0 ? -1 : hi * 16 + lo;
 }
 
@@ -76,13 +57,6 @@ std::optional<std::string_view> lineOf(std::string_view reply, std::string_view 
     return std::nullopt;
 }
 
-int number(std::string_view s) {
-    s = trimmed(s);
-    int n = -1;
-    const auto [end, error] = std::from_chars(s.data(), s.data() + s.size(), n);
-    return error == std::errc() && end == s.data() + s.size() && n >= 0 ? n : -1;
-}
-
 // The values of one field of a test command's answer: "(0-2)", "(0,2)", "(0,1,3-5)", "1".
 using Values = std::vector<int>;
 Values valuesOf(std::string_view field) {
@@ -95,8 +69,8 @@ Values valuesOf(std::string_view field) {
         const size_t comma = field.find(',');
         const std::string_view item = field.substr(0, comma);
         const size_t dash = item.find('-');
-        const int from = number(item.substr(0, dash));
-        const int to = dash == std::string_view::npos ? from : number(item.substr(dash + 1));
+        const int from = wholeNumber(item.substr(0, dash));
+        const int to = dash == std::string_view::npos ? from : wholeNumber(item.substr(dash + 1));
         for (int v = from; from >= 0 && v <= to && v <= 9; ++v) {
             out.push_back(v);
         }
@@ -230,7 +204,7 @@ void MessageReceiver::setUp() {
     std::string reply = turn.send("AT+CSMS?\r", std::string(kOk));
     if (answeredOk(turn, reply)) {
         if (const auto fields = lineOf(reply, "+CSMS:")) {
-            m_service = std::max(number(fields->substr(0, fields->find(','))), 0);
+            m_service = std::max(wholeNumber(fields->substr(0, fields->find(','))), 0);
         }
     }
     reply = turn.send("AT+CPMS?\r", std::string(kOk));

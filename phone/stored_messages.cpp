@@ -1,35 +1,11 @@
 #include "phone/stored_messages.h"
 
-#include <algorithm>
-#include <charconv>
 #include <string_view>
+
+#include "phone/at_fields.h"
 
 namespace phone {
 namespace {
-
-std::string_view trimmed(std::string_view s) {
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) {
-        s.remove_prefix(1);
-    }
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r')) {
-        s.remove_suffix(1);
-    }
-    return s;
-}
-
-bool isHex(std::string_view s) {
-    return !s.empty() && std::all_of(s.begin(), s.end(), [](char c) {
-        return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f');
-    });
-}
-
-// A whole non-negative decimal number, or -1.
-int number(std::string_view s) {
-    s = trimmed(s);
-    int n = -1;
-    const auto [end, error] = std::from_chars(s.data(), s.data() + s.size(), n);
-    return error == std::errc() && end == s.data() + s.size() && n >= 0 ? n : -1;
-}
 
 // The fields after the keyword, split at commas outside double quotes (the <alpha> of a
 // phonebook name may hold commas).
@@ -73,9 +49,9 @@ std::optional<StoredPdu> item(std::string_view header, std::string_view pdu, boo
         return std::nullopt;
     }
     StoredPdu out;
-    out.index = indexed ? number(f[0]) : -1;
-    out.stat = number(f[first]);
-    out.length = number(f.back());
+    out.index = indexed ? wholeNumber(f[0]) : -1;
+    out.stat = wholeNumber(f[first]);
+    out.length = wholeNumber(f.back());
     if ((indexed && out.index < 0) || out.stat < 0 || out.length <= 0) {
         return std::nullopt;
     }

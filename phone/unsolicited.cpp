@@ -1,7 +1,8 @@
 #include "phone/unsolicited.h"
 
 #include <algorithm>
-#include <charconv>
+
+#include "phone/at_fields.h"
 
 namespace phone {
 namespace {
@@ -21,22 +22,6 @@ constexpr Keyword kKeywords[] = {
     {"+CDS:", Kind::ReportRouted},
 };
 
-bool isHex(std::string_view s) {
-    return !s.empty() && std::all_of(s.begin(), s.end(), [](char c) {
-        return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f');
-    });
-}
-
-std::string_view trimmed(std::string_view s) {
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) {
-        s.remove_prefix(1);
-    }
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r')) {
-        s.remove_suffix(1);
-    }
-    return s;
-}
-
 // `"SM",3` (the quotes optional) as storage and index; false when it does not read.
 bool storedAt(std::string_view fields, std::string& mem, int& index) {
     const size_t comma = fields.rfind(',');
@@ -47,9 +32,8 @@ bool storedAt(std::string_view fields, std::string& mem, int& index) {
     if (name.size() >= 2 && name.front() == '"' && name.back() == '"') {
         name = name.substr(1, name.size() - 2);
     }
-    const std::string_view number = trimmed(fields.substr(comma + 1));
-    const auto [end, error] = std::from_chars(number.data(), number.data() + number.size(), index);
-    if (name.empty() || error != std::errc() || end != number.data() + number.size() || index < 0) {
+    index = wholeNumber(fields.substr(comma + 1));
+    if (name.empty() || index < 0) {
         return false;
     }
     mem.assign(name);
@@ -60,12 +44,7 @@ bool storedAt(std::string_view fields, std::string& mem, int& index) {
 // -1 when it is no number.
 int routedLength(std::string_view fields) {
     const size_t comma = fields.rfind(',');
-    const std::string_view number =
-        trimmed(comma == std::string_view::npos ? fields : fields.substr(comma + 1));
-    int length = -1;
-    const auto [end, error] = std::from_chars(number.data(), number.data() + number.size(), length);
-    return error == std::errc() && end == number.data() + number.size() && length >= 0 ? length
-                                                                                       : -1;
+    return wholeNumber(comma == std::string_view::npos ? fields : fields.substr(comma + 1));
 }
 
 const Keyword* keywordOf(std::string_view line) {
