@@ -42,7 +42,6 @@ std::optional<std::string> infoValue(std::string value) {
     return value;
 }
 
-// An IMEI is 15 digits (16 with a software version); anything else is no IMEI.
 // The name this phone's --trace and --log files take ("SERIAL-Com6", "SERIAL-dev-pts-3"):
 // several phones closing their ports at once must not write one SERIAL.TRC over another.
 std::string recordingStem(const std::string& portName) {
@@ -60,6 +59,7 @@ std::string recordingStem(const std::string& portName) {
     return stem;
 }
 
+// An IMEI is 15 digits (16 with a software version); anything else is no IMEI.
 bool looksLikeImei(const std::string& value) {
     if (value.size() < 14 || value.size() > 17) {
         return false;

@@ -95,11 +95,7 @@ TEST_F(CliCampaignTest, KilledTwentyTimesAndResumedNoNumberIsTextedTwice) {
     for (int attempt = 0; attempt < 5; ++attempt) {
         std::this_thread::sleep_for(std::chrono::milliseconds(200));
         if (!campaignExists()) {
-            std::string line;
-            for (const std::string& a : bulk) {
-                line += a + " ";
-            }
-            last = runCli(line);
+            cli::testing::exitCodeOf(spawnCli(bulk));
             continue;
         }
         last = runCli("resume --device " + sim->slavePath() + " --db " + db.string());
